@@ -1,0 +1,96 @@
+// Program-wide configuration state: the parameter image, the address table, the
+// operating mode, the common options, the port list and the lock. Every change is
+// announced through a signal so a view can show it at once without polling.
+#pragma once
+
+#include "AddressTable.h"
+#include "ParamImage.h"
+
+#include <QObject>
+#include <QStringList>
+
+enum OperatingModeValue : int {
+    SpeechMode = 0,       // speech announcement
+    OtherDevicesMode = 1, // other devices
+};
+
+struct CommonOptions
+{
+    bool checkBox1 = false;   // check the fault on the КН input
+    bool checkBox2 = false;   // start acknowledgement; decoded only, never shown
+    bool radioButton1 = true; // true: RadioButton1 checked, false: RadioButton2 checked
+
+    bool operator==(const CommonOptions&) const = default;
+};
+
+class ConfigModel : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ConfigModel(QObject* parent = nullptr);
+
+    // --- state -----------------------------------------------------------
+    ParamImage& image() { return image_; }
+    const ParamImage& image() const { return image_; }
+
+    const AddressTable& table() const { return table_; }
+    const QString& cell(int page, int row, int column) const
+    {
+        return table_.cell(page, row, column);
+    }
+    void setCell(int page, int row, int column, const QString& text);
+
+    int OperatingMode() const { return mode_; }
+    void setOperatingMode(int mode);
+
+    const CommonOptions& options() const { return options_; }
+    void setOptions(const CommonOptions& options);
+    void setCheckBox1(bool checked);
+    void setCheckBox2(bool checked);
+    void setRadioButton1(bool checked); // false checks RadioButton2
+
+    const QStringList& ports() const { return ports_; }
+    int portIndex() const { return portIndex_; }
+    QString currentPortName() const;
+    void setPorts(const QStringList& names); // leaves no port selected
+    void setPortIndex(int index);
+
+    bool ConfigLocked() const { return locked_; }
+    void setConfigLocked(bool locked);
+
+    // --- address table codec ---------------------------------------------
+    QString DelayText(int address) const;
+    void TableToImage();
+    void ImageToTable();
+
+    // --- table editing rules ---------------------------------------------
+    // The choices a mode (column 1) or delay (column 2) cell offers in a mode.
+    static QStringList Choices(int column, int mode);
+    void ToggleModeColumn(int page);
+    void AdvanceDelayColumn(int page);
+    void ModeCellChanged(int page, int row, const QString& text);
+    // Converts the table after the operator chose the operating mode now set.
+    void ApplyOperatingMode();
+
+    // Header texts and address numbers of the four pages.
+    void LabelPages();
+
+signals:
+    void cellChanged(int page, int row, int column);
+    void operatingModeChanged(int mode);
+    void optionsChanged();
+    void portsChanged();
+    void portIndexChanged(int index);
+    void configLockedChanged(bool locked);
+
+private:
+    void setModeAndDelay(int address, const QString& mode, const QString& delay);
+
+    ParamImage image_;
+    AddressTable table_;
+    int mode_ = SpeechMode;
+    CommonOptions options_;
+    QStringList ports_;
+    int portIndex_ = -1;
+    bool locked_ = false;
+};

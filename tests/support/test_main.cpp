@@ -1,0 +1,17 @@
+// GoogleTest entry point with the Qt application object the code under test expects.
+#include <gtest/gtest.h>
+
+#ifdef LUMK_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    TestApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
