@@ -33,7 +33,9 @@ std::uint8_t messageBits(const QString& mode)
 
 } // namespace
 
-ConfigModel::ConfigModel(QObject* parent) : QObject(parent) {}
+ConfigModel::ConfigModel(QObject* parent) : QObject(parent)
+{
+}
 
 void ConfigModel::setCell(int page, int row, int column, const QString& text)
 {

@@ -26,6 +26,9 @@ inline const QString OtherDevicesModeName = QStringLiteral("Другие уст�
 
 inline const QString LockedFileName = QStringLiteral("regul.lmk");
 
-inline QString MessageText(int number) { return MessagePrefix + QString::number(number); }
+inline QString MessageText(int number)
+{
+    return MessagePrefix + QString::number(number);
+}
 
 } // namespace CoreTexts

@@ -12,7 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-SystemPortProber::SystemPortProber(QString deviceDir) : deviceDir_(std::move(deviceDir)) {}
+SystemPortProber::SystemPortProber(QString deviceDir) : deviceDir_(std::move(deviceDir))
+{
+}
 
 QStringList SystemPortProber::candidates() const
 {

@@ -1,0 +1,196 @@
+// Start-up sequence: port listing, labels, the locked configuration file.
+#include "StartUp.h"
+#include "ConfigModel.h"
+#include "CoreTexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace CoreTexts;
+
+namespace {
+
+class FixedPorts : public PortProber
+{
+public:
+    explicit FixedPorts(QStringList names) : names_(std::move(names)) {}
+    QStringList ListPortNames() const override { return names_; }
+
+private:
+    QStringList names_;
+};
+
+// Runs each test in a fresh working directory, where "regul.lmk" is looked for.
+class StartUp : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        previous = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    }
+    void TearDown() override { QDir::setCurrent(previous); }
+    void writeLocked(const QByteArray& content)
+    {
+        QFile f(dir.filePath(LockedFileName));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    void run()
+    {
+        portReadyCleared = false;
+        RunStartUp(model, FixedPorts({"COM1", "COM3"}), [this] { portReadyCleared = true; });
+    }
+    QTemporaryDir dir;
+    QString previous;
+    ConfigModel model;
+    bool portReadyCleared = false;
+};
+
+} // namespace
+
+TEST_F(StartUp, WithoutLockedFileShowsAnUnusedTableAndListsPorts)
+{
+    model.image().setByte(10, 0x99);
+    model.image().setByte(70, 0x55);
+    model.setPortIndex(0);
+    run();
+    EXPECT_TRUE(portReadyCleared);
+    EXPECT_FALSE(model.ConfigLocked());
+    EXPECT_EQ(model.ports(), (QStringList{"COM1", "COM3"}));
+    EXPECT_EQ(model.portIndex(), -1);
+    EXPECT_EQ(model.OperatingMode(), SpeechMode);
+    EXPECT_EQ(model.image().byte(10), 0);
+    EXPECT_EQ(model.image().byte(70), 0x55);
+    for (int page = 1; page <= 4; ++page) {
+        EXPECT_EQ(model.cell(page, 0, 0), HeaderAddress);
+        EXPECT_EQ(model.cell(page, 0, 1), HeaderMode);
+        EXPECT_EQ(model.cell(page, 0, 2), HeaderDelay);
+        for (int row = 1; row <= 16; ++row) {
+            EXPECT_EQ(model.cell(page, row, 0).toInt(), (page - 1) * 16 + row);
+            EXPECT_EQ(model.cell(page, row, 1), ModeUnused);
+            EXPECT_EQ(model.cell(page, row, 2), QString());
+        }
+    }
+}
+
+TEST_F(StartUp, LockedFileIsLoadedAndLocks)
+{
+    QByteArray text(140, '0');
+    text.replace(0, 2, "87");
+    text.replace(2, 2, "04");
+    text.replace(126, 2, "b0"); // address 64
+    writeLocked(text + "\r\n");
+    run();
+    EXPECT_TRUE(model.ConfigLocked());
+    EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
+    EXPECT_EQ(model.cell(1, 1, 1), ModeUsed);
+    EXPECT_EQ(model.cell(4, 16, 1), ModeUsed);
+    EXPECT_EQ(model.cell(4, 16, 2), Delay360);
+}
+
+TEST_F(StartUp, EmptyLockedFileLocksAnAllZeroImage)
+{
+    writeLocked("");
+    run();
+    EXPECT_TRUE(model.ConfigLocked());
+    EXPECT_EQ(model.image().toText(), QByteArray(140, '0'));
+}
+
+TEST_F(StartUp, LockedNameThatIsAFolderIsIgnoredSilently)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(LockedFileName));
+    run();
+    EXPECT_FALSE(model.ConfigLocked());
+    EXPECT_EQ(model.image().toText(), QByteArray(140, '0'));
+}
+
+TEST_F(StartUp, UnreadableLockedFileIsIgnoredSilently)
+{
+    writeLocked(QByteArray(140, 'F'));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath(LockedFileName)).constData(), 0), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    // Root ignores permissions: run the start-up as an unprivileged user in a child.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        ConfigModel child;
+        RunStartUp(child, FixedPorts({}));
+        const bool ok = !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0');
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(StartUp, LockedFileElsewhereThanTheWorkingDirectoryIsNotUsed)
+{
+    QTemporaryDir other;
+    QFile f(QDir(other.path()).filePath(LockedFileName));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(140, 'F'));
+    f.close();
+    run();
+    EXPECT_FALSE(model.ConfigLocked());
+}
+
+TEST(NaturalOrder, SortsDigitRunsByValue)
+{
+    QStringList names = {"ttyS10", "ttyUSB0", "ttyS2", "ttyS0", "ttyACM1", "ttyS02", "ttyS1"};
+    std::sort(names.begin(), names.end(), NaturalLess);
+    EXPECT_EQ(names,
+              (QStringList{"ttyACM1", "ttyS0", "ttyS1", "ttyS2", "ttyS02", "ttyS10", "ttyUSB0"}));
+    QStringList com;
+    for (int n = 128; n >= 1; --n)
+        com << QStringLiteral("COM%1").arg(n);
+    std::sort(com.begin(), com.end(), NaturalLess);
+    EXPECT_EQ(com.first(), "COM1");
+    EXPECT_EQ(com.at(9), "COM10");
+    EXPECT_EQ(com.last(), "COM128");
+}
+
+TEST(SystemPorts, ListsOnlyDevicesThatOpenAndAnswerASettingsQuery)
+{
+    // A device folder of our own: two terminals, a plain file and a dangling link.
+    int master1, slave1, master2, slave2;
+    ASSERT_EQ(::openpty(&master1, &slave1, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(::openpty(&master2, &slave2, nullptr, nullptr, nullptr), 0);
+    QTemporaryDir dev;
+    const auto link = [&](int fd, const char* name) {
+        const QByteArray target = ::ttyname(fd);
+        ASSERT_TRUE(QFile::link(QString::fromLocal8Bit(target), dev.filePath(name)));
+    };
+    link(slave1, "ttyS10");
+    link(slave2, "ttyS2");
+    QFile plain(dev.filePath("ttyUSB0"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    ASSERT_TRUE(QFile::link(dev.filePath("gone"), dev.filePath("ttyACM0")));
+    QFile other(dev.filePath("console"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+
+    SystemPortProber prober(dev.path());
+    EXPECT_EQ(prober.ListPortNames(), (QStringList{"ttyS2", "ttyS10"}));
+
+    // A terminal held exclusively by another program is not listed.
+    ASSERT_EQ(::ioctl(slave1, TIOCEXCL), 0);
+    if (::getuid() != 0) { // root may open it all the same
+        EXPECT_EQ(prober.ListPortNames(), (QStringList{"ttyS2"}));
+    }
+    for (int fd : {master1, slave1, master2, slave2})
+        ::close(fd);
+}
