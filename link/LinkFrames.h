@@ -1,0 +1,35 @@
+// The link frames of Part 2.2: the invitation, the wake frame and the 19-byte
+// block frames, all read from and assembled at the start of LinkBuffer.
+#pragma once
+
+#include <cstdint>
+
+class ParamImage;
+
+inline constexpr int InviteFrameSize = 4;
+inline constexpr int WakeFrameSize = 5;
+inline constexpr int BlockFrameSize = 19;
+
+inline constexpr std::uint8_t InviteFrame[InviteFrameSize] = {0xFF, 0x00, 0x00, 0xFF};
+inline constexpr std::uint8_t WakeFrame[WakeFrameSize] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
+
+inline constexpr std::uint8_t CommandWrite = 0x57; // 'W'
+inline constexpr std::uint8_t CommandRead = 0x53;  // 'S'
+inline constexpr std::uint8_t CommandRest = 0x52;  // 'R': neither read nor write requested
+
+// Pure helpers over any 19-byte frame.
+// (sum of bytes 3..16) mod 256
+std::uint8_t FrameChecksum(const std::uint8_t* frame);
+// XOR of bytes 0..17
+std::uint8_t FrameCheckByte(const std::uint8_t* frame);
+
+// LinkBuffer bytes 0..3 are the invitation FF 00 00 FF.
+bool IsInvitation();
+// Writes the 5 wake bytes at offsets 0..4 of LinkBuffer.
+void PutWakeFrame();
+// The 19 bytes at LinkBuffer's start are a reply for expectedBlock: byte 4 is the
+// block and byte 17 the checksum; bytes 0..3 and 18 are not examined.
+bool ReplyAccepted(int expectedBlock);
+// Assembles a request in place. For 'W' bytes 5..17 carry image block `block`
+// and its checksum; for 'S' and 'R' they stay as the buffer holds them.
+void PutRequest(std::uint8_t command, int block, const ParamImage& image);

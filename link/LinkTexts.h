@@ -1,0 +1,19 @@
+// Every fixed text of the device link that the operator can see.
+#pragma once
+
+#include <QString>
+
+namespace LinkTexts {
+
+// Shown by OpenPort itself, followed by the port name: "Not open COM3".
+inline const QString NotOpenPrefix = QStringLiteral("Not open ");
+// ConnectPort: no 4 bytes within 500 ms after opening the port.
+inline const QString NoDevice = QStringLiteral("Нет устройства");
+// Tick: no accepted reply within 13 ticks of a start.
+inline const QString NotConnected = QStringLiteral("Не подключен ЛУМ-К");
+// Tick: a write completed.
+inline const QString Written = QStringLiteral("Записано");
+
+inline QString NotOpen(const QString& name) { return NotOpenPrefix + name; }
+
+} // namespace LinkTexts

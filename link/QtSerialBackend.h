@@ -1,0 +1,44 @@
+// The real serial backend: QSerialPort at 2400 baud 8N1, no flow control, DTR
+// off, RTS on. Reads never wait (one waitForReadyRead(0) a poll), writes wait
+// with waitForBytesWritten, and neither processes events.
+//
+// A hung-up device (a pseudo-terminal whose master closed, an adapter pulled
+// out) makes QSerialPort's read notifier fire endlessly with read errors; the
+// backend then releases the device: it closes the descriptor but stays "open"
+// for the module, so reads and writes fail and count as zero bytes until the
+// port is selected (opened) again. It never reopens a device by itself.
+#pragma once
+
+#include "ComUtilites.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+class QtSerialBackend : public QObject, public SerialBackend
+{
+    Q_OBJECT
+public:
+    explicit QtSerialBackend(QObject* parent = nullptr);
+    ~QtSerialBackend() override;
+
+    bool Open(const QString& name) override;
+    void Close() override;
+    std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
+    std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
+    void Purge(unsigned flags) override;
+
+    // The device hung up and its descriptor was closed (until the next Open).
+    bool Released() const { return released_; }
+    // True when the descriptor reports a hang-up or an error condition.
+    static bool DescriptorHungUp(qintptr fd);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void releaseIfHungUp();
+
+    QSerialPort port_;
+    bool open_ = false;      // open as far as the module is concerned
+    bool hungUp_ = false;    // seen hung up; release at the next safe point
+    bool released_ = false;  // descriptor closed after a hang-up
+    quint64 generation_ = 0; // guards a queued release against a later Open
+};

@@ -1,0 +1,16 @@
+#include "SystemClock.h"
+
+#include <chrono>
+#include <thread>
+
+std::int64_t SystemClock::NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SystemClock::SleepMs(int ms)
+{
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

@@ -1,0 +1,12 @@
+// The real link clock: a monotonic millisecond counter (no wrap-around) and
+// real sleeps.
+#pragma once
+
+#include "ComUtilites.h"
+
+class SystemClock : public LinkClock
+{
+public:
+    std::int64_t NowMs() override;
+    void SleepMs(int ms) override;
+};
