@@ -1,0 +1,43 @@
+// The Open and Save commands over configuration files. They take the name the
+// operator chose, so they run the same from a dialog and from a test.
+#pragma once
+
+#include <QString>
+
+class ConfigModel;
+class ParamImage;
+
+// What the commands need from the operator: a report of a failed read or write,
+// and a yes/no answer before a file the operator did not name is replaced.
+class FileCommandPrompts
+{
+public:
+    virtual ~FileCommandPrompts() = default;
+    virtual void ShowFileError(const QString& text) = 0;
+    virtual bool ConfirmReplace(const QString& path) = 0;
+};
+
+enum class FileOutcome {
+    Done,     // the file was read or written
+    NotTried, // nothing to do (no name, file vanished, replacement declined)
+    Failed,   // reported to the operator
+};
+
+// The name actually read or written: the chosen name with the extension of its
+// file name (from the last full stop on) replaced by ".lmk", or ".lmk" appended
+// when the file name has no full stop.
+QString LmkFileName(const QString& chosen);
+
+// Loads bytes 0..69 of the image from the first line of the derived ".lmk" file
+// and decodes them into the table. Image and table stay as they were on failure.
+FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts);
+
+// Encodes the table into the image and writes its text form to the derived
+// ".lmk" file, replacing any file of that name only once the new content is
+// completely on disk.
+FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts);
+
+// Writes the 140-digit text form of bytes 0..69 and CR LF to `path`. An existing
+// file is replaced atomically, or written in place when its folder allows no new
+// file; a failure leaves an atomically replaced file as it was.
+bool WriteImageFile(const QString& path, const ParamImage& image);

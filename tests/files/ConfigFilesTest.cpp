@@ -1,0 +1,352 @@
+// Configuration file commands: the ".lmk" name rule, Open and Save round trips,
+// the replace question, and saves that fail without harming the old file.
+#include "ConfigFiles.h"
+#include "ConfigModel.h"
+#include "CoreTexts.h"
+#include "FileTexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class RecordingPrompts : public FileCommandPrompts
+{
+public:
+    void ShowFileError(const QString& text) override { errors.append(text); }
+    bool ConfirmReplace(const QString& path) override
+    {
+        questions.append(path);
+        return answer;
+    }
+    QStringList errors;
+    QStringList questions;
+    bool answer = false;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+// A model whose table shows a random mix of used and unused rows.
+void fillRandomly(ConfigModel& model, std::mt19937& rng)
+{
+    for (int i = 0; i < ParamImage::Size; ++i)
+        model.image().setByte(i, std::uint8_t(rng()));
+    model.ImageToTable();
+}
+
+// Runs `body` in a child process and returns its exit code (-1 when it died).
+int runInChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+const QByteArray OldContent = QByteArray(140, '1') + "\r\n";
+
+// A model as the start-up leaves it without a locked file.
+void startUp(ConfigModel& model)
+{
+    model.LabelPages();
+    model.ImageToTable();
+}
+
+class ConfigFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override { startUp(model); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+    ConfigModel model;
+    RecordingPrompts prompts;
+};
+
+} // namespace
+
+TEST(LmkFileName, ReplacesTheLastExtensionOfTheFileNameOnly)
+{
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"conf.txt", "conf.lmk"},
+        {"conf.lmk", "conf.lmk"},
+        {"conf.LMK", "conf.lmk"},
+        {"conf", "conf.lmk"},
+        {"conf.", "conf.lmk"},
+        {"a.tar.gz", "a.tar.lmk"},
+        {"/dir.d/conf", "/dir.d/conf.lmk"}, // a full stop in a folder is no extension
+        {"/dir.d/conf.x", "/dir.d/conf.lmk"},
+        {".hidden", ".lmk"}, // the whole name is the extension
+        {"/tmp/.hidden", "/tmp/.lmk"},
+    };
+    for (const auto& [chosen, expected] : cases)
+        EXPECT_EQ(LmkFileName(chosen), expected) << qPrintable(chosen);
+}
+
+TEST_F(ConfigFiles, SaveWritesUpperCaseHexLineWithCrLf)
+{
+    model.image().setByte(69, 0xAB); // kept: the encoder rewrites bytes 0..63 only
+    model.image().setByte(70, 0xCD); // never stored
+    model.setCell(1, 1, 1, CoreTexts::MessageText(3));
+    model.setCell(1, 1, 2, CoreTexts::Delay240);
+
+    ASSERT_EQ(SaveConfigFile(model, path("a.lmk"), prompts), FileOutcome::Done);
+    QByteArray expected = "F0"
+                          "04" +
+                          QByteArray(2 * 67, '0') +
+                          "AB"
+                          "\r\n";
+    EXPECT_EQ(readAll(path("a.lmk")), expected);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_TRUE(prompts.questions.isEmpty());
+}
+
+TEST_F(ConfigFiles, SaveThenOpenRestoresImageAndRowsForRandomConfigurations)
+{
+    std::mt19937 rng(4);
+    for (int round = 0; round < 50; ++round) {
+        ConfigModel saved;
+        startUp(saved);
+        fillRandomly(saved, rng);
+        ASSERT_EQ(SaveConfigFile(saved, path("r.lmk"), prompts), FileOutcome::Done);
+
+        ConfigModel loaded;
+        startUp(loaded);
+        loaded.image().setByte(70, 0x5A);
+        loaded.image().setByte(71, 0xA5);
+        ASSERT_EQ(OpenConfigFile(loaded, path("r.lmk"), prompts), FileOutcome::Done);
+
+        for (int i = 0; i < ParamImage::StoredSize; ++i)
+            ASSERT_EQ(loaded.image().byte(i), saved.image().byte(i)) << "byte " << i;
+        EXPECT_EQ(loaded.image().byte(70), 0x5A);
+        EXPECT_EQ(loaded.image().byte(71), 0xA5);
+        EXPECT_EQ(loaded.table(), saved.table());
+        EXPECT_EQ(loaded.OperatingMode(), saved.OperatingMode());
+        EXPECT_FALSE(loaded.ConfigLocked()); // only the start-up file locks
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(ConfigFiles, LowerCaseFileOpensAndIsWrittenBackInUpperCase)
+{
+    const QByteArray lower = "87"
+                             "04"
+                             "c8"
+                             "3f" +
+                             QByteArray(2 * 66, '0') + "\r\n";
+    writeAll(path("low.lmk"), lower);
+    ASSERT_EQ(OpenConfigFile(model, path("low.lmk"), prompts), FileOutcome::Done);
+    EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
+    EXPECT_EQ(model.cell(1, 1, 1), CoreTexts::ModeUsed);
+    EXPECT_EQ(model.cell(1, 3, 1), CoreTexts::ModeUsed);
+    EXPECT_EQ(model.cell(1, 3, 2), CoreTexts::Delay0);
+
+    ASSERT_EQ(SaveConfigFile(model, path("low.lmk"), prompts), FileOutcome::Done);
+    // Address 3 keeps only what the table can show: used, delay code 0.
+    EXPECT_EQ(readAll(path("low.lmk")), "87"
+                                        "04"
+                                        "80" +
+                                            QByteArray(2 * 67, '0') + "\r\n");
+}
+
+TEST_F(ConfigFiles, OtherExtensionsAreReadAndWrittenAsLmk)
+{
+    model.ToggleModeColumn(2);
+
+    // Saving as conf.txt writes conf.lmk and leaves conf.txt alone.
+    writeAll(path("conf.txt"), "text");
+    ASSERT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
+    EXPECT_EQ(readAll(path("conf.txt")), "text");
+    EXPECT_EQ(readAll(path("conf.lmk")).size(), 142);
+    EXPECT_TRUE(prompts.questions.isEmpty()); // conf.lmk did not exist yet
+
+    // Opening conf.txt reads conf.lmk.
+    ConfigModel other;
+    startUp(other);
+    ASSERT_EQ(OpenConfigFile(other, path("conf.txt"), prompts), FileOutcome::Done);
+    EXPECT_EQ(other.table(), model.table());
+
+    // A chosen name without extension reads the ".lmk" file too.
+    writeAll(path("conf"), "");
+    ConfigModel third;
+    startUp(third);
+    ASSERT_EQ(OpenConfigFile(third, path("conf"), prompts), FileOutcome::Done);
+    EXPECT_EQ(third.table(), model.table());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(ConfigFiles, ReplacingAnotherExistingLmkFileAsksFirst)
+{
+    model.ToggleModeColumn(1);
+    writeAll(path("conf.lmk"), OldContent);
+
+    prompts.answer = false;
+    EXPECT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::NotTried);
+    ASSERT_EQ(prompts.questions, QStringList{path("conf.lmk")});
+    EXPECT_EQ(readAll(path("conf.lmk")), OldContent);
+    EXPECT_FALSE(QFile::exists(path("conf.txt")));
+
+    prompts.answer = true;
+    EXPECT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
+    EXPECT_EQ(readAll(path("conf.lmk")), model.image().toText() + "\r\n");
+
+    // Choosing the ".lmk" name itself: the dialog already asked, no second question.
+    prompts.questions.clear();
+    EXPECT_EQ(SaveConfigFile(model, path("conf.lmk"), prompts), FileOutcome::Done);
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(ConfigFiles, OpenWithoutReadableLmkReportsAndChangesNothing)
+{
+    model.ToggleModeColumn(3);
+    model.TableToImage();
+    const ParamImage imageBefore = model.image();
+    const AddressTable tableBefore = model.table();
+
+    writeAll(path("conf.txt"), QByteArray(140, 'F'));
+    QDir(dir.path()).mkdir("folder.lmk");
+    writeAll(path("folder.txt"), "");
+    for (const QString& chosen : {path("conf.txt"), path("folder.txt")}) {
+        prompts.errors.clear();
+        EXPECT_EQ(OpenConfigFile(model, chosen, prompts), FileOutcome::Failed);
+        EXPECT_EQ(prompts.errors, QStringList{FileTexts::ReadError}) << qPrintable(chosen);
+        EXPECT_EQ(model.image(), imageBefore);
+        EXPECT_EQ(model.table(), tableBefore);
+    }
+
+    // A following Open of a good file works and reports nothing.
+    prompts.errors.clear();
+    writeAll(path("conf.lmk"), QByteArray(140, '0'));
+    EXPECT_EQ(OpenConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(model.cell(3, 1, 1), CoreTexts::ModeUnused);
+}
+
+TEST_F(ConfigFiles, ChoiceThatVanishedOrIsEmptyDoesNothing)
+{
+    const AddressTable before = model.table();
+    EXPECT_EQ(OpenConfigFile(model, path("gone.lmk"), prompts), FileOutcome::NotTried);
+    EXPECT_EQ(OpenConfigFile(model, QString(), prompts), FileOutcome::NotTried);
+    EXPECT_EQ(SaveConfigFile(model, QString(), prompts), FileOutcome::NotTried);
+    EXPECT_EQ(model.table(), before);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(ConfigFiles, FailedSaveReportsButStillRebuildsTheImage)
+{
+    model.setCell(1, 1, 1, CoreTexts::MessageText(1));
+    model.setCell(1, 1, 2, CoreTexts::Delay60);
+    QDir(dir.path()).mkdir("busy.lmk"); // a folder where the file would go
+    EXPECT_EQ(SaveConfigFile(model, path("busy.lmk"), prompts), FileOutcome::Failed);
+    EXPECT_EQ(prompts.errors, QStringList{FileTexts::WriteError});
+    EXPECT_EQ(model.image().byte(0), 0x90);
+    EXPECT_TRUE(QFileInfo(path("busy.lmk")).isDir());
+
+    // A following good save reports nothing more.
+    EXPECT_EQ(SaveConfigFile(model, path("ok.lmk"), prompts), FileOutcome::Done);
+    EXPECT_EQ(prompts.errors.size(), 1);
+}
+
+TEST_F(ConfigFiles, ShortWriteLeavesTheOldFileIntact)
+{
+    writeAll(path("conf.lmk"), OldContent);
+    model.ToggleModeColumn(1);
+    const QString target = path("conf.lmk");
+    // The file size limit lets only part of the 142 bytes reach the disk.
+    const int code = runInChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{40, 40};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        if (SaveConfigFile(model, target, prompts) != FileOutcome::Failed)
+            return 11;
+        return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readAll(target), OldContent);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"}); // no leftovers
+}
+
+namespace {
+
+// Runs `body` as an unprivileged user: root ignores file permissions.
+int runUnprivileged(const std::function<int()>& body)
+{
+    return runInChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return 20;
+        return body();
+    });
+}
+
+} // namespace
+
+TEST_F(ConfigFiles, ReadOnlyFolderAndFileFailWithoutTouchingTheFile)
+{
+    const QString folder = path("ro");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+    const QString target = folder + "/conf.lmk";
+    writeAll(target, OldContent);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(target).constData(), 0444);
+    ::chmod(QFile::encodeName(folder).constData(), 0555);
+
+    model.ToggleModeColumn(1);
+    const int code = runUnprivileged([&] {
+        if (SaveConfigFile(model, target, prompts) != FileOutcome::Failed)
+            return 11;
+        return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
+    });
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readAll(target), OldContent);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"conf.lmk"});
+}
+
+TEST_F(ConfigFiles, ReadOnlyFolderWithWritableFileIsWrittenInPlace)
+{
+    const QString folder = path("ro");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+    const QString target = folder + "/conf.lmk";
+    writeAll(target, OldContent);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(target).constData(), 0666);
+    ::chmod(QFile::encodeName(folder).constData(), 0555);
+
+    model.ToggleModeColumn(1);
+    const int code = runUnprivileged([&] {
+        if (SaveConfigFile(model, target, prompts) != FileOutcome::Done)
+            return 11;
+        return prompts.errors.isEmpty() ? 0 : 12;
+    });
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_EQ(code, 0);
+    model.TableToImage();
+    EXPECT_EQ(readAll(target), model.image().toText() + "\r\n");
+}
