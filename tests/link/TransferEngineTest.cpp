@@ -1,0 +1,579 @@
+// Part 2.3 in virtual time against a scripted station.
+#include "ConfigModel.h"
+#include "CoreTexts.h"
+#include "LinkFrames.h"
+#include "LinkTestFixture.h"
+#include "LinkTexts.h"
+#include "ScriptedStation.h"
+#include "TransferEngine.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+
+namespace {
+
+// Records messages; `onShow` runs while a message is "open" (nested ticks).
+class RecordingSink : public MessageSink
+{
+public:
+    void ShowMessage(const QString& text) override
+    {
+        shown.append(text);
+        if (onShow)
+            onShow(text);
+    }
+    QStringList shown;
+    std::function<void(const QString&)> onShow;
+};
+
+// A station image with used addresses in both pages and data in bytes 64..71.
+ParamImage StationImage()
+{
+    ParamImage image;
+    image.setByte(0, 0x87 | 0x10); // address 1: used, other devices, 60 s
+    image.setByte(1, 0x84);        // address 2: used, КН check
+    image.setByte(19, 0xA0);       // address 20: used, 120 s
+    image.setByte(40, 0xB0);       // address 41: used, 360 s
+    image.setByte(63, 0x80);       // address 64: used, 0 s
+    for (int i = 64; i < 72; ++i)
+        image.setByte(i, std::uint8_t(0xC0 + i));
+    return image;
+}
+
+} // namespace
+
+class Engine : public LinkTest
+{
+protected:
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        model.setPorts({"COM1", "COM2"});
+        station.image = StationImage();
+    }
+
+    // Selects COM1 with the station inviting; the station answers the wake frame.
+    void Connect(int index = 0)
+    {
+        port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4), 20);
+        model.setPortIndex(index);
+        engine.ConnectPort();
+    }
+    // One timer period, then one tick.
+    void TickOnce()
+    {
+        clock->Advance(100);
+        engine.Tick();
+    }
+    QByteArray LastWrite() const { return port->writes.isEmpty() ? QByteArray() : port->writes.last().bytes; }
+    static char Command(const QByteArray& request) { return request.at(3); }
+    static int Block(const QByteArray& request) { return std::uint8_t(request.at(4)); }
+
+    ConfigModel model;
+    RecordingSink sink;
+    TransferEngine engine{model, sink};
+    ScriptedStation station{*port};
+};
+
+TEST_F(Engine, ConnectPort_Invitation_SendsWakeAndStartsRead)
+{
+    Connect();
+    EXPECT_EQ(port->events.first(), "open COM1");
+    ASSERT_EQ(port->writes.size(), 1);
+    EXPECT_EQ(port->writes[0].bytes, Bytes({0xFF, 0x80, 0x0F, 0x0F, 0x7F}));
+    EXPECT_TRUE(engine.PortReady());
+    EXPECT_TRUE(engine.ProgressVisible());
+    EXPECT_EQ(engine.ProgressPosition(), 0);
+    EXPECT_EQ(engine.BlockIndex(), 0);
+    EXPECT_TRUE(engine.ReadRequested());
+    EXPECT_FALSE(engine.WriteRequested());
+    EXPECT_TRUE(sink.shown.isEmpty());
+}
+
+TEST_F(Engine, ConnectPort_OtherFourBytes_CountAsLiveStationWithoutWake)
+{
+    port->Deliver(Bytes({1, 2, 3, 4}));
+    model.setPortIndex(0);
+    engine.ConnectPort();
+    EXPECT_TRUE(port->writes.isEmpty());
+    EXPECT_TRUE(engine.PortReady());
+    EXPECT_TRUE(engine.ReadRequested());
+}
+
+TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceClosesAndClearsSelector)
+{
+    model.setPortIndex(1);
+    engine.ConnectPort();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(model.portIndex(), -1);
+    EXPECT_FALSE(engine.PortReady());
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(Engine, ConnectPort_OpenFailure_ShowsNotOpenOnly)
+{
+    port->refusedNames.insert("COM2");
+    model.setPortIndex(1);
+    engine.ConnectPort();
+    EXPECT_EQ(openFailures, QStringList{"Not open COM2"});
+    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_EQ(model.portIndex(), 1);
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(Engine, ConnectPort_WakeWriteFails_StopsWithPortOpen)
+{
+    port->writeLimit = 2;
+    Connect();
+    EXPECT_NE(PortHandle, 0);
+    EXPECT_FALSE(engine.PortReady());
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_FALSE(engine.ReadRequested());
+}
+
+TEST_F(Engine, Read_FollowsSevenTickTable)
+{
+    Connect();
+    struct Row
+    {
+        int position;
+        int blockIndex;
+        char command;
+        int block;
+    };
+    const Row table[] = {{15, 0, 'S', 0}, {30, 1, 'S', 1}, {45, 2, 'S', 2}, {60, 3, 'S', 3},
+                         {75, 4, 'S', 4}, {90, 5, 'S', 5}, {100, 0, 'R', 0}};
+    const ParamImage before = model.image();
+    for (int tick = 1; tick <= 7; ++tick) {
+        SCOPED_TRACE(tick);
+        const Row& row = table[tick - 1];
+        const qsizetype writesBefore = port->writes.size();
+        TickOnce();
+        EXPECT_EQ(engine.ProgressPosition(), row.position);
+        EXPECT_EQ(engine.BlockIndex(), row.blockIndex);
+        ASSERT_EQ(port->writes.size(), writesBefore + 1);
+        EXPECT_EQ(Command(LastWrite()), row.command);
+        EXPECT_EQ(Block(LastWrite()), row.block);
+        // Stored so far: block 0 from tick 1 on, block k from tick k + 2 on.
+        for (int b = 0; b < 6; ++b) {
+            const bool stored = b == 0 || tick >= b + 2;
+            EXPECT_EQ(model.image().block(b), stored ? station.image.block(b) : before.block(b)) << b;
+        }
+        EXPECT_EQ(engine.ProgressVisible(), tick < 7);
+    }
+    EXPECT_FALSE(engine.ReadRequested());
+    EXPECT_EQ(model.image(), station.image);
+    // Decoded: address 1 "Да" / "60 сек." in the other-devices mode.
+    EXPECT_EQ(model.OperatingMode(), 1);
+    EXPECT_EQ(model.cell(1, 1, 1), CoreTexts::ModeUsed);
+    EXPECT_EQ(model.cell(1, 1, 2), CoreTexts::Delay60);
+    EXPECT_EQ(model.cell(2, 4, 2), CoreTexts::Delay120);
+    EXPECT_EQ(model.cell(3, 9, 2), CoreTexts::Delay360);
+    EXPECT_EQ(model.cell(1, 3, 1), CoreTexts::ModeUnused);
+    EXPECT_TRUE(sink.shown.isEmpty());
+    // The purge order around every request.
+    const QStringList tail = port->events.mid(port->events.size() - 4);
+    EXPECT_EQ(tail, (QStringList{"purge 4", "purge 8", "write 19", "purge 8"}));
+}
+
+TEST_F(Engine, TimeOut_WithNoPortEverSelected_FourteenthTickShowsNotConnected)
+{
+    const auto wallStart = std::chrono::steady_clock::now();
+    engine.StartRead();
+    for (int tick = 1; tick <= 13; ++tick) {
+        engine.Tick();
+        EXPECT_EQ(engine.ProgressPosition(), tick);
+        EXPECT_TRUE(engine.ProgressVisible());
+    }
+    EXPECT_TRUE(sink.shown.isEmpty());
+    engine.Tick();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_EQ(engine.ProgressPosition(), 0);
+    EXPECT_FALSE(engine.ReadRequested());
+    EXPECT_FALSE(engine.WriteRequested());
+    // Each tick without a ready port sleeps 300 ms, in virtual time.
+    EXPECT_EQ(clock->Slept(), 14 * 300);
+    // Hidden: later ticks do nothing.
+    engine.Tick();
+    EXPECT_EQ(clock->Slept(), 14 * 300);
+    EXPECT_LT(std::chrono::steady_clock::now() - wallStart, std::chrono::seconds(1));
+}
+
+TEST_F(Engine, TimeOut_SilentStation_ReadsThenTimesOut)
+{
+    station.answering = false;
+    Connect();
+    for (int tick = 1; tick <= 14; ++tick)
+        engine.Tick();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_FALSE(engine.ProgressVisible());
+    // 14 ticks of a failed 500 ms read and a 300 ms sleep (plus the link test).
+    EXPECT_GE(clock->Slept(), 14 * 800);
+}
+
+TEST_F(Engine, ReplyInTimedOutTick_IsAnsweredWithRest)
+{
+    station.answering = false;
+    Connect(); // the wake frame is not answered
+    for (int tick = 1; tick <= 13; ++tick)
+        engine.Tick();
+    station.answering = true;
+    station.Send(station.BlockFrame(0));
+    engine.Tick();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(Command(LastWrite()), 'R');
+    EXPECT_EQ(Block(LastWrite()), 0);
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(Engine, RejectedReply_BadChecksum_RequestFollowsRejectedBytes)
+{
+    Connect();
+    for (int i = 0; i < 3; ++i)
+        TickOnce();
+    ASSERT_EQ(engine.BlockIndex(), 2);
+    // The station's next reply (to 'S' 2, sent in the 3rd tick) is already on
+    // its way; corrupt the one after: make the 4th tick's reply bad instead by
+    // altering what the station sends next.
+    int altered = -1;
+    station.alter = [&](QByteArray& frame, int index) {
+        if (altered < 0) {
+            altered = index;
+            frame[9] = char(frame[9] ^ 0x01); // one corrupted data byte
+        }
+    };
+    TickOnce(); // accepts block 2, sends 'S' 3; the answer is corrupted
+    ASSERT_EQ(engine.BlockIndex(), 3);
+    const QByteArray bad = station.sent.last();
+    const int position = engine.ProgressPosition();
+    TickOnce();
+    EXPECT_EQ(engine.BlockIndex(), 3);
+    EXPECT_EQ(engine.ProgressPosition(), position + 1);
+    const QByteArray request = LastWrite();
+    EXPECT_EQ(Command(request), 'S');
+    EXPECT_EQ(Block(request), 3);
+    // Bytes 5..17 of an 'S' request are those of the reply just received.
+    EXPECT_EQ(request.mid(5, 13), bad.mid(5, 13));
+    // The transfer then completes with the right image.
+    for (int i = 0; i < 5 && engine.ProgressVisible(); ++i)
+        TickOnce();
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_EQ(model.image(), station.image);
+}
+
+TEST_F(Engine, WrongBlockReply_WhileBlock3Expected_IsRejectedAndBlock3Requested)
+{
+    Connect();
+    for (int i = 0; i < 3; ++i)
+        TickOnce();
+    station.alter = [&](QByteArray& frame, int) {
+        if (std::uint8_t(frame[4]) == 3 && frame.size() == 19 && station.alter) {
+            frame = station.BlockFrame(2);
+            station.alter = nullptr;
+        }
+    };
+    TickOnce(); // accepts block 2, sends 'S' 3; the answer carries block 2
+    ASSERT_EQ(engine.BlockIndex(), 3);
+    TickOnce();
+    EXPECT_EQ(engine.BlockIndex(), 3);
+    EXPECT_EQ(Command(LastWrite()), 'S');
+    EXPECT_EQ(Block(LastWrite()), 3);
+    while (engine.ProgressVisible())
+        TickOnce();
+    EXPECT_EQ(model.image(), station.image);
+}
+
+TEST_F(Engine, InvitationInPlaceOfReply_SendsWakeOnThatTick)
+{
+    Connect();
+    TickOnce();
+    TickOnce(); // sends 'S' 1; the station has answered it already
+    station.alter = [&](QByteArray& frame, int) {
+        frame = QByteArray(reinterpret_cast<const char*>(InviteFrame), 4);
+        station.alter = nullptr;
+    };
+    TickOnce(); // accepts block 1, sends 'S' 2: answered by an invitation
+    ASSERT_EQ(engine.BlockIndex(), 2);
+    const qsizetype writes = port->writes.size();
+    TickOnce();
+    ASSERT_EQ(port->writes.size(), writes + 1);
+    EXPECT_EQ(LastWrite(), Bytes({0xFF, 0x80, 0x0F, 0x0F, 0x7F}));
+    EXPECT_EQ(engine.BlockIndex(), 2);
+    // The station answers the wake with block 0: rejected, block 2 asked again.
+    TickOnce();
+    EXPECT_EQ(Command(LastWrite()), 'S');
+    EXPECT_EQ(Block(LastWrite()), 2);
+    while (engine.ProgressVisible())
+        TickOnce();
+    EXPECT_EQ(model.image(), station.image);
+}
+
+TEST_F(Engine, Write_EndsWithWrittenAndNoDecode)
+{
+    Connect();
+    while (engine.ProgressVisible())
+        TickOnce(); // a full read first: a frame (answer to 'R') is now waiting
+    // The operator edits address 3 after the read.
+    model.setCell(1, 3, 1, CoreTexts::ModeUsed);
+    model.setCell(1, 3, 2, CoreTexts::Delay120);
+    const AddressTable table = model.table();
+    engine.StartWrite();
+    ParamImage expected = model.image(); // TableToImage ran
+    EXPECT_EQ(expected.byte(2), 0xA0);
+    QList<int> blocks;
+    for (int tick = 1; tick <= 7; ++tick) {
+        TickOnce();
+        if (tick < 7) {
+            EXPECT_EQ(Command(LastWrite()), 'W');
+            blocks.append(Block(LastWrite()));
+        }
+    }
+    EXPECT_EQ(blocks, (QList<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Command(LastWrite()), 'R');
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_FALSE(engine.WriteRequested());
+    EXPECT_EQ(station.image, expected);
+    EXPECT_EQ(model.table(), table);
+}
+
+// The mended fault: a write started during a read must not store the device's
+// old block 0 (the first accepted reply) and send it back, undoing the edits.
+TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
+{
+    Connect(); // read requested; the station's block 0 frame is on its way
+    // The operator edits addresses 1 and 5 and the common options before any reply.
+    model.setOperatingMode(1);
+    model.setCell(1, 1, 1, CoreTexts::ModeUsed);
+    model.setCell(1, 1, 2, CoreTexts::Delay360);
+    model.setCell(1, 5, 1, CoreTexts::ModeUsed);
+    model.setCell(1, 5, 2, CoreTexts::Delay0);
+    model.setCheckBox1(true);
+    model.setRadioButton1(false);
+    engine.StartWrite();
+    EXPECT_TRUE(engine.ReadRequested());
+    EXPECT_TRUE(engine.WriteRequested());
+    const ParamImage encoded = model.image();
+    ASSERT_NE(encoded.block(0), station.image.block(0));
+
+    for (int tick = 1; tick <= 7; ++tick) {
+        TickOnce();
+        if (tick < 7) {
+            EXPECT_EQ(Command(LastWrite()), 'W') << tick;
+            // Every block goes out as the operator set it.
+            EXPECT_EQ(LastWrite().mid(5, 12),
+                      QByteArray(reinterpret_cast<const char*>(encoded.block(Block(LastWrite())).data()), 12))
+                << tick;
+        }
+    }
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(station.image.block(0), encoded.block(0));
+    EXPECT_EQ(station.image, encoded);
+    // Then decoded (read was requested): the edits are still there.
+    EXPECT_FALSE(engine.ReadRequested());
+    EXPECT_EQ(model.cell(1, 1, 2), CoreTexts::Delay360);
+    EXPECT_EQ(model.cell(1, 5, 1), CoreTexts::ModeUsed);
+    EXPECT_EQ(model.cell(1, 5, 2), CoreTexts::Delay0);
+    EXPECT_TRUE(model.options().checkBox1);
+    EXPECT_FALSE(model.options().radioButton1);
+}
+
+TEST_F(Engine, WriteDuringRead_StoresEchoesOfBlocksAlreadyWritten)
+{
+    Connect();
+    model.setCell(1, 2, 1, CoreTexts::MessageText(2));
+    engine.StartWrite();
+    const ParamImage encoded = model.image();
+    // The station changes bytes 64..71 in its echo of 'W' 5 (as a device might):
+    // that reply is for a block this write has sent, so it is stored.
+    station.alter = [&](QByteArray& frame, int) {
+        auto* p = reinterpret_cast<std::uint8_t*>(frame.data());
+        if (frame.size() == 19 && p[3] == 'W' && p[4] == 5) {
+            p[16] = 0x11;
+            p[17] = FrameChecksum(p);
+        }
+    };
+    while (engine.ProgressVisible())
+        TickOnce();
+    EXPECT_EQ(model.image().byte(71), 0x11);
+    for (int i = 0; i < 71; ++i)
+        EXPECT_EQ(model.image().byte(i), encoded.byte(i)) << i;
+}
+
+TEST_F(Engine, ReadWhileLocked_FetchesButDoesNotStore)
+{
+    model.setConfigLocked(true);
+    model.image().setByte(5, 0x88);
+    model.ImageToTable();
+    const ParamImage before = model.image();
+    Connect();
+    int ticks = 0;
+    while (engine.ProgressVisible() && ticks < 20) {
+        TickOnce();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 7);
+    EXPECT_EQ(model.image(), before);
+    EXPECT_EQ(model.cell(1, 6, 1), CoreTexts::MessageText(2));
+    EXPECT_EQ(model.cell(1, 1, 1), CoreTexts::ModeUnused);
+    EXPECT_EQ(station.requests.size(), 7);
+}
+
+TEST_F(Engine, NoDeviceAfterPortSwitchDuringTransfer_TransferStaysAndCreepsTo100)
+{
+    Connect();
+    TickOnce();
+    TickOnce();
+    ASSERT_EQ(engine.ProgressPosition(), 30);
+    station.answering = false;
+    model.setPortIndex(1); // COM2: nothing answers
+    engine.ConnectPort();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(model.portIndex(), -1);
+    EXPECT_TRUE(engine.ProgressVisible());
+    EXPECT_TRUE(engine.ReadRequested());
+    const qsizetype reads = port->readCalls;
+    const std::int64_t slept = clock->Slept();
+    for (int i = 0; i < 80; ++i)
+        engine.Tick();
+    EXPECT_EQ(port->readCalls, reads); // no port: no reads, only sleeps
+    EXPECT_EQ(clock->Slept() - slept, 80 * 300);
+    EXPECT_TRUE(engine.ProgressVisible());
+    EXPECT_EQ(engine.ProgressPosition(), 100);
+    EXPECT_EQ(sink.shown.size(), 1);
+}
+
+TEST_F(Engine, NoDeviceAfterPortSwitchBeforeFirstReply_TimesOut)
+{
+    station.answering = false;
+    Connect();
+    engine.Tick();
+    model.setPortIndex(1);
+    engine.ConnectPort();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+    for (int i = 0; i < 13; ++i)
+        engine.Tick();
+    EXPECT_EQ(sink.shown, (QStringList{LinkTexts::NoDevice, LinkTexts::NotConnected}));
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+// Ticks inside messages: while "Записано" is open, nested ticks run in full;
+// the interrupted tick then finishes with the state they left.
+TEST_F(Engine, NestedTicksInsideWritten_RunInFull_OuterTickFinishesWithTheirState)
+{
+    Connect();
+    while (engine.ProgressVisible())
+        TickOnce();
+    engine.StartWrite();
+    int nested = 0;
+    sink.onShow = [&](const QString& text) {
+        if (text != LinkTexts::Written)
+            return;
+        EXPECT_TRUE(engine.ProgressVisible()); // still visible while the message is open
+        EXPECT_EQ(engine.BlockIndex(), 0);
+        // The station sends a frame on its own while the message is open.
+        station.Send(station.BlockFrame(0));
+        for (int i = 0; i < 2; ++i) {
+            ++nested;
+            TickOnce();
+        }
+    };
+    while (engine.ProgressVisible())
+        TickOnce();
+    ASSERT_EQ(nested, 2);
+    // Nested tick 1 accepted block 0 and sent 'R' 1; nested tick 2 accepted
+    // block 1 and sent 'R' 2; the outer tick then sent 'R' for BlockIndex 2.
+    const auto n = port->writes.size();
+    ASSERT_GE(n, 3);
+    const QByteArray r1 = port->writes[n - 3].bytes, r2 = port->writes[n - 2].bytes,
+                     outer = port->writes[n - 1].bytes;
+    EXPECT_EQ(Command(r1), 'R');
+    EXPECT_EQ(Block(r1), 1);
+    EXPECT_EQ(Command(r2), 'R');
+    EXPECT_EQ(Block(r2), 2);
+    EXPECT_EQ(Command(outer), 'R');
+    EXPECT_EQ(Block(outer), 2);
+    EXPECT_EQ(engine.BlockIndex(), 2);
+    EXPECT_FALSE(engine.ProgressVisible());
+    EXPECT_EQ(engine.ProgressPosition(), 100);
+}
+
+TEST_F(Engine, NestedTicksInsideNotConnected_DoNothing)
+{
+    engine.StartRead();
+    std::int64_t sleptDuring = -1;
+    sink.onShow = [&](const QString&) {
+        const std::int64_t before = clock->Slept();
+        engine.Tick();
+        engine.Tick();
+        sleptDuring = clock->Slept() - before;
+    };
+    for (int i = 0; i < 14; ++i)
+        engine.Tick();
+    EXPECT_EQ(sleptDuring, 0);
+}
+
+// TickQueue with a real timer: the timeout queues a tick, so ticks also run
+// inside a modal wait (a nested event loop) opened by a tick.
+TEST_F(Engine, TickQueue_RunsTicksInsideNestedEventLoopOfMessage)
+{
+    Connect();
+    while (engine.ProgressVisible())
+        TickOnce();
+    engine.StartWrite();
+    TickQueue queue(engine);
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, &queue, &TickQueue::Post);
+    std::int64_t sleptInside = 0;
+    bool outerFinishedInside = true;
+    sink.onShow = [&](const QString& text) {
+        if (text != LinkTexts::Written)
+            return;
+        const std::int64_t before = clock->Slept();
+        QEventLoop modal; // what a modal message box runs
+        QTimer::singleShot(150, &modal, &QEventLoop::quit);
+        modal.exec();
+        sleptInside = clock->Slept() - before;
+        outerFinishedInside = !engine.ProgressVisible();
+    };
+    timer.start();
+    QEventLoop loop;
+    QTimer done;
+    QObject::connect(&done, &QTimer::timeout, &loop, [&] {
+        if (!engine.ProgressVisible() || sink.shown.size() > 0)
+            loop.quit();
+    });
+    done.start(1);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    // Let the interrupted tick finish.
+    while (engine.ProgressVisible() && sink.shown.isEmpty())
+        QCoreApplication::processEvents();
+    timer.stop();
+    ASSERT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_GT(sleptInside, 0) << "no tick ran while the message was open";
+    EXPECT_FALSE(outerFinishedInside); // the bar stays visible until the outer tick resumes
+    EXPECT_FALSE(engine.ProgressVisible());
+}
+
+TEST_F(Engine, TickQueue_CoalescesTimeoutsIntoOnePendingTick)
+{
+    engine.StartRead();
+    TickQueue queue(engine);
+    queue.Post();
+    queue.Post();
+    queue.Post();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(engine.ProgressPosition(), 1);
+    queue.Post();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(engine.ProgressPosition(), 2);
+}
