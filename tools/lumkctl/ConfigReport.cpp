@@ -1,0 +1,153 @@
+// Text, JSON and difference reports over the configuration model.
+#include "ConfigReport.h"
+
+#include "AddressTable.h"
+#include "ConfigModel.h"
+#include "CoreTexts.h"
+#include "CtlTexts.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+const QString& ModeName(int mode)
+{
+    return mode == OtherDevicesMode ? CoreTexts::OtherDevicesModeName : CoreTexts::SpeechModeName;
+}
+
+const QString& ModeCell(const ConfigModel& model, int address)
+{
+    return model.cell(AddressTable::pageOf(address), AddressTable::rowOf(address),
+                      AddressTable::ModeColumn);
+}
+
+const QString& DelayCell(const ConfigModel& model, int address)
+{
+    return model.cell(AddressTable::pageOf(address), AddressTable::rowOf(address),
+                      AddressTable::DelayColumn);
+}
+
+QString CheckMark(bool checked)
+{
+    return checked ? QStringLiteral("[x] ") : QStringLiteral("[ ] ");
+}
+
+QString RadioMark(bool checked)
+{
+    return checked ? QStringLiteral("(*) ") : QStringLiteral("( ) ");
+}
+
+const QString& YesNo(bool value)
+{
+    return value ? CtlTexts::Yes : CtlTexts::No;
+}
+
+QString Hex(std::uint8_t value)
+{
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString ConfigText(const ConfigModel& model)
+{
+    const CommonOptions& o = model.options();
+    QStringList lines;
+    lines << CtlTexts::ModeLabel + QStringLiteral(": ") + ModeName(model.OperatingMode());
+    lines << CheckMark(o.checkBox1) + CtlTexts::CheckBox1Caption;
+    lines << CheckMark(o.checkBox2) + CtlTexts::CheckBox2Caption;
+    lines << RadioMark(o.radioButton1) + CtlTexts::RadioButton1Caption;
+    lines << RadioMark(!o.radioButton1) + CtlTexts::RadioButton2Caption;
+    lines << QString();
+    const int modeWidth = 9;
+    lines << CoreTexts::HeaderAddress + QStringLiteral("  ") +
+                 CoreTexts::HeaderMode.leftJustified(modeWidth) + CoreTexts::HeaderDelay;
+    for (int a = 1; a <= AddressTable::Addresses; ++a) {
+        QString line = QString::number(a).rightJustified(CoreTexts::HeaderAddress.size()) +
+                       QStringLiteral("  ") + ModeCell(model, a).leftJustified(modeWidth) +
+                       DelayCell(model, a);
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QByteArray ConfigJson(const ConfigModel& model)
+{
+    // Keys in the documented order, one address a line: readable, and still one
+    // JSON object for any parser.
+    const auto compact = [](const QJsonObject& object) {
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    };
+    const CommonOptions& o = model.options();
+    const QJsonObject options{
+        {QStringLiteral("CheckBox1"), o.checkBox1},
+        {QStringLiteral("CheckBox2"), o.checkBox2},
+        {QStringLiteral("RadioButton1"), o.radioButton1},
+    };
+    QByteArray json = "{\"mode\":" + QByteArray::number(model.OperatingMode()) +
+                      ",\n\"options\":" + compact(options) + ",\n\"addresses\":[\n";
+    for (int a = 1; a <= AddressTable::Addresses; ++a) {
+        json += compact(QJsonObject{
+            {QStringLiteral("address"), a},
+            {QStringLiteral("mode"), ModeCell(model, a)},
+            {QStringLiteral("delay"), DelayCell(model, a)},
+        });
+        json += a < AddressTable::Addresses ? ",\n" : "\n";
+    }
+    json += "]}\n";
+    return json;
+}
+
+QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file)
+{
+    QStringList lines;
+    if (device.OperatingMode() != file.OperatingMode()) {
+        lines << CtlTexts::DiffLine.arg(CtlTexts::ModeLabel, ModeName(device.OperatingMode()),
+                                        ModeName(file.OperatingMode()));
+    }
+    const CommonOptions& d = device.options();
+    const CommonOptions& f = file.options();
+    if (d.checkBox1 != f.checkBox1)
+        lines << CtlTexts::DiffLine.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1),
+                                        YesNo(f.checkBox1));
+    if (d.checkBox2 != f.checkBox2)
+        lines << CtlTexts::DiffLine.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2),
+                                        YesNo(f.checkBox2));
+    if (d.radioButton1 != f.radioButton1) {
+        const auto choice = [](bool upa) {
+            return upa ? CtlTexts::RadioButton1Caption : CtlTexts::RadioButton2Caption;
+        };
+        lines << CtlTexts::DiffLine.arg(CtlTexts::ControlLabel, choice(d.radioButton1),
+                                        choice(f.radioButton1));
+    }
+    const auto row = [](const ConfigModel& model, int a) {
+        const QString& delay = DelayCell(model, a);
+        return delay.isEmpty() ? ModeCell(model, a) : ModeCell(model, a) + QLatin1Char(' ') + delay;
+    };
+    for (int a = 1; a <= AddressTable::Addresses; ++a) {
+        if (ModeCell(device, a) != ModeCell(file, a) ||
+            DelayCell(device, a) != DelayCell(file, a)) {
+            lines << CtlTexts::DiffLine.arg(CtlTexts::AddressLabel + QLatin1Char(' ') +
+                                                QString::number(a),
+                                            row(device, a), row(file, a));
+        }
+    }
+    return lines;
+}
+
+QStringList ImageDifferences(const ParamImage& written, const ParamImage& readBack)
+{
+    QStringList lines;
+    for (int i = 0; i < ParamImage::StoredSize; ++i) {
+        if (written.byte(i) == readBack.byte(i))
+            continue;
+        const QString w = Hex(written.byte(i));
+        const QString r = Hex(readBack.byte(i));
+        lines << (i < AddressTable::Addresses ? CtlTexts::VerifyAddress.arg(i + 1).arg(w, r)
+                                              : CtlTexts::VerifyByte.arg(i).arg(w, r));
+    }
+    return lines;
+}

@@ -1,0 +1,25 @@
+// The decoded configuration as text for people and as JSON for scripts, and the
+// differences between two decoded configurations.
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+class ConfigModel;
+class ParamImage;
+
+// Operating mode, options and the 64 rows as a readable table.
+QString ConfigText(const ConfigModel& model);
+
+// {"mode": 0|1, "options": {"CheckBox1", "CheckBox2", "RadioButton1"},
+//  "addresses": [{"address": 1, "mode": "…", "delay": "…"}, …]} with the cell
+// texts exactly as the grids show them.
+QByteArray ConfigJson(const ConfigModel& model);
+
+// One line per difference between the decoded configurations (operating mode,
+// each option, each address); empty when they agree.
+QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file);
+
+// One line per byte 0..69 that differs between what was written and what was
+// read back, naming the address for bytes 0..63.
+QStringList ImageDifferences(const ParamImage& written, const ParamImage& readBack);

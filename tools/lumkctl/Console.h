@@ -1,0 +1,37 @@
+// Standard output and standard error of the tool. Results go to the output;
+// messages, traces and the progress bar to the error stream. The progress bar
+// is drawn only on a terminal and is cleared before any other line is printed.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+class Console
+{
+public:
+    Console(QIODevice& out, QIODevice& err, bool errIsTerminal);
+
+    // Bytes to the output exactly as given (the image's text form, JSON).
+    void Out(const QByteArray& bytes);
+    // One line of text to the output; a line end is appended.
+    void OutLine(const QString& text);
+    // One line of text to the error stream; a line end is appended.
+    void ErrLine(const QString& text);
+    // Shows the transfer's position (0..100) as a bar; nothing off a terminal.
+    void Progress(int position);
+    // Removes the bar, if one is shown.
+    void EndProgress();
+
+    bool errIsTerminal() const { return errIsTerminal_; }
+
+private:
+    void ClearBar();
+
+    QIODevice& out_;
+    QIODevice& err_;
+    bool errIsTerminal_;
+    bool barShown_ = false;
+    int lastPosition_ = -1;
+};

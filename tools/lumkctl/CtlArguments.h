@@ -1,0 +1,43 @@
+// The tool's command line: one command, its options and its file argument,
+// checked completely before anything touches a port or a file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+enum class CtlCommand {
+    None, // no command: --help, --version, or a usage error
+    Ports,
+    Read,
+    Write,
+    Show,
+    Diff,
+};
+
+struct CtlArguments
+{
+    CtlCommand command = CtlCommand::None;
+    bool help = false;    // print the help of `command` (or the main help) and stop
+    bool version = false; // print the version and stop
+    QString port;
+    QString output; // read --output
+    QString file;   // write, show, diff
+    bool verify = false;
+    bool noBackup = false;
+    bool json = false;
+    bool trace = false;
+    std::chrono::milliseconds timeout = std::chrono::seconds(20);
+
+    // Non-empty when the command line is unusable; the tool exits with status 2.
+    QString error;
+};
+
+// `arguments` without the program name.
+CtlArguments ParseCtlArguments(const QStringList& arguments);
+
+// The command's name as typed ("read"), empty for None.
+QString CommandName(CtlCommand command);
+// The help text of a command, or the main help for None.
+QString CommandHelp(CtlCommand command);

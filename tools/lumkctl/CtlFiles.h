@@ -1,0 +1,25 @@
+// The files the tool writes: the image's text form to a named file, replaced
+// atomically, and the backup of a device's configuration beside the file that
+// is about to be written to it.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+class ParamImage;
+
+// The 140 digits of bytes 0..69 and CR LF, as a configuration file holds them.
+QByteArray ImageFileText(const ParamImage& image);
+
+// Writes `data` to `path` through a temporary file that then replaces it, so
+// the file is either the old one or completely the new one. False on failure.
+bool WriteFileAtomically(const QString& path, const QByteArray& data);
+
+// "<folder of file>/<name of file without its last extension>.device-<date>-<time>.lmk"
+// (with "-2", "-3"... before ".lmk" when such a file exists already).
+QString BackupFileName(const QString& file, const QDateTime& at, int attempt = 1);
+
+// Writes the image's text form to a new backup file beside `file`, never
+// replacing an existing one. Returns the name written, empty on failure.
+QString WriteBackupFile(const QString& file, const ParamImage& image, const QDateTime& at);

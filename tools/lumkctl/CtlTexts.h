@@ -1,0 +1,162 @@
+// Every fixed text of the command-line tool: help, usage errors, diagnostics and
+// the captions it shares with the window. The engine's own messages come from
+// LinkTexts and are printed unchanged.
+#pragma once
+
+#include <QString>
+
+namespace CtlTexts {
+
+inline const QString ProgramName = QStringLiteral("lumkctl");
+
+// --- help -------------------------------------------------------------------
+
+inline const QString MainHelp =
+    QStringLiteral("Использование: lumkctl КОМАНДА [ПАРАМЕТРЫ]\n"
+                   "Пакетная работа с ЛУМ-К через БС, без окна конфигуратора.\n"
+                   "\n"
+                   "Команды:\n"
+                   "  ports                          доступные порты, по одному в строке\n"
+                   "  read --port ПОРТ [--output ФАЙЛ]\n"
+                   "                                 прочитать конфигурацию устройства\n"
+                   "  write --port ПОРТ ФАЙЛ [--verify] [--no-backup]\n"
+                   "                                 записать конфигурацию из ФАЙЛа в устройство\n"
+                   "  show ФАЙЛ [--json]             показать конфигурацию из ФАЙЛа\n"
+                   "  diff --port ПОРТ ФАЙЛ          сравнить конфигурацию устройства с ФАЙЛом\n"
+                   "\n"
+                   "  lumkctl КОМАНДА --help         описание команды\n"
+                   "  lumkctl --version              версия\n"
+                   "\n"
+                   "Коды завершения:\n"
+                   "  0  успешно\n"
+                   "  2  ошибка в командной строке\n"
+                   "  3  порт не открывается\n"
+                   "  4  Нет устройства\n"
+                   "  5  Не подключен ЛУМ-К\n"
+                   "  6  передача не продвигается дольше --timeout секунд\n"
+                   "  7  найдены отличия (write --verify, diff)\n"
+                   "  8  файл не читается или не записывается\n");
+
+// Options shared by the commands that talk to the device.
+inline const QString DeviceOptionsHelp = QStringLiteral(
+    "  --port ПОРТ       имя порта из списка \"lumkctl ports\" или путь к устройству\n"
+    "  --timeout СЕК     сколько секунд ждать продвижения передачи (по умолчанию 20)\n"
+    "  --trace           выводить в стандартный поток ошибок каждый переданный\n"
+    "                    и принятый кадр с отметкой времени\n");
+
+inline const QString PortsHelp =
+    QStringLiteral("Использование: lumkctl ports\n"
+                   "Выводит доступные последовательные порты, по одному в строке, в том же\n"
+                   "порядке, что и список портов конфигуратора.\n");
+
+inline const QString ReadHelp =
+    QStringLiteral(
+        "Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--timeout СЕК] [--trace]\n"
+        "Проверяет связь с БС, читает конфигурацию ЛУМ-К и выводит её в виде строки\n"
+        "из 140 шестнадцатеричных цифр с CR LF, как в файле .lmk.\n"
+        "\n"
+        "  --output ФАЙЛ     записать в ФАЙЛ (имя используется как есть; файл\n"
+        "                    заменяется целиком) вместо стандартного вывода\n") +
+    DeviceOptionsHelp;
+
+inline const QString WriteHelp =
+    QStringLiteral("Использование: lumkctl write --port ПОРТ ФАЙЛ [--verify] [--no-backup]\n"
+                   "                             [--timeout СЕК] [--trace]\n"
+                   "Проверяет связь с БС, читает конфигурацию устройства, сохраняет её в\n"
+                   "резервный файл рядом с ФАЙЛом (в имени дата и время), затем открывает ФАЙЛ\n"
+                   "(имя используется как есть) и записывает его конфигурацию в устройство.\n"
+                   "\n"
+                   "  --verify          после записи прочитать устройство и сравнить байты 0-69\n"
+                   "                    с записанными; отличающиеся адреса выводятся\n"
+                   "  --no-backup       не сохранять резервный файл\n") +
+    DeviceOptionsHelp;
+
+inline const QString ShowHelp =
+    QStringLiteral("Использование: lumkctl show ФАЙЛ [--json]\n"
+                   "Показывает конфигурацию из ФАЙЛа так, как её показал бы конфигуратор после\n"
+                   "открытия файла: режим работы, общие свойства и 64 адреса.\n"
+                   "\n"
+                   "  --json            вывести один объект JSON:\n"
+                   "                    {\"mode\", \"options\", \"addresses\": [{\"address\", "
+                   "\"mode\", \"delay\"}]}\n");
+
+inline const QString DiffHelp =
+    QStringLiteral(
+        "Использование: lumkctl diff --port ПОРТ ФАЙЛ [--timeout СЕК] [--trace]\n"
+        "Читает конфигурацию устройства и выводит, где она отличается от ФАЙЛа:\n"
+        "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n") +
+    DeviceOptionsHelp;
+
+// --- usage errors -------------------------------------------------------------
+
+inline const QString UsageHint = QStringLiteral("Подробнее: lumkctl %1 --help");
+inline const QString MainUsageHint = QStringLiteral("Подробнее: lumkctl --help");
+inline const QString NoCommand = QStringLiteral("не указана команда");
+inline const QString UnknownCommand = QStringLiteral("неизвестная команда «%1»");
+inline const QString UnknownOption = QStringLiteral("неизвестный параметр «%1»");
+inline const QString MissingValue = QStringLiteral("у параметра %1 нет значения");
+inline const QString UnexpectedValue = QStringLiteral("параметр %1 не принимает значения");
+inline const QString RepeatedOption = QStringLiteral("параметр %1 указан дважды");
+inline const QString EmptyValue = QStringLiteral("пустое значение параметра %1");
+inline const QString MissingPort = QStringLiteral("не указан порт (--port)");
+inline const QString MissingFile = QStringLiteral("не указан файл");
+inline const QString EmptyFileName = QStringLiteral("пустое имя файла");
+inline const QString ExtraArgument = QStringLiteral("лишний аргумент «%1»");
+inline const QString BadTimeout =
+    QStringLiteral("--timeout ожидает число секунд больше 0 и не больше 86400, а не «%1»");
+
+// --- outcomes -------------------------------------------------------------------
+
+inline const QString ReadError = QStringLiteral("Ошибка чтения: %1");
+inline const QString WriteError = QStringLiteral("Ошибка записи: %1");
+inline const QString BackupWritten = QStringLiteral("Резервная копия конфигурации устройства: %1");
+inline const QString BackupFailed =
+    QStringLiteral("Резервная копия не записана, устройство не изменено.");
+inline const QString Stalled = QStringLiteral("Передача не продвигается %1 с; работа прервана.");
+inline const QString WakeFailed =
+    QStringLiteral("Не удалось ответить БС на приглашение; передача не начата.");
+inline const QString NoPorts = QStringLiteral("Доступных портов нет.");
+inline const QString Verified = QStringLiteral("Проверка: устройство содержит записанное.");
+inline const QString VerifyFailed = QStringLiteral("Проверка: отличий %1.");
+inline const QString VerifyAddress = QStringLiteral("адрес %1: записано %2, прочитано %3");
+inline const QString VerifyByte = QStringLiteral("байт %1: записано %2, прочитано %3");
+inline const QString NoDifferences = QStringLiteral("Отличий нет.");
+inline const QString DifferenceCount = QStringLiteral("Отличий: %1.");
+inline const QString HiddenBytesDiffer = QStringLiteral(
+    "Замечание: байты 64-69, которые конфигуратор не показывает, в устройстве и в файле "
+    "различаются; запись файла их изменит.");
+
+// Appended to a trace line of a write that did not go out completely.
+inline const QString TraceNotSent = QStringLiteral(" (не передано)");
+inline const QString TracePartlySent = QStringLiteral(" (передано %1 из %2)");
+
+// --- why a port cannot be opened ----------------------------------------------------
+
+inline const QString NoSuchDevice = QStringLiteral("Причина: нет такого устройства (%1).");
+inline const QString PermissionDenied = QStringLiteral(
+    "Причина: нет прав на %1; устройство принадлежит группе %2. Добавьте пользователя "
+    "в эту группу (sudo usermod -aG %2 ИМЯ) и войдите в систему заново.");
+inline const QString PermissionDeniedNoGroup = QStringLiteral("Причина: нет прав на %1.");
+inline const QString HeldByOther = QStringLiteral("Причина: порт занят другой программой.");
+inline const QString NotSerial = QStringLiteral("Причина: %1 не последовательный порт.");
+inline const QString SettingsRejected =
+    QStringLiteral("Причина: порт не принимает настройки линии (2400 бод, 8N1).");
+inline const QString OtherReason = QStringLiteral("Причина: %1.");
+inline const QString UnknownReason =
+    QStringLiteral("Причина не установлена: при повторной проверке порт открылся.");
+
+// --- show and diff ---------------------------------------------------------------
+
+inline const QString ModeLabel = QStringLiteral("Режим работы");
+inline const QString CheckBox1Caption = QStringLiteral("проверять неисправность по входу КН");
+inline const QString CheckBox2Caption = QStringLiteral("квитирование запуска");
+inline const QString RadioButton1Caption = QStringLiteral("Управление УПА");
+inline const QString RadioButton2Caption = QStringLiteral("Управление оповещением");
+inline const QString ControlLabel = QStringLiteral("Управление");
+inline const QString Yes = QStringLiteral("да");
+inline const QString No = QStringLiteral("нет");
+inline const QString AddressLabel = QStringLiteral("Адрес");
+// "<what>: устройство «…», файл «…»"
+inline const QString DiffLine = QStringLiteral("%1: устройство «%2», файл «%3»");
+
+} // namespace CtlTexts

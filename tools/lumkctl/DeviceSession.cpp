@@ -1,0 +1,152 @@
+// The console event loop around the transfer engine. Ticks run from a plain
+// timer: nothing here opens a modal wait, so no tick can nest in another, and a
+// tick that blocks longer than the period is followed by just one more.
+#include "DeviceSession.h"
+
+#include "ComUtilites.h"
+#include "Console.h"
+#include "CtlTexts.h"
+#include "LinkTexts.h"
+#include "OpenDiagnosis.h"
+#include "QtSerialBackend.h"
+#include "StartUp.h"
+#include "TracingBackend.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto TickPeriod = 100ms;
+
+// The tool offers no port list of its own: the port comes from the command line.
+class NoPorts : public PortProber
+{
+public:
+    QStringList ListPortNames() const override { return {}; }
+};
+
+} // namespace
+
+DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace)
+    : console_(console), stallTimeout_(stallTimeout), engine_(model_, *this)
+{
+    // The start-up of the window, without its locked configuration file: a
+    // "regul.lmk" in the working directory must not hide what the device holds.
+    RunStartUp(
+        model_, NoPorts(), [this] { engine_.SetPortReady(false); }, QString());
+    SetOpenFailureReporter([this](const QString& text) { openFailure_ = text; });
+    if (trace) {
+        SetSerialBackend(std::make_shared<TracingBackend>(
+            std::make_shared<QtSerialBackend>(),
+            [this](const QString& line) { console_.ErrLine(line); }));
+    }
+}
+
+DeviceSession::~DeviceSession()
+{
+    console_.EndProgress();
+    // Close the port and drop the backend (and its reference to the console)
+    // while the application object still exists.
+    ClosePort();
+    SetSerialBackend(nullptr);
+    SetOpenFailureReporter(nullptr);
+}
+
+void DeviceSession::ShowMessage(const QString& text)
+{
+    if (text == LinkTexts::NoDevice)
+        noDevice_ = true;
+    else if (text == LinkTexts::NotConnected)
+        notConnected_ = true;
+    console_.ErrLine(text);
+}
+
+SessionResult DeviceSession::Connect(const QString& port)
+{
+    model_.setPorts({port});
+    model_.setPortIndex(0);
+    openFailure_.clear();
+    noDevice_ = false;
+    engine_.ConnectPort();
+    if (!openFailure_.isEmpty()) {
+        console_.ErrLine(openFailure_);
+        console_.ErrLine(ExplainOpenFailure(port));
+        return SessionResult::OpenFailed;
+    }
+    if (noDevice_)
+        return SessionResult::NoDevice;
+    if (!engine_.ProgressVisible()) {
+        // The invitation came but the wake frame could not be sent.
+        console_.ErrLine(CtlTexts::WakeFailed);
+        return SessionResult::NoDevice;
+    }
+    return RunTransfer();
+}
+
+SessionResult DeviceSession::Read()
+{
+    engine_.StartRead();
+    return RunTransfer();
+}
+
+SessionResult DeviceSession::Write()
+{
+    engine_.StartWrite();
+    written_ = model_.image();
+    return RunTransfer();
+}
+
+SessionResult DeviceSession::RunTransfer()
+{
+    notConnected_ = false;
+    SessionResult result = SessionResult::Done;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setInterval(TickPeriod);
+
+    // Progress is an accepted reply: the position jumps past the one-a-tick
+    // creep, or the block number moves on. A station that stays silent or
+    // answers with rejected frames makes none.
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int lastPosition = engine_.ProgressPosition();
+    int lastBlock = engine_.BlockIndex();
+
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        engine_.Tick();
+        if (notConnected_) {
+            result = SessionResult::NotConnected;
+            loop.quit();
+            return;
+        }
+        if (!engine_.ProgressVisible()) {
+            loop.quit();
+            return;
+        }
+        const int position = engine_.ProgressPosition();
+        const int block = engine_.BlockIndex();
+        if (block != lastBlock || position > lastPosition + 1)
+            sinceProgress.restart();
+        lastPosition = position;
+        lastBlock = block;
+        console_.Progress(position);
+        if (std::chrono::milliseconds(sinceProgress.elapsed()) >= stallTimeout_) {
+            result = SessionResult::Stalled;
+            loop.quit();
+        }
+    });
+    console_.Progress(engine_.ProgressPosition());
+    timer.start();
+    loop.exec();
+    timer.stop();
+    console_.EndProgress();
+    if (result == SessionResult::Stalled) {
+        const auto seconds = std::chrono::duration<double>(stallTimeout_).count();
+        console_.ErrLine(CtlTexts::Stalled.arg(seconds));
+    }
+    return result;
+}

@@ -1,0 +1,57 @@
+// Drives the window's model and transfer engine without a window: the port is
+// selected as in the port selector, and the engine is ticked by a 100 ms timer
+// in a console event loop until the transfer ends, fails or stops progressing.
+#pragma once
+
+#include "ConfigModel.h"
+#include "ParamImage.h"
+#include "TransferEngine.h"
+
+#include <QString>
+
+#include <chrono>
+
+class Console;
+
+enum class SessionResult {
+    Done,
+    OpenFailed,   // "Not open NAME" and why
+    NoDevice,     // "Нет устройства", or the wake frame could not be sent
+    NotConnected, // "Не подключен ЛУМ-К"
+    Stalled,      // no progress for the time-out
+};
+
+class DeviceSession : private MessageSink
+{
+public:
+    // `stallTimeout`: how long a started transfer may go without progress.
+    DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace);
+    ~DeviceSession() override;
+
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Selects `port`: opens it, tests the link and reads the device completely.
+    SessionResult Connect(const QString& port);
+    // A full read into the image, decoded into the table.
+    SessionResult Read();
+    // Encodes the table and writes the image; ends at "Записано".
+    SessionResult Write();
+
+    ConfigModel& model() { return model_; }
+    // The image as the last write sent it (after the table was encoded).
+    const ParamImage& writtenImage() const { return written_; }
+
+private:
+    void ShowMessage(const QString& text) override;
+    SessionResult RunTransfer();
+
+    Console& console_;
+    std::chrono::milliseconds stallTimeout_;
+    ConfigModel model_;
+    TransferEngine engine_;
+    ParamImage written_;
+    QString openFailure_;
+    bool noDevice_ = false;
+    bool notConnected_ = false;
+};
