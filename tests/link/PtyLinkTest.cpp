@@ -1,0 +1,309 @@
+// End to end over real pseudo-terminals: the QSerialPort backend and the real
+// clock against the station simulator running on its own thread.
+#include "ComUtilites.h"
+#include "ConfigModel.h"
+#include "LinkTexts.h"
+#include "QtSerialBackend.h"
+#include "StationSimulator.h"
+#include "TransferEngine.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+class RecordingSink : public MessageSink
+{
+public:
+    void ShowMessage(const QString& text) override { shown.append(text); }
+    QStringList shown;
+};
+
+double CpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for ms (the window's idle state).
+void Idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class PtyLink : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetComUtilites(); // the real backend and clock
+        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+    }
+    void TearDown() override
+    {
+        ResetComUtilites();
+        if (station)
+            station->Stop();
+    }
+
+    void StartStation(StationOptions options = StationSimulator::DefaultOptions())
+    {
+        station = std::make_unique<StationSimulator>(std::move(options));
+        QString error;
+        ASSERT_TRUE(station->Start(&error)) << error.toStdString();
+        model.setPorts({station->ProgramSidePath()});
+    }
+    void Select(int index = 0)
+    {
+        model.setPortIndex(-1);
+        model.setPortIndex(index);
+        engine.ConnectPort();
+    }
+    // Ticks back to back until the transfer ends (the real clock; reads block).
+    bool RunTransfer(int maxMs = 30000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (engine.ProgressVisible() && t.elapsed() < maxMs) {
+            engine.Tick();
+            QCoreApplication::processEvents();
+        }
+        return !engine.ProgressVisible();
+    }
+
+    ConfigModel model;
+    RecordingSink sink;
+    TransferEngine engine{model, sink};
+    std::unique_ptr<StationSimulator> station;
+    QStringList openFailures;
+};
+
+} // namespace
+
+TEST_F(PtyLink, ConnectAndRead_YieldsStationImage)
+{
+    StartStation();
+    Select();
+    ASSERT_TRUE(openFailures.isEmpty()) << openFailures.join(", ").toStdString();
+    ASSERT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
+    ASSERT_TRUE(engine.PortReady());
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(model.image(), station->Image());
+    EXPECT_EQ(model.image(), StationSimulator::DemoImage());
+    EXPECT_EQ(model.OperatingMode(), 0);
+    EXPECT_EQ(model.cell(4, 16, 1), QStringLiteral("Сообщ.1"));
+    EXPECT_EQ(model.cell(4, 16, 2), QStringLiteral("240 сек."));
+    EXPECT_TRUE(sink.shown.isEmpty());
+}
+
+TEST_F(PtyLink, Write_ChangesStationImage)
+{
+    StartStation();
+    Select();
+    ASSERT_TRUE(RunTransfer());
+    model.setCell(1, 3, 1, QStringLiteral("Сообщ.4"));
+    model.setCell(1, 3, 2, QStringLiteral("120 сек."));
+    model.setCell(4, 16, 1, QStringLiteral("Нет"));
+    model.setCell(4, 16, 2, QString());
+    engine.StartWrite();
+    const ParamImage written = model.image();
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(station->Image(), written);
+    EXPECT_EQ(station->Image().byte(2), 0xC8 | 0x20);
+    EXPECT_EQ(station->Image().byte(63), 0x00);
+    EXPECT_EQ(station->Stats().writesCompleted, 1);
+    // A read now brings back what was written.
+    model.image().zeroStoredPrefix();
+    engine.StartRead();
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(model.image(), written);
+}
+
+TEST_F(PtyLink, DetectableFaults_ReadAndWriteEndWithExactImage)
+{
+    StationOptions options = StationSimulator::DefaultOptions();
+    // LUMK_FAULT_SEED runs the same test with other draws (for stress runs).
+    options.seed = qEnvironmentVariableIsSet("LUMK_FAULT_SEED")
+                       ? qEnvironmentVariable("LUMK_FAULT_SEED").toULongLong()
+                       : 20240607;
+    options.faults.corrupt = 0.08;
+    options.faults.wrongBlock = 0.08;
+    options.faults.drop = 0.04;
+    options.faults.invite = 0.04;
+    options.log = [](const QString&) {}; // counted in the stats instead
+    StartStation(options);
+    Select();
+    ASSERT_TRUE(engine.PortReady());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        model.image().zeroStoredPrefix();
+        if (round > 0)
+            engine.StartRead();
+        ASSERT_TRUE(RunTransfer());
+        EXPECT_EQ(model.image(), station->Image());
+
+        // Write a different configuration each round.
+        model.setCell(1 + round, 2, 1, QStringLiteral("Сообщ.3"));
+        model.setCell(1 + round, 2, 2, QStringLiteral("60 сек."));
+        engine.StartWrite();
+        const ParamImage written = model.image();
+        ASSERT_TRUE(RunTransfer());
+        EXPECT_EQ(station->Image(), written);
+    }
+    EXPECT_FALSE(sink.shown.contains(LinkTexts::NotConnected));
+    const StationStats stats = station->Stats();
+    EXPECT_GT(stats.faults, 0);
+    std::printf("faults injected: %d in %d frames\n", stats.faults, stats.framesSent);
+}
+
+TEST_F(PtyLink, CloseAndReselect_StationFoundUnwokenAgain)
+{
+    StartStation();
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ClosePort();
+        Idle(60); // the station notices the closed side within 20 ms
+        EXPECT_FALSE(station->Woken());
+        Select();
+        ASSERT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
+        ASSERT_TRUE(RunTransfer());
+        EXPECT_EQ(model.image(), station->Image());
+    }
+    EXPECT_GE(station->Stats().programCloses, 2);
+}
+
+TEST_F(PtyLink, PortHeldByAnotherProgram_NotOpen)
+{
+    StartStation();
+    QSerialPort other;
+    other.setPortName(station->ProgramSidePath());
+    ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+    Select();
+    EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(station->ProgramSidePath())});
+    EXPECT_EQ(PortHandle, 0);
+    EXPECT_FALSE(engine.PortReady());
+}
+
+TEST_F(PtyLink, NoSuchPort_NotOpen)
+{
+    model.setPorts({QStringLiteral("/dev/lumk-no-such-port")});
+    Select();
+    EXPECT_EQ(openFailures, QStringList{QStringLiteral("Not open /dev/lumk-no-such-port")});
+}
+
+TEST_F(PtyLink, SilentPort_NoDevice)
+{
+    // A pseudo-terminal nobody writes to: no 4 bytes within 500 ms.
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    model.setPorts({QString::fromLocal8Bit(name)});
+    Select();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(model.portIndex(), -1);
+    ::close(master);
+}
+
+// A hung-up pseudo-terminal must not make the program spin: idle with the port
+// open, then ticking a transfer, the process stays near idle, the port stays
+// selected and reads count as zero bytes.
+TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
+{
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    const QString path = QString::fromLocal8Bit(name);
+    ASSERT_TRUE(OpenPort(path));
+    const auto handle = PortHandle;
+    ::close(master); // the station hangs up
+
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Idle(1500);
+    const double idleCpu = CpuSeconds() - cpu0;
+    const double idleWall = wall.elapsed() / 1000.0;
+    // A busy loop burns about the whole 1.5 s; near idle is a few milliseconds.
+    EXPECT_LT(idleCpu, 0.25 * idleWall) << "idle CPU " << idleCpu << " s in " << idleWall << " s";
+    EXPECT_EQ(PortHandle, handle);
+    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+    ASSERT_NE(backend, nullptr);
+    EXPECT_TRUE(backend->Released());
+
+    // Ticks go on as the Part says: failed 500 ms reads, then 300 ms sleeps.
+    engine.SetPortReady(true);
+    engine.StartRead();
+    const double cpu1 = CpuSeconds();
+    wall.restart();
+    for (int i = 0; i < 3; ++i) {
+        engine.Tick();
+        QCoreApplication::processEvents();
+    }
+    const double tickCpu = CpuSeconds() - cpu1;
+    const double tickWall = wall.elapsed() / 1000.0;
+    EXPECT_GE(tickWall, 3 * 0.8);
+    EXPECT_LT(tickCpu, 0.25 * tickWall) << "tick CPU " << tickCpu << " s in " << tickWall << " s";
+    EXPECT_EQ(engine.ProgressPosition(), 3);
+    EXPECT_EQ(PortHandle, handle);
+    EXPECT_FALSE(WritePort(19));
+}
+
+// The station hangs up in the middle of a transfer and comes back on a new
+// pseudo-terminal behind the same link name: selecting the port again reopens
+// it (the program never reopens a device by itself).
+TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    StationOptions options = StationSimulator::DefaultOptions();
+    options.linkPath = dir.filePath(QStringLiteral("lumk"));
+    options.faults.hangUpAfter = 3;
+    options.log = [](const QString&) {};
+    station = std::make_unique<StationSimulator>(options);
+    ASSERT_TRUE(station->Start());
+    model.setPorts({options.linkPath});
+    Select();
+    ASSERT_TRUE(engine.PortReady());
+    const auto handle = PortHandle;
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    for (int i = 0; i < 6; ++i) {
+        engine.Tick();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(engine.ProgressVisible()); // stuck: the line is dead
+    EXPECT_EQ(PortHandle, handle);
+    EXPECT_LT(CpuSeconds() - cpu0, 0.25 * (wall.elapsed() / 1000.0));
+    // The new pseudo-terminal is there a second after the hang-up.
+    QElapsedTimer waitNew;
+    waitNew.start();
+    while (!QFile::exists(options.linkPath) && waitNew.elapsed() < 3000)
+        Idle(20);
+    ASSERT_TRUE(QFile::exists(options.linkPath));
+    Select();
+    EXPECT_NE(PortHandle, 0);
+    EXPECT_NE(PortHandle, handle);
+    // The station hangs up again after 3 frames; the first ones still arrive.
+    EXPECT_TRUE(engine.ProgressVisible());
+    EXPECT_EQ(engine.ProgressPosition(), 0);
+}

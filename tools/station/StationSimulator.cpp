@@ -1,0 +1,637 @@
+// The station's thread: one poll loop over the pseudo-terminal's master side and
+// a stop pipe. Frames are built here independently of the program's link code.
+#include "StationSimulator.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <termios.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t Invitation[4] = {0xFF, 0x00, 0x00, 0xFF};
+constexpr std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
+constexpr int FrameSize = 19;
+constexpr std::int64_t InvitePeriodMs = 250;
+constexpr std::int64_t ResendAfterMs = 1000;
+constexpr std::int64_t ClosedCheckMs = 20;   // how often a closed side is looked at
+constexpr std::int64_t StalePartialMs = 300; // an unfinished frame is dropped after this
+constexpr std::int64_t ReopenAfterHangUpMs = 1000;
+constexpr std::int64_t ByteNs = 10'000'000'000LL / 2400; // 10 bits at 2400 baud
+// Without baud pacing, a reply still leaves only this long after its request
+// arrived: the program purges its input right after sending a request, and a
+// reply that beat that purge would be lost (a real line is never that fast).
+constexpr std::int64_t TurnaroundNs = 20'000'000;
+
+std::int64_t NowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
+}
+std::int64_t NowMs() { return NowNs() / 1'000'000; }
+
+void SleepUntilNs(std::int64_t ns)
+{
+    timespec ts{time_t(ns / 1'000'000'000LL), long(ns % 1'000'000'000LL)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+std::uint8_t Sum3To16(const std::uint8_t* f)
+{
+    unsigned s = 0;
+    for (int i = 3; i <= 16; ++i)
+        s += f[i];
+    return std::uint8_t(s);
+}
+std::uint8_t Xor0To17(const std::uint8_t* f)
+{
+    std::uint8_t x = 0;
+    for (int i = 0; i <= 17; ++i)
+        x ^= f[i];
+    return x;
+}
+
+QString Hex(const Bytes& b)
+{
+    QString out;
+    for (std::uint8_t v : b)
+        out += QString::asprintf("%02X ", v);
+    return out.trimmed();
+}
+
+} // namespace
+
+struct StationSimulator::Impl
+{
+    StationOptions options;
+
+    mutable std::mutex mutex; // guards image, path, stats
+    ParamImage image;
+    QString path;
+    StationStats stats;
+
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> running{false};
+    std::atomic<bool> woken{false};
+    int master = -1;
+    int stopPipe[2] = {-1, -1};
+
+    // Station thread state.
+    std::mt19937_64 random;
+    bool sideOpen = false; // the program has its side open
+    bool silent = false;
+    int framesSinceWake = 0;
+    Bytes lastFrame;
+    std::int64_t lastActivityMs = 0; // last frame sent or request received
+    std::int64_t lastInviteMs = 0;
+    Bytes rx;
+    std::int64_t rxFirstNs = 0; // when the first byte of the unfinished frame came
+    std::int64_t rxLastMs = 0;
+    unsigned writtenMask = 0;
+
+    void log(const QString& line, bool fault)
+    {
+        if (!fault && !options.verbose)
+            return;
+        const QString text = QStringLiteral("lumk-station: ") + line;
+        if (options.log)
+            options.log(text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    template <typename F> void withStats(F f)
+    {
+        std::lock_guard lock(mutex);
+        f(stats);
+    }
+
+    bool openPty(QString* error);
+    void closePty();
+    void run();
+    bool wait(std::int64_t ms, bool watchMaster);
+    void sideClosed();
+    void discardUnread();
+    void receive();
+    void parse();
+    void handleWake();
+    void handleRequest(const Bytes& frame, std::int64_t arrivalNs);
+    Bytes blockFrame(int block, std::uint8_t command);
+    void sendBlockFrame(const Bytes& frame, bool resend);
+    void sendRaw(const std::uint8_t* data, std::size_t n);
+    void hangUp();
+    bool draw(double rate)
+    {
+        return rate > 0 && std::uniform_real_distribution<double>(0, 1)(random) < rate;
+    }
+};
+
+StationSimulator::StationSimulator(StationOptions options) : d(std::make_unique<Impl>())
+{
+    d->options = std::move(options);
+    d->image = d->options.image;
+    d->random.seed(d->options.seed);
+}
+
+StationSimulator::~StationSimulator()
+{
+    Stop();
+}
+
+StationOptions StationSimulator::DefaultOptions()
+{
+    StationOptions o;
+    o.image = DemoImage();
+    return o;
+}
+
+ParamImage StationSimulator::DemoImage()
+{
+    ParamImage image;
+    // Speech mode (byte 1 bit 0x04), every page used, delays of every code.
+    image.setByte(0, 0x80 | 0x10);        // 1: Сообщ.1, 60 s
+    image.setByte(1, 0x88 | 0x20 | 0x04); // 2: Сообщ.2, 120 s
+    image.setByte(4, 0xC0 | 0x30);        // 5: Сообщ.3, 240 s
+    image.setByte(11, 0xC8);              // 12: Сообщ.4, 30 s
+    image.setByte(16, 0x80 | 0x20);       // 17: Сообщ.1, 120 s
+    image.setByte(29, 0xC8 | 0x10);       // 30: Сообщ.4, 60 s
+    image.setByte(39, 0x88 | 0x30);       // 40: Сообщ.2, 240 s
+    image.setByte(50, 0xC0 | 0x10);       // 51: Сообщ.3, 60 s
+    image.setByte(63, 0x80 | 0x30);       // 64: Сообщ.1, 240 s
+    const std::uint8_t tail[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
+    for (int i = 0; i < 8; ++i)
+        image.setByte(64 + i, tail[i]);
+    return image;
+}
+
+bool StationSimulator::Start(QString* error)
+{
+    if (d->running)
+        return true;
+    if (::pipe2(d->stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        if (error)
+            *error = QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!d->openPty(error)) {
+        ::close(d->stopPipe[0]);
+        ::close(d->stopPipe[1]);
+        d->stopPipe[0] = d->stopPipe[1] = -1;
+        return false;
+    }
+    d->stop = false;
+    d->running = true;
+    d->thread = std::thread([this] { d->run(); });
+    return true;
+}
+
+void StationSimulator::Stop()
+{
+    if (!d->running)
+        return;
+    d->stop = true;
+    const char c = 'x';
+    [[maybe_unused]] auto r = ::write(d->stopPipe[1], &c, 1);
+    if (d->thread.joinable())
+        d->thread.join();
+    d->closePty();
+    ::close(d->stopPipe[0]);
+    ::close(d->stopPipe[1]);
+    d->stopPipe[0] = d->stopPipe[1] = -1;
+    d->running = false;
+}
+
+bool StationSimulator::Running() const { return d->running; }
+
+QString StationSimulator::ProgramSidePath() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->path;
+}
+
+ParamImage StationSimulator::Image() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->image;
+}
+
+void StationSimulator::SetImage(const ParamImage& image)
+{
+    std::lock_guard lock(d->mutex);
+    d->image = image;
+}
+
+StationStats StationSimulator::Stats() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->stats;
+}
+
+bool StationSimulator::Woken() const { return d->woken; }
+
+// --- station thread -----------------------------------------------------------
+
+bool StationSimulator::Impl::openPty(QString* error)
+{
+    const auto fail = [&](const char* what) {
+        if (error)
+            *error = QString::fromLatin1(what) + QStringLiteral(": ") +
+                     QString::fromLocal8Bit(std::strerror(errno));
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+        return false;
+    };
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (master < 0)
+        return fail("posix_openpt");
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return fail("unlockpt");
+    char name[128];
+    if (::ptsname_r(master, name, sizeof name) != 0)
+        return fail("ptsname");
+    // Raw line on the program's side until the program sets its own: no echo
+    // of what the station sends, no line editing.
+    termios t{};
+    if (::tcgetattr(master, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::cfsetspeed(&t, B2400);
+        ::tcsetattr(master, TCSANOW, &t);
+    }
+    // Open and close the program's side once: from then on the master reports a
+    // hang-up exactly while the program's side is closed.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0)
+        return fail("open program side");
+    ::close(slave);
+    {
+        std::lock_guard lock(mutex);
+        path = QString::fromLocal8Bit(name);
+    }
+    if (!options.linkPath.isEmpty()) {
+        const QByteArray link = QFile::encodeName(options.linkPath);
+        ::unlink(link.constData());
+        if (::symlink(name, link.constData()) != 0)
+            return fail("symlink");
+    }
+    sideOpen = false;
+    woken = false;
+    silent = false;
+    rx.clear();
+    return true;
+}
+
+void StationSimulator::Impl::closePty()
+{
+    if (master >= 0)
+        ::close(master);
+    master = -1;
+    if (!options.linkPath.isEmpty())
+        ::unlink(QFile::encodeName(options.linkPath).constData());
+}
+
+// Waits up to ms for the stop pipe (and the master's input when watchMaster).
+// Returns false when stopping.
+bool StationSimulator::Impl::wait(std::int64_t ms, bool watchMaster)
+{
+    pollfd fds[2] = {{stopPipe[0], POLLIN, 0}, {master, POLLIN, 0}};
+    const int n = watchMaster && master >= 0 ? 2 : 1;
+    ::poll(fds, nfds_t(n), int(std::max<std::int64_t>(ms, 0)));
+    return !stop;
+}
+
+void StationSimulator::Impl::run()
+{
+    lastInviteMs = NowMs() - InvitePeriodMs;
+    while (!stop) {
+        if (master < 0) {
+            // Hung up: a new pseudo-terminal after a pause.
+            if (!wait(ReopenAfterHangUpMs, false))
+                break;
+            QString error;
+            if (!openPty(&error)) {
+                log(QStringLiteral("cannot open a new pseudo-terminal: ") + error, true);
+                continue;
+            }
+            const QString newPath = QString(path);
+            log(QStringLiteral("new program side ") + newPath, true);
+            if (options.pathChanged)
+                options.pathChanged(newPath);
+            continue;
+        }
+        pollfd p{master, POLLIN, 0};
+        ::poll(&p, 1, 0);
+        if (p.revents & POLLHUP) {
+            if (sideOpen)
+                sideClosed();
+            // Closed side: look again in a while, never spin on the hang-up.
+            if (!wait(ClosedCheckMs, false))
+                break;
+            continue;
+        }
+        if (!sideOpen) {
+            sideOpen = true;
+            rx.clear();
+            lastInviteMs = NowMs() - InvitePeriodMs; // invite at once
+            log(QStringLiteral("program opened its side"), false);
+        }
+        receive();
+        parse();
+        if (master < 0 || stop)
+            continue;
+        const std::int64_t now = NowMs();
+        if (!rx.empty() && now - rxLastMs > StalePartialMs) {
+            log(QStringLiteral("dropped an unfinished frame: ") + Hex(rx), false);
+            rx.clear();
+        }
+        std::int64_t nextMs = now + ClosedCheckMs;
+        if (!silent && !woken) {
+            if (now - lastInviteMs >= InvitePeriodMs) {
+                sendRaw(Invitation, sizeof Invitation);
+                lastInviteMs = now;
+                withStats([](StationStats& s) { ++s.invitations; });
+            }
+            nextMs = std::min(nextMs, lastInviteMs + InvitePeriodMs);
+        } else if (!silent && !lastFrame.empty()) {
+            if (now - lastActivityMs >= ResendAfterMs) {
+                log(QStringLiteral("no request for a second: sending the last frame again"), false);
+                withStats([](StationStats& s) { ++s.resends; });
+                sendBlockFrame(lastFrame, true);
+                if (master < 0)
+                    continue;
+            }
+            nextMs = std::min(nextMs, lastActivityMs + ResendAfterMs);
+        }
+        if (!rx.empty())
+            nextMs = std::min(nextMs, rxLastMs + StalePartialMs + 1);
+        if (!wait(nextMs - NowMs(), true))
+            break;
+    }
+}
+
+void StationSimulator::Impl::sideClosed()
+{
+    sideOpen = false;
+    woken = false;
+    silent = false;
+    framesSinceWake = 0;
+    lastFrame.clear();
+    rx.clear();
+    writtenMask = 0;
+    discardUnread();
+    withStats([](StationStats& s) { ++s.programCloses; });
+    log(QStringLiteral("program closed its side: waiting for it, unwoken"), false);
+}
+
+// Bytes the program did not read stay queued on its side across a close; they
+// are stale for the next opener, so they are flushed (through a short open of
+// the program's side, as the master cannot flush them).
+void StationSimulator::Impl::discardUnread()
+{
+    const QByteArray name = QFile::encodeName(QString(path));
+    const int slave = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave >= 0) {
+        ::tcflush(slave, TCIFLUSH);
+        ::close(slave);
+    }
+}
+
+void StationSimulator::Impl::receive()
+{
+    std::uint8_t buf[256];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n <= 0)
+            return; // EAGAIN, or EIO when the side just closed (seen next round)
+        const std::int64_t now = NowNs();
+        if (rx.empty())
+            rxFirstNs = now;
+        rx.insert(rx.end(), buf, buf + n);
+        rxLastMs = now / 1'000'000;
+    }
+}
+
+void StationSimulator::Impl::parse()
+{
+    while (!rx.empty() && master >= 0 && !stop) {
+        std::size_t need = 0;
+        if (rx[0] != 0xFF) {
+            need = 0;
+        } else if (rx.size() < 2) {
+            return;
+        } else if (rx[1] == 0x80) {
+            need = sizeof Wake;
+        } else if (rx[1] == 0x81) {
+            need = FrameSize;
+        }
+        if (need == 0) {
+            log(QStringLiteral("skipped a stray byte %1").arg(rx[0], 2, 16, QLatin1Char('0')), false);
+            rx.erase(rx.begin());
+            if (!rx.empty())
+                rxFirstNs = NowNs();
+            continue;
+        }
+        if (rx.size() < need)
+            return;
+        const Bytes frame(rx.begin(), rx.begin() + std::ptrdiff_t(need));
+        // With baud pacing a frame has arrived only after its own line time.
+        const std::int64_t arrivalNs = rxFirstNs + std::int64_t(need) * ByteNs;
+        rx.erase(rx.begin(), rx.begin() + std::ptrdiff_t(need));
+        const std::int64_t nextFirst = NowNs();
+        if (need == sizeof Wake) {
+            if (std::equal(frame.begin(), frame.end(), Wake)) {
+                if (options.baudPacing)
+                    SleepUntilNs(arrivalNs);
+                handleWake();
+            } else {
+                log(QStringLiteral("ignored a bad wake frame: ") + Hex(frame), false);
+                withStats([](StationStats& s) { ++s.badRequests; });
+            }
+        } else {
+            handleRequest(frame, arrivalNs);
+        }
+        if (!rx.empty())
+            rxFirstNs = nextFirst;
+    }
+}
+
+void StationSimulator::Impl::handleWake()
+{
+    log(QStringLiteral("woken"), false);
+    woken = true;
+    silent = false;
+    framesSinceWake = 0;
+    writtenMask = 0;
+    withStats([](StationStats& s) { ++s.wakes; });
+    sendBlockFrame(blockFrame(0, 'S'), false);
+}
+
+void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalNs)
+{
+    const bool wellFormed = f[0] == 0xFF && f[1] == 0x81 && f[2] == 0x00 &&
+                            (f[3] == 'S' || f[3] == 'W' || f[3] == 'R') && f[4] <= 5 &&
+                            f[18] == Xor0To17(f.data()) && (f[3] != 'W' || f[17] == Sum3To16(f.data()));
+    if (!wellFormed) {
+        log(QStringLiteral("ignored a bad request: ") + Hex(f), false);
+        withStats([](StationStats& s) { ++s.badRequests; });
+        return;
+    }
+    if (!woken) {
+        log(QStringLiteral("ignored a request before the wake frame"), false);
+        return;
+    }
+    lastActivityMs = NowMs();
+    if (silent)
+        return;
+    SleepUntilNs(options.baudPacing ? arrivalNs : NowNs() + TurnaroundNs);
+    const int block = f[4];
+    if (f[3] == 'W') {
+        ParamImage completed;
+        bool complete = false;
+        {
+            std::lock_guard lock(mutex);
+            image.setBlock(block, f.data() + 5);
+            writtenMask |= 1u << block;
+            if (writtenMask == 0x3F) {
+                complete = true;
+                completed = image;
+                ++stats.writesCompleted;
+                writtenMask = 0;
+            }
+        }
+        if (complete) {
+            log(QStringLiteral("write completed"), false);
+            if (options.writeCompleted)
+                options.writeCompleted(completed);
+        }
+    } else {
+        writtenMask = 0;
+    }
+    withStats([](StationStats& s) { ++s.requestsAnswered; });
+    sendBlockFrame(blockFrame(block, f[3]), false);
+}
+
+Bytes StationSimulator::Impl::blockFrame(int block, std::uint8_t command)
+{
+    Bytes f(FrameSize, 0);
+    f[0] = 0xFF;
+    f[1] = 0x81;
+    f[2] = 0x00;
+    f[3] = command;
+    f[4] = std::uint8_t(block);
+    {
+        std::lock_guard lock(mutex);
+        const ParamImage::Block data = image.block(block);
+        std::copy(data.begin(), data.end(), f.begin() + 5);
+    }
+    f[17] = Sum3To16(f.data());
+    f[18] = Xor0To17(f.data());
+    return f;
+}
+
+void StationSimulator::Impl::sendBlockFrame(const Bytes& frame, bool resend)
+{
+    lastFrame = frame;
+    lastActivityMs = NowMs();
+    const StationFaults& fl = options.faults;
+    if (fl.hangUpAfter >= 0 && framesSinceWake >= fl.hangUpAfter) {
+        log(QStringLiteral("fault: hanging up after %1 frames").arg(framesSinceWake), true);
+        withStats([](StationStats& s) { ++s.faults; });
+        hangUp();
+        return;
+    }
+    if (fl.silentAfter >= 0 && framesSinceWake >= fl.silentAfter) {
+        if (!silent)
+            log(QStringLiteral("fault: going silent after %1 frames").arg(framesSinceWake), true);
+        if (!silent)
+            withStats([](StationStats& s) { ++s.faults; });
+        silent = true;
+        return;
+    }
+    ++framesSinceWake;
+    withStats([](StationStats& s) { ++s.framesSent; });
+    const QString what = QStringLiteral("%1 block %2%3")
+                             .arg(QChar(frame[3]))
+                             .arg(frame[4])
+                             .arg(resend ? QStringLiteral(" (resent)") : QString());
+    const auto fault = [&](const QString& text) {
+        log(QStringLiteral("fault: ") + text + QStringLiteral(" in frame ") + what, true);
+        withStats([](StationStats& s) { ++s.faults; });
+    };
+    if (draw(fl.drop)) {
+        fault(QStringLiteral("dropped"));
+        return;
+    }
+    if (draw(fl.invite)) {
+        fault(QStringLiteral("invitation sent"));
+        sendRaw(Invitation, sizeof Invitation);
+        return;
+    }
+    Bytes out = frame;
+    if (draw(fl.truncate)) {
+        const int keep = std::uniform_int_distribution<int>(1, FrameSize - 1)(random);
+        fault(QStringLiteral("truncated to %1 bytes").arg(keep));
+        out.resize(std::size_t(keep));
+    } else if (draw(fl.wrongBlock)) {
+        // A whole frame of another block: consistent in itself, so the program
+        // can tell it only by the block it expects (never stores wrong data).
+        const int other = (out[4] + std::uniform_int_distribution<int>(1, 5)(random)) % 6;
+        fault(QStringLiteral("wrong block %1").arg(other));
+        out = blockFrame(other, out[3]);
+    } else if (draw(fl.corrupt)) {
+        const int at = std::uniform_int_distribution<int>(0, FrameSize - 1)(random);
+        const int mask = std::uniform_int_distribution<int>(1, 255)(random);
+        fault(QStringLiteral("byte %1 corrupted (xor %2)").arg(at).arg(mask, 2, 16, QLatin1Char('0')));
+        out[std::size_t(at)] ^= std::uint8_t(mask);
+    }
+    sendRaw(out.data(), out.size());
+}
+
+void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
+{
+    if (master < 0)
+        return;
+    if (!options.baudPacing) {
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(master, data + done, n - done);
+            if (w <= 0)
+                return; // side closed or its buffer full: the bytes are lost
+            done += std::size_t(w);
+        }
+        return;
+    }
+    const std::int64_t start = NowNs();
+    for (std::size_t i = 0; i < n && !stop; ++i) {
+        SleepUntilNs(start + std::int64_t(i + 1) * ByteNs);
+        if (::write(master, data + i, 1) != 1)
+            return;
+    }
+}
+
+void StationSimulator::Impl::hangUp()
+{
+    closePty();
+    sideOpen = false;
+    woken = false;
+    silent = false;
+    framesSinceWake = 0;
+    lastFrame.clear();
+    rx.clear();
+}
