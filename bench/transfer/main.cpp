@@ -1,0 +1,154 @@
+// Full read and full write against the station simulator with baud pacing,
+// driven by a real 100 ms timer through TickQueue as the window drives them.
+// Each run is timed from StartRead/StartWrite on an idle link whose station has
+// already answered the last 'R' (a frame is waiting) to the end of the transfer
+// (progress bar hidden). Prints every run, the medians and their ratio to the
+// line-rate limit: 12 frames x 19 bytes x 10 bits / 2400 baud = 0.950 s.
+// The idle gap before each start varies over a timer period, so the wait for
+// the first tick (0 to 100 ms, also printed) is spread as it is for an operator.
+#include "ComUtilites.h"
+#include "ConfigModel.h"
+#include "LinkTexts.h"
+#include "StationSimulator.h"
+#include "TransferEngine.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr double LineLimitS = 12.0 * 19 * 10 / 2400; // 0.950 s
+constexpr double Target = 1.10;
+
+class CountingSink : public MessageSink
+{
+public:
+    void ShowMessage(const QString& text) override { shown.append(text); }
+    QStringList shown;
+};
+
+// Runs the event loop until the progress bar is hidden (or a limit passes).
+bool WaitHidden(TransferEngine& engine, int limitMs)
+{
+    if (!engine.ProgressVisible())
+        return true;
+    QEventLoop loop;
+    QObject::connect(&engine, &TransferEngine::progressChanged, &loop, [&](int, bool visible) {
+        if (!visible)
+            loop.quit();
+    });
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !engine.ProgressVisible();
+}
+
+void Idle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int runs = 7;
+    if (argc > 1)
+        runs = std::max(5, atoi(argv[1]));
+
+    StationOptions options = StationSimulator::DefaultOptions();
+    options.baudPacing = true;
+    StationSimulator station(options);
+    QString error;
+    if (!station.Start(&error)) {
+        std::fprintf(stderr, "bench-transfer: %s\n", qPrintable(error));
+        return 2;
+    }
+
+    ConfigModel model;
+    CountingSink sink;
+    TransferEngine engine(model, sink);
+    TickQueue ticks(engine);
+    QTimer timer;
+    timer.setInterval(100ms);
+    QObject::connect(&timer, &QTimer::timeout, &ticks, &TickQueue::Post);
+    timer.start();
+
+    model.setPorts({station.ProgramSidePath()});
+    model.setPortIndex(0);
+    engine.ConnectPort();
+    if (!engine.PortReady() || !WaitHidden(engine, 10000) || model.image() != station.Image()) {
+        std::fprintf(stderr, "bench-transfer: the link to the simulator did not come up\n");
+        return 2;
+    }
+
+    // Time from a start to its first tick.
+    QElapsedTimer t;
+    qint64 firstTickNs = -1;
+    QObject::connect(&engine, &TransferEngine::progressChanged, [&](int position, bool visible) {
+        if (visible && position == 1 && firstTickNs < 0)
+            firstTickNs = t.nsecsElapsed();
+    });
+    const auto gapMs = [runs](int run, int kind) { return 400 + (run * 2 + kind) * 100 / (2 * runs); };
+
+    std::vector<double> reads, writes;
+    for (int run = 0; run < runs; ++run) {
+        // Idle link, the station's answer to the last 'R' waiting.
+        Idle(gapMs(run, 0));
+        firstTickNs = -1;
+        t.start();
+        engine.StartRead();
+        if (!WaitHidden(engine, 10000) || !sink.shown.isEmpty()) {
+            std::fprintf(stderr, "bench-transfer: read %d failed\n", run + 1);
+            return 2;
+        }
+        reads.push_back(t.nsecsElapsed() / 1e9);
+        const double readFirst = firstTickNs / 1e6;
+
+        Idle(gapMs(run, 1));
+        // A different image each run, so every write changes the station.
+        model.setCell(1, 1 + run % 16, 2, run % 2 ? QStringLiteral("120 сек.") : QStringLiteral("60 сек."));
+        firstTickNs = -1;
+        t.restart();
+        engine.StartWrite();
+        const ParamImage written = model.image();
+        if (!WaitHidden(engine, 10000) || sink.shown != QStringList{LinkTexts::Written} ||
+            station.Image() != written) {
+            std::fprintf(stderr, "bench-transfer: write %d failed\n", run + 1);
+            return 2;
+        }
+        writes.push_back(t.nsecsElapsed() / 1e9);
+        sink.shown.clear();
+        std::printf("run %d: read %.3f s (first tick after %3.0f ms), write %.3f s (first tick after %3.0f ms)\n",
+                    run + 1, reads.back(), readFirst, writes.back(), firstTickNs / 1e6);
+        std::fflush(stdout);
+    }
+    timer.stop();
+    station.Stop();
+
+    const double mr = Median(reads), mw = Median(writes);
+    std::printf("line-rate limit: %.3f s (12 frames x 19 bytes x 10 bits / 2400 baud)\n", LineLimitS);
+    std::printf("full read:  median %.3f s of %d runs, ratio %.3f (target <= %.2f: %s)\n", mr, runs,
+                mr / LineLimitS, Target, mr / LineLimitS <= Target ? "met" : "NOT met");
+    std::printf("full write: median %.3f s of %d runs, ratio %.3f (target <= %.2f: %s)\n", mw, runs,
+                mw / LineLimitS, Target, mw / LineLimitS <= Target ? "met" : "NOT met");
+    return mr / LineLimitS <= Target && mw / LineLimitS <= Target ? 0 : 1;
+}
