@@ -4,6 +4,10 @@
 #include <QIODevice>
 #include <QString>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 void ParamImage::zeroStoredPrefix()
 {
     std::fill(bytes_.begin(), bytes_.begin() + StoredSize, 0);
@@ -92,9 +96,22 @@ bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep)
 
 bool LoadImageFile(const QString& path, ParamImage& image)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file can hold a configuration. A named pipe or a terminal
+    // would make a plain open or read wait forever, so the name is opened without
+    // waiting and anything else is refused as unreadable.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     QByteArray line;
     if (!ReadFirstLine(file, line))
         return false;
