@@ -107,7 +107,6 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
     const QString& first = arguments.first();
     if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
         first == QLatin1String("help")) {
-        args.help = true;
         // "help read" asks for the help of a command.
         if (first == QLatin1String("help") && arguments.size() > 1) {
             const CommandSpec* spec = FindCommand(arguments.at(1));
@@ -115,6 +114,7 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
                 return Fail(args, CtlTexts::UnknownCommand.arg(arguments.at(1)));
             args.command = spec->command;
         }
+        args.help = true;
         return args;
     }
     if (first == QLatin1String("--version")) {

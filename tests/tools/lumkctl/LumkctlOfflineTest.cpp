@@ -1,0 +1,360 @@
+// The commands that need no device, run in-process: help and usage errors, show
+// (text and JSON) against files written by the window's Save, ports over real
+// pseudo-terminals, the files the tool writes, and the difference reports.
+#include "ConfigFiles.h"
+#include "ConfigModel.h"
+#include "ConfigReport.h"
+#include "CoreTexts.h"
+#include "CtlFiles.h"
+#include "CtlTestSupport.h"
+#include "TestPty.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+class NoPrompts : public FileCommandPrompts
+{
+public:
+    void ShowFileError(const QString& text) override { errors.append(text); }
+    bool ConfirmReplace(const QString&) override { return true; }
+    QStringList errors;
+};
+
+// The window's state right after start-up without a locked file.
+void StartLikeWindow(ConfigModel& model)
+{
+    model.LabelPages();
+    model.image().zeroStoredPrefix();
+    model.ImageToTable();
+}
+
+QString Cell(const ConfigModel& model, int address, int column)
+{
+    return model.cell(AddressTable::pageOf(address), AddressTable::rowOf(address), column);
+}
+
+// Compares `show --json` output with a model as the window shows it.
+void ExpectJsonShows(const QByteArray& json, const ConfigModel& model)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonObject root = doc.object();
+    EXPECT_EQ(root.size(), 3);
+    EXPECT_EQ(root.value(QStringLiteral("mode")).toInt(-1), model.OperatingMode());
+    const QJsonObject options = root.value(QStringLiteral("options")).toObject();
+    EXPECT_EQ(options.size(), 3);
+    EXPECT_EQ(options.value(QStringLiteral("CheckBox1")), QJsonValue(model.options().checkBox1));
+    EXPECT_EQ(options.value(QStringLiteral("CheckBox2")), QJsonValue(model.options().checkBox2));
+    EXPECT_EQ(options.value(QStringLiteral("RadioButton1")),
+              QJsonValue(model.options().radioButton1));
+    const QJsonArray addresses = root.value(QStringLiteral("addresses")).toArray();
+    ASSERT_EQ(addresses.size(), 64);
+    for (int a = 1; a <= 64; ++a) {
+        const QJsonObject row = addresses.at(a - 1).toObject();
+        SCOPED_TRACE(a);
+        EXPECT_EQ(row.value(QStringLiteral("address")).toInt(), a);
+        EXPECT_EQ(row.value(QStringLiteral("mode")).toString(),
+                  Cell(model, a, AddressTable::ModeColumn));
+        EXPECT_EQ(row.value(QStringLiteral("delay")).toString(),
+                  Cell(model, a, AddressTable::DelayColumn));
+    }
+}
+
+class Offline : public ::testing::Test
+{
+protected:
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(Offline, HelpOfEveryCommand_GoesToOutputWithStatusZero)
+{
+    const QStringList lines[] = {
+        {"--help"},
+        {"-h"},
+        {"help"},
+        {"help", "write"},
+        {"ports", "--help"},
+        {"read", "--help"},
+        {"write", "-h"},
+        {"show", "--help"},
+        {"diff", "--help"},
+    };
+    for (const QStringList& args : lines) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, ExitOk);
+        EXPECT_TRUE(run.out.startsWith("Использование: lumkctl")) << run.out.left(80).data();
+        EXPECT_TRUE(run.err.isEmpty());
+    }
+}
+
+TEST_F(Offline, UsageErrors_ExitTwoWithReasonAndHintOnErrorStream)
+{
+    struct Case
+    {
+        QStringList args;
+        const char* hint;
+    } cases[] = {
+        {{}, "lumkctl --help"},
+        {{"frobnicate"}, "lumkctl --help"},
+        {{"read"}, "lumkctl read --help"},
+        {{"write", "--port", "x"}, "lumkctl write --help"},
+        {{"show", "a", "b"}, "lumkctl show --help"},
+        {{"diff", "--port", "x", "a", "--timeout", "0"}, "lumkctl diff --help"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const ToolRun run = RunTool(c.args);
+        EXPECT_EQ(run.status, ExitUsage);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith("lumkctl: ")) << run.err.data();
+        EXPECT_TRUE(run.err.contains(c.hint)) << run.err.data();
+    }
+}
+
+// Independent of the codec: the decoding worked out by hand for 87 04.
+TEST_F(Offline, ShowJson_OtherDevicesExample_DecodesAsWorkedOutByHand)
+{
+    WriteBytes(Path("a.lmk"), "8704" + QByteArray(136, '0') + "\r\n");
+    const ToolRun run = RunTool({"show", Path("a.lmk"), "--json"});
+    ASSERT_EQ(run.status, ExitOk) << run.err.data();
+    const QJsonObject root = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(root.value("mode").toInt(-1), 1);
+    const QJsonObject options = root.value("options").toObject();
+    EXPECT_TRUE(options.value("CheckBox1").toBool());
+    EXPECT_TRUE(options.value("CheckBox2").toBool());
+    EXPECT_TRUE(options.value("RadioButton1").toBool());
+    const QJsonArray rows = root.value("addresses").toArray();
+    ASSERT_EQ(rows.size(), 64);
+    EXPECT_EQ(rows.at(0).toObject().value("mode").toString(), QStringLiteral("Да"));
+    EXPECT_EQ(rows.at(0).toObject().value("delay").toString(), QStringLiteral("0 сек."));
+    for (int i = 1; i < 64; ++i) {
+        EXPECT_EQ(rows.at(i).toObject().value("mode").toString(), QStringLiteral("Нет"));
+        EXPECT_EQ(rows.at(i).toObject().value("delay").toString(), QString());
+    }
+}
+
+// Files the window's Save wrote, shown by the tool, equal what the window's
+// Open shows: random images in both modes, and tables edited by the gestures.
+TEST_F(Offline, ShowJson_FilesSavedByTheWindow_ShowWhatTheWindowOpens)
+{
+    std::mt19937 rng(20260102);
+    NoPrompts prompts;
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        ConfigModel saved;
+        StartLikeWindow(saved);
+        for (int i = 0; i < ParamImage::Size; ++i)
+            saved.image().setByte(i, std::uint8_t(rng()));
+        saved.ImageToTable();
+        if (round % 4 == 1) {
+            saved.setOperatingMode(1 - saved.OperatingMode());
+            saved.ApplyOperatingMode();
+        }
+        if (round % 4 == 2)
+            saved.ToggleModeColumn(1 + round % 4);
+        if (round % 4 == 3) {
+            saved.AdvanceDelayColumn(2);
+            saved.setRadioButton1(rng() & 1);
+            saved.setCheckBox1(rng() & 1);
+        }
+        if (round == 0) {
+            for (int page = 1; page <= 4; ++page)
+                saved.ToggleModeColumn(page); // every row used
+        }
+        const QString file = Path(QStringLiteral("saved%1.lmk").arg(round));
+        ASSERT_EQ(SaveConfigFile(saved, file, prompts), FileOutcome::Done);
+
+        ConfigModel opened;
+        StartLikeWindow(opened);
+        ASSERT_EQ(OpenConfigFile(opened, file, prompts), FileOutcome::Done);
+
+        const ToolRun run = RunTool({"show", "--json", file});
+        ASSERT_EQ(run.status, ExitOk) << run.err.data();
+        ExpectJsonShows(run.out, opened);
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(Offline, ShowText_ListsModeOptionsHeaderAndAllRows)
+{
+    // Address 1: message 1, 30 s; address 5: message 3, 240 s (C0 + 30);
+    // address 64: used, message 2, 120 s (88 + 20).
+    QByteArray text(140, '0');
+    text.replace(0, 2, "80");
+    text.replace(8, 2, "F0");
+    text.replace(126, 2, "A8");
+    WriteBytes(Path("t.lmk"), text + "\r\n");
+    const ToolRun run = RunTool({"show", Path("t.lmk")});
+    ASSERT_EQ(run.status, ExitOk) << run.err.data();
+    const QStringList lines = QString::fromUtf8(run.out).split('\n');
+    ASSERT_GE(lines.size(), 7 + 64);
+    EXPECT_EQ(lines.at(0), QStringLiteral("Режим работы: Речевое оповещение \"Тилан\""));
+    EXPECT_EQ(lines.at(6), QStringLiteral("Адрес  Режим    Задерж."));
+    EXPECT_EQ(lines.at(7), QStringLiteral("    1  Сообщ.1  30 сек."));
+    EXPECT_EQ(lines.at(8), QStringLiteral("    2  Нет"));
+    EXPECT_EQ(lines.at(11), QStringLiteral("    5  Сообщ.3  240 сек."));
+    EXPECT_EQ(lines.at(70), QStringLiteral("   64  Сообщ.2  120 сек."));
+}
+
+TEST_F(Offline, Show_UsesTheNameAsGivenWithoutTheExtensionRule)
+{
+    WriteBytes(Path("conf.txt"), "80" + QByteArray(138, '0'));
+    WriteBytes(Path("conf.lmk"), QByteArray(140, '0'));
+    const ToolRun run = RunTool({"show", "--json", Path("conf.txt")});
+    ASSERT_EQ(run.status, ExitOk);
+    const QJsonArray rows = QJsonDocument::fromJson(run.out).object().value("addresses").toArray();
+    EXPECT_EQ(rows.at(0).toObject().value("mode").toString(), QStringLiteral("Сообщ.1"));
+}
+
+TEST_F(Offline, Show_IgnoresALockedFileInTheWorkingDirectory)
+{
+    // A start-up file in other-devices mode; the shown file uses no address, so
+    // the mode would stay at 1 if the start-up file had been read.
+    WriteBytes(Path("regul.lmk"), "8704" + QByteArray(136, '0'));
+    WriteBytes(Path("empty.lmk"), QByteArray(140, '0'));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const ToolRun run = RunTool({"show", "--json", "empty.lmk"});
+    QDir::setCurrent(previous);
+    ASSERT_EQ(run.status, ExitOk) << run.err.data();
+    EXPECT_EQ(QJsonDocument::fromJson(run.out).object().value("mode").toInt(-1), 0);
+}
+
+TEST_F(Offline, Show_UnreadableFile_ExitsEightWithReadErrorAndNoOutput)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    for (const QString& file : {Path("missing.lmk"), Path("folder")}) {
+        SCOPED_TRACE(file.toStdString());
+        const ToolRun run = RunTool({"show", file});
+        EXPECT_EQ(run.status, ExitFileError);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith("Ошибка чтения: ")) << run.err.data();
+    }
+}
+
+TEST_F(Offline, Ports_ListsUsableSerialDevicesInNaturalOrder)
+{
+    TestPty a, b;
+    ASSERT_TRUE(a.ok() && b.ok());
+    ASSERT_TRUE(QFile::link(a.slavePath(), Path("ttyS10")));
+    ASSERT_TRUE(QFile::link(b.slavePath(), Path("ttyS2")));
+    WriteBytes(Path("ttyUSB0"), "not a terminal");
+    ASSERT_TRUE(QFile::link(Path("gone"), Path("ttyACM0")));
+    const ToolRun run = RunTool({"ports"}, SystemPortProber(dir.path()));
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_EQ(run.out, QByteArray("ttyS2\nttyS10\n"));
+}
+
+TEST_F(Offline, Ports_NoneUsable_PrintNothingAndSayWhy)
+{
+    const ToolRun run = RunTool({"ports"}, SystemPortProber(dir.path()));
+    EXPECT_EQ(run.status, ExitOk);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_FALSE(run.err.isEmpty());
+}
+
+TEST_F(Offline, WriteFileAtomically_ReplacesWhollyOrLeavesTheOldFile)
+{
+    const QString file = Path("out.lmk");
+    WriteBytes(file, QByteArray(500, 'x'));
+    ASSERT_TRUE(WriteFileAtomically(file, "new\r\n"));
+    EXPECT_EQ(ReadBytes(file), QByteArray("new\r\n"));
+
+    // A folder in the way, and a missing folder: failure, nothing left behind.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
+    EXPECT_FALSE(WriteFileAtomically(Path("taken"), "x"));
+    EXPECT_TRUE(QFileInfo(Path("taken")).isDir());
+    EXPECT_FALSE(WriteFileAtomically(Path("nowhere/out.lmk"), "x"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.lmk"});
+}
+
+TEST_F(Offline, BackupFileName_SitsBesideTheFileWithDateAndTime)
+{
+    const QDateTime at(QDate(2026, 1, 2), QTime(3, 4, 5));
+    struct Case
+    {
+        QString file;
+        QString expected;
+    } cases[] = {
+        {"conf.lmk", "conf.device-20260102-030405.lmk"},
+        {"dir/site.txt", "dir/site.device-20260102-030405.lmk"},
+        {"/abs/a.b.lmk", "/abs/a.b.device-20260102-030405.lmk"},
+        {"noext", "noext.device-20260102-030405.lmk"},
+        {"dir.d/noext", "dir.d/noext.device-20260102-030405.lmk"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BackupFileName(c.file, at), c.expected) << c.file.toStdString();
+    EXPECT_EQ(BackupFileName("conf.lmk", at, 3),
+              QStringLiteral("conf.device-20260102-030405-3.lmk"));
+}
+
+TEST_F(Offline, WriteBackupFile_NeverReplacesAnEarlierBackup)
+{
+    const QDateTime at(QDate(2026, 1, 2), QTime(3, 4, 5));
+    ParamImage first, second;
+    first.setByte(0, 0x80);
+    second.setByte(69, 0x5A);
+    const QString file = Path("conf.lmk");
+    const QString a = WriteBackupFile(file, first, at);
+    const QString b = WriteBackupFile(file, second, at);
+    ASSERT_FALSE(a.isEmpty());
+    ASSERT_FALSE(b.isEmpty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(ReadBytes(a), first.toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(b), second.toText() + "\r\n");
+    // A folder that does not exist: no backup, and the failure is reported.
+    EXPECT_TRUE(WriteBackupFile(Path("nowhere/conf.lmk"), first, at).isEmpty());
+}
+
+TEST_F(Offline, ImageDifferences_NameAddressesAndUnshownBytes_IgnoreBytes70And71)
+{
+    ParamImage written, read;
+    written.setByte(0, 0x87);
+    written.setByte(63, 0x80);
+    read.setByte(64, 0x12);
+    read.setByte(69, 0xAB);
+    read.setByte(70, 0x01); // never stored in files, not compared
+    read.setByte(71, 0x02);
+    EXPECT_EQ(
+        ImageDifferences(written, read),
+        (QStringList{"адрес 1: записано 87, прочитано 00", "адрес 64: записано 80, прочитано 00",
+                     "байт 64: записано 00, прочитано 12", "байт 69: записано 00, прочитано AB"}));
+    EXPECT_TRUE(ImageDifferences(written, written).isEmpty());
+}
+
+TEST_F(Offline, ConfigDifferences_ReportModeOptionsAndAddresses)
+{
+    ConfigModel device, file;
+    StartLikeWindow(device);
+    StartLikeWindow(file);
+    EXPECT_TRUE(ConfigDifferences(device, file).isEmpty());
+
+    device.image().setByte(0, 0x87); // other devices, address 1 "Да", UPA, acknowledgement
+    device.image().setByte(4, 0xA0); // address 5: 120 s
+    device.ImageToTable();
+    file.image().setByte(4, 0xA0); // speech: address 5 "Сообщ.1" 120 s
+    file.ImageToTable();
+    EXPECT_EQ(ConfigDifferences(device, file),
+              (QStringList{
+                  "Режим работы: устройство «Другие устройства», файл «Речевое оповещение "
+                  "\"Тилан\"»",
+                  "квитирование запуска: устройство «да», файл «нет»",
+                  "Адрес 1: устройство «Да 0 сек.», файл «Нет»",
+                  "Адрес 5: устройство «Да 120 сек.», файл «Сообщ.1 120 сек.»",
+              }));
+}
+
+} // namespace

@@ -1,0 +1,244 @@
+// Every device command as its own process, against the station simulator over a
+// real pseudo-terminal: read to a file and to standard output (with --trace),
+// write with its backup, write with --verify, diff, a station that falls silent,
+// a busy port, a missing port, and a port with no station behind it.
+#include "CtlTexts.h"
+#include "LinkTexts.h"
+#include "StationSimulator.h"
+#include "TestPty.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProcessRun
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessRun RunLumkctl(const QStringList& args, const QString& workingDirectory = QString())
+{
+    QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral(LUMKCTL_PATH), args);
+    ProcessRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteBytes(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(data), data.size());
+}
+
+QByteArray FileText(const ParamImage& image)
+{
+    return image.toText() + "\r\n";
+}
+
+// A configuration the encoder reproduces byte for byte: speech mode (byte 1 has
+// the КН bit), address 1 message 4 / 30 s, address 11 message 1 / 60 s, and data
+// in the bytes the table does not show.
+ParamImage FixedPointImage()
+{
+    ParamImage image;
+    image.setByte(0, 0xC8);
+    image.setByte(1, 0x04);
+    image.setByte(10, 0x90);
+    for (int i = 64; i < 70; ++i)
+        image.setByte(i, std::uint8_t(i - 63));
+    return image;
+}
+
+bool SameStoredBytes(const ParamImage& a, const ParamImage& b)
+{
+    return a.toText() == b.toText();
+}
+
+class Pty : public ::testing::Test
+{
+protected:
+    void StartStation(StationFaults faults = {})
+    {
+        StationOptions options = StationSimulator::DefaultOptions();
+        options.faults = faults;
+        options.log = [](const QString&) {};
+        station = std::make_unique<StationSimulator>(options);
+        QString error;
+        ASSERT_TRUE(station->Start(&error)) << error.toStdString();
+        port = station->ProgramSidePath();
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QStringList Backups() const
+    {
+        return QDir(dir.path()).entryList({QStringLiteral("*.device-*.lmk")}, QDir::Files);
+    }
+
+    std::unique_ptr<StationSimulator> station;
+    QString port;
+    QTemporaryDir dir;
+};
+
+TEST_F(Pty, Read_ToANamedFileAndToOutput_GiveTheStationsImage_IgnoringRegulLmk)
+{
+    StartStation();
+    const ParamImage expected = station->Image();
+    // A start-up file here must not hide what the device holds.
+    WriteBytes(Path("regul.lmk"), FileText(FixedPointImage()));
+
+    // First, while the station still invites: its wake is in the trace.
+    const ProcessRun toOutput = RunLumkctl({"read", "--trace", "--port", port}, dir.path());
+    ASSERT_EQ(toOutput.status, 0) << toOutput.err.data();
+    EXPECT_EQ(toOutput.out, FileText(expected));
+    // Every frame on the error stream, timestamped: the wake and 19-byte frames.
+    const QStringList trace = QString::fromUtf8(toOutput.err).split('\n', Qt::SkipEmptyParts);
+    const QRegularExpression frameLine(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d (TX|RX)( [0-9A-F]{2})+$"));
+    ASSERT_FALSE(trace.isEmpty());
+    for (const QString& line : trace)
+        EXPECT_TRUE(frameLine.match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(trace.filter(QStringLiteral(" RX FF 00 00 FF")).size() >= 1);
+    EXPECT_EQ(trace.filter(QStringLiteral(" TX FF 80 0F 0F 7F")).size(), 1);
+    // Read requests: 'S' (53) and 15 more bytes, at least one per block.
+    const QRegularExpression readRequest(QStringLiteral(" TX FF 81 00 53( [0-9A-F]{2}){15}$"));
+    EXPECT_GE(trace.filter(readRequest).size(), 6);
+
+    const ProcessRun toFile =
+        RunLumkctl({"read", "--port", port, "--output", "out.txt"}, dir.path());
+    ASSERT_EQ(toFile.status, 0) << toFile.err.data();
+    EXPECT_TRUE(toFile.out.isEmpty());
+    EXPECT_EQ(ReadBytes(Path("out.txt")), FileText(expected)); // the name as given
+    EXPECT_FALSE(QFile::exists(Path("out.lmk")));
+}
+
+TEST_F(Pty, Write_KeepsTheDevicesConfigurationBesideTheFileThenWritesIt)
+{
+    StartStation();
+    const ParamImage before = station->Image();
+    WriteBytes(Path("site.cfg"), FileText(FixedPointImage()));
+    const ProcessRun run = RunLumkctl({"write", "--port", port, Path("site.cfg")});
+    ASSERT_EQ(run.status, 0) << run.err.data();
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(LinkTexts::Written));
+
+    const ParamImage after = station->Image();
+    EXPECT_TRUE(SameStoredBytes(after, FixedPointImage())) << after.toText().data();
+    EXPECT_EQ(after.byte(70), before.byte(70)); // never in a file, sent back unchanged
+    EXPECT_EQ(after.byte(71), before.byte(71));
+
+    const QStringList backups = Backups();
+    ASSERT_EQ(backups.size(), 1);
+    EXPECT_TRUE(backups.at(0).startsWith(QStringLiteral("site.device-")));
+    EXPECT_EQ(ReadBytes(Path(backups.at(0))), FileText(before));
+}
+
+TEST_F(Pty, WriteVerify_NoBackup_ReadsBackTheSameAndLeavesNoBackup)
+{
+    StartStation();
+    WriteBytes(Path("site.lmk"), FileText(FixedPointImage()));
+    const ProcessRun run =
+        RunLumkctl({"write", "--verify", "--no-backup", "--port", port, Path("site.lmk")});
+    ASSERT_EQ(run.status, 0) << run.err.data();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::Verified)) << run.err.data();
+    EXPECT_TRUE(SameStoredBytes(station->Image(), FixedPointImage()));
+    EXPECT_TRUE(Backups().isEmpty());
+}
+
+TEST_F(Pty, Diff_SameConfigurationExitsZero_OtherAddressExitsSevenNamingIt)
+{
+    StartStation();
+    WriteBytes(Path("same.lmk"), FileText(station->Image()));
+    int used = 1; // the first address the station's configuration uses
+    while (used < 64 && !(station->Image().byte(used - 1) & 0x80))
+        ++used;
+    ASSERT_LT(used, 64);
+    ParamImage other = station->Image();
+    other.setByte(used - 1, 0x00); // unused in the file
+    WriteBytes(Path("other.lmk"), FileText(other));
+
+    const ProcessRun same = RunLumkctl({"diff", "--port", port, Path("same.lmk")});
+    EXPECT_EQ(same.status, 0) << same.err.data();
+    EXPECT_TRUE(same.out.isEmpty());
+
+    const ProcessRun differs = RunLumkctl({"diff", "--port", port, Path("other.lmk")});
+    EXPECT_EQ(differs.status, 7) << differs.err.data();
+    const QStringList lines = QString::fromUtf8(differs.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << differs.out.data();
+    EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("Адрес %1: устройство «").arg(used)));
+    EXPECT_TRUE(lines.at(0).endsWith(QStringLiteral("файл «Нет»")));
+}
+
+TEST_F(Pty, StationFallsSilentAfterTheStart_ExitsSixWithinTheTimeout)
+{
+    StationFaults faults;
+    faults.silentAfter = 2;
+    StartStation(faults);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ProcessRun run = RunLumkctl({"read", "--port", port, "--timeout", "1"});
+    EXPECT_EQ(run.status, 6) << run.err.data();
+    EXPECT_LT(elapsed.elapsed(), 6000);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::Stalled.arg(1)));
+}
+
+TEST_F(Pty, BusyPort_ExitsThreeSayingAnotherProgramHoldsIt)
+{
+    StartStation();
+    QSerialPort holder;
+    holder.setPortName(port);
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    const ProcessRun run = RunLumkctl({"read", "--port", port});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(QString::fromUtf8(run.err),
+              LinkTexts::NotOpen(port) + '\n' + CtlTexts::HeldByOther + '\n');
+}
+
+TEST_F(Pty, MissingPort_ExitsThreeSayingThereIsNoSuchDevice)
+{
+    const ProcessRun run = RunLumkctl({"diff", "--port", "ttyLUMK-none", "--", "-"});
+    EXPECT_EQ(run.status, 8); // the file is checked first: "-" does not exist here
+    WriteBytes(Path("a.lmk"), "00");
+    const ProcessRun missing = RunLumkctl({"diff", "--port", "ttyLUMK-none", Path("a.lmk")});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_EQ(QString::fromUtf8(missing.err), LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
+                                                  CtlTexts::NoSuchDevice.arg("/dev/ttyLUMK-none") +
+                                                  '\n');
+}
+
+TEST_F(Pty, NoStationOnThePort_ExitsFourWithNoDevice)
+{
+    TestPty silent;
+    ASSERT_TRUE(silent.ok());
+    const ProcessRun run = RunLumkctl({"read", "--port", silent.slavePath()});
+    EXPECT_EQ(run.status, 4);
+    EXPECT_EQ(QString::fromUtf8(run.err), LinkTexts::NoDevice + '\n');
+}
+
+} // namespace

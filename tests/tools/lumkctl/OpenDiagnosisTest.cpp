@@ -1,0 +1,101 @@
+// The line that says why a port does not open: each errno worded, and the real
+// causes reproduced on real files and pseudo-terminals.
+#include "OpenDiagnosis.h"
+#include "CtlTexts.h"
+#include "TestPty.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+TEST(OpenDiagnosis, PortDevicePath_NamesLiveInDevPathsStayAsGiven)
+{
+    EXPECT_EQ(PortDevicePath("ttyUSB0"), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(PortDevicePath("pts/3"), QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(PortDevicePath("/dev/pts/3"), QStringLiteral("/dev/pts/3"));
+    EXPECT_EQ(PortDevicePath("./pty"), QStringLiteral("./pty"));
+}
+
+TEST(OpenDiagnosis, ResolvePortArgument_MakesExistingRelativePathsAbsolute)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    QFile(dir.filePath("sub/pty")).open(QIODevice::WriteOnly);
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    const QString existing = ResolvePortArgument("sub/pty");
+    const QString dotted = ResolvePortArgument("./missing");
+    const QString devName = ResolvePortArgument("pts/77");
+    const QString plain = ResolvePortArgument("ttyS0");
+    QDir::setCurrent(previous);
+    EXPECT_EQ(existing, QDir(dir.path()).filePath("sub/pty"));
+    EXPECT_EQ(dotted, QDir(dir.path()).filePath("missing"));
+    EXPECT_EQ(devName, QStringLiteral("pts/77"));
+    EXPECT_EQ(plain, QStringLiteral("ttyS0"));
+}
+
+TEST(OpenDiagnosis, DescribeOpenErrno_WordsEachCause)
+{
+    const QString path = QStringLiteral("/dev/ttyS4");
+    struct Case
+    {
+        int error;
+        QString group;
+        QString expected;
+    } cases[] = {
+        {ENOENT, {}, CtlTexts::NoSuchDevice.arg(path)},
+        {ENXIO, {}, CtlTexts::NoSuchDevice.arg(path)},
+        {ENODEV, {}, CtlTexts::NoSuchDevice.arg(path)},
+        {EACCES, "dialout", CtlTexts::PermissionDenied.arg(path, "dialout")},
+        {EPERM, "uucp", CtlTexts::PermissionDenied.arg(path, "uucp")},
+        {EACCES, {}, CtlTexts::PermissionDeniedNoGroup.arg(path)},
+        {EBUSY, "dialout", CtlTexts::HeldByOther},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        EXPECT_EQ(DescribeOpenErrno(c.error, path, c.group), c.expected);
+    }
+    // The group is named twice: as the owner and in the command that fixes it.
+    EXPECT_EQ(DescribeOpenErrno(EACCES, path, "dialout").count("dialout"), 2);
+    // Any other errno gives the system's own words, never an empty line.
+    const QString other = DescribeOpenErrno(EIO, path, {});
+    EXPECT_TRUE(other.startsWith(QStringLiteral("Причина: "))) << other.toStdString();
+    EXPECT_GT(other.size(), QStringLiteral("Причина: .").size());
+}
+
+TEST(OpenDiagnosis, ExplainOpenFailure_MissingDevice)
+{
+    EXPECT_EQ(ExplainOpenFailure("ttyLUMK-none"), CtlTexts::NoSuchDevice.arg("/dev/ttyLUMK-none"));
+}
+
+TEST(OpenDiagnosis, ExplainOpenFailure_FileThatIsNoTerminal)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("plain");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(ExplainOpenFailure(path), CtlTexts::NotSerial.arg(path));
+}
+
+TEST(OpenDiagnosis, ExplainOpenFailure_PortHeldByAnotherOpen)
+{
+    TestPty pty;
+    ASSERT_TRUE(pty.ok());
+    QSerialPort holder;
+    holder.setPortName(pty.slavePath());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
+    EXPECT_EQ(ExplainOpenFailure(pty.slavePath()), CtlTexts::HeldByOther);
+    holder.close();
+    // Free again: the cause can no longer be found, and the line says so.
+    EXPECT_EQ(ExplainOpenFailure(pty.slavePath()), CtlTexts::UnknownReason);
+}
+
+} // namespace
