@@ -13,6 +13,7 @@
 #include <mutex>
 #include <poll.h>
 #include <random>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -28,7 +29,6 @@ constexpr std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
 constexpr int FrameSize = 19;
 constexpr std::int64_t InvitePeriodMs = 250;
 constexpr std::int64_t ResendAfterMs = 1000;
-constexpr std::int64_t ClosedCheckMs = 20;   // how often a closed side is looked at
 constexpr std::int64_t StalePartialMs = 300; // an unfinished frame is dropped after this
 constexpr std::int64_t ReopenAfterHangUpMs = 1000;
 constexpr std::int64_t ByteNs = 10'000'000'000LL / 2400; // 10 bits at 2400 baud
@@ -92,6 +92,13 @@ struct StationSimulator::Impl
     std::atomic<bool> woken{false};
     int master = -1;
     int stopPipe[2] = {-1, -1};
+    // Opens and closes of the program's side, as inotify events: a close and a
+    // reopen within microseconds (a port selected again) are both seen, which
+    // no polling of the master's hang-up state could promise.
+    int watch = -1;
+    int programOpeners = 0; // descriptors the program holds on its side
+    int ownOpens = 0;       // our own open and close of the side, not the program's
+    int ownCloses = 0;
 
     // Station thread state.
     std::mt19937_64 random;
@@ -126,6 +133,8 @@ struct StationSimulator::Impl
     void closePty();
     void run();
     bool wait(std::int64_t ms, bool watchMaster);
+    void sideEvents();
+    void sideOpened();
     void sideClosed();
     void discardUnread();
     void receive();
@@ -274,12 +283,15 @@ bool StationSimulator::Impl::openPty(QString* error)
         ::cfsetspeed(&t, B2400);
         ::tcsetattr(master, TCSANOW, &t);
     }
-    // Open and close the program's side once: from then on the master reports a
-    // hang-up exactly while the program's side is closed.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0)
-        return fail("open program side");
-    ::close(slave);
+    watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0)
+        return fail("inotify_init1");
+    if (::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        ::close(watch);
+        watch = -1;
+        return fail("inotify_add_watch");
+    }
+    programOpeners = ownOpens = ownCloses = 0;
     {
         std::lock_guard lock(mutex);
         path = QString::fromLocal8Bit(name);
@@ -299,6 +311,9 @@ bool StationSimulator::Impl::openPty(QString* error)
 
 void StationSimulator::Impl::closePty()
 {
+    if (watch >= 0)
+        ::close(watch);
+    watch = -1;
     if (master >= 0)
         ::close(master);
     master = -1;
@@ -308,12 +323,54 @@ void StationSimulator::Impl::closePty()
 
 // Waits up to ms for the stop pipe (and the master's input when watchMaster).
 // Returns false when stopping.
+// ms < 0 waits for an event without a time limit.
 bool StationSimulator::Impl::wait(std::int64_t ms, bool watchMaster)
 {
-    pollfd fds[2] = {{stopPipe[0], POLLIN, 0}, {master, POLLIN, 0}};
-    const int n = watchMaster && master >= 0 ? 2 : 1;
-    ::poll(fds, nfds_t(n), int(std::max<std::int64_t>(ms, 0)));
+    pollfd fds[3] = {{stopPipe[0], POLLIN, 0}, {watch, POLLIN, 0}, {master, POLLIN, 0}};
+    const int n = watchMaster && master >= 0 ? 3 : 2;
+    ::poll(fds, nfds_t(n), ms < 0 ? -1 : int(ms));
     return !stop;
+}
+
+void StationSimulator::Impl::sideEvents()
+{
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(watch, buf, sizeof buf);
+        if (n <= 0)
+            return;
+        for (char* p = buf; p < buf + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            p += sizeof(inotify_event) + e->len;
+            if (e->mask & IN_OPEN) {
+                if (ownOpens > 0) {
+                    --ownOpens;
+                } else if (++programOpeners == 1) {
+                    sideOpened();
+                }
+            }
+            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+                if (ownCloses > 0) {
+                    --ownCloses;
+                } else if (programOpeners > 0 && --programOpeners == 0) {
+                    sideClosed();
+                }
+            }
+        }
+    }
+}
+
+void StationSimulator::Impl::sideOpened()
+{
+    sideOpen = true;
+    woken = false;
+    silent = false;
+    framesSinceWake = 0;
+    lastFrame.clear();
+    rx.clear();
+    writtenMask = 0;
+    lastInviteMs = NowMs() - InvitePeriodMs; // invite at once
+    log(QStringLiteral("program opened its side"), false);
 }
 
 void StationSimulator::Impl::run()
@@ -335,21 +392,13 @@ void StationSimulator::Impl::run()
                 options.pathChanged(newPath);
             continue;
         }
-        pollfd p{master, POLLIN, 0};
-        ::poll(&p, 1, 0);
-        if (p.revents & POLLHUP) {
-            if (sideOpen)
-                sideClosed();
-            // Closed side: look again in a while, never spin on the hang-up.
-            if (!wait(ClosedCheckMs, false))
+        sideEvents();
+        if (!sideOpen) {
+            // Closed side: sleep until it is opened (the master is not polled,
+            // it would report the hang-up without end).
+            if (!wait(-1, false))
                 break;
             continue;
-        }
-        if (!sideOpen) {
-            sideOpen = true;
-            rx.clear();
-            lastInviteMs = NowMs() - InvitePeriodMs; // invite at once
-            log(QStringLiteral("program opened its side"), false);
         }
         receive();
         parse();
@@ -360,7 +409,7 @@ void StationSimulator::Impl::run()
             log(QStringLiteral("dropped an unfinished frame: ") + Hex(rx), false);
             rx.clear();
         }
-        std::int64_t nextMs = now + ClosedCheckMs;
+        std::int64_t nextMs = now + InvitePeriodMs;
         if (!silent && !woken) {
             if (now - lastInviteMs >= InvitePeriodMs) {
                 sendRaw(Invitation, sizeof Invitation);
@@ -380,7 +429,7 @@ void StationSimulator::Impl::run()
         }
         if (!rx.empty())
             nextMs = std::min(nextMs, rxLastMs + StalePartialMs + 1);
-        if (!wait(nextMs - NowMs(), true))
+        if (!wait(std::max<std::int64_t>(0, nextMs - NowMs()), true))
             break;
     }
 }
@@ -405,10 +454,14 @@ void StationSimulator::Impl::sideClosed()
 void StationSimulator::Impl::discardUnread()
 {
     const QByteArray name = QFile::encodeName(QString(path));
+    ++ownOpens; // counted before the open: its event may come at once
     const int slave = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
         ::tcflush(slave, TCIFLUSH);
+        ++ownCloses;
         ::close(slave);
+    } else {
+        --ownOpens;
     }
 }
 

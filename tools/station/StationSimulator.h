@@ -14,8 +14,9 @@
 //   request's line time).
 // - When no request comes for about a second it sends its last frame again.
 // - When the program closes its side it goes back to the unwoken state and
-//   discards what the program had not read; it survives any number of reopens.
-//   A closed side is watched every 20 ms (no busy loop on the hang-up).
+//   discards what the program had not read; it survives any number of reopens,
+//   however quick (opens and closes are seen as file events), and sleeps while
+//   the side is closed (no busy loop on the hang-up).
 // - With baud pacing, bytes leave at 2400 baud (10 bits a byte) and a request
 //   counts as arrived only after its own line time.
 // - Faults are drawn per block frame from a seeded generator and each one is

@@ -30,7 +30,7 @@ Behaviour:
   - When no request comes for about a second it sends its last frame again.
   - When the program closes its side it goes back to the unwoken state and
     discards the bytes the program did not read; it survives any number of
-    reopens, and watches a closed side every 20 ms (no busy loop).
+    reopens, however quick, and sleeps while the side is closed (no busy loop).
   - Its image starts from --image or from a built-in demo configuration (every
     page used, speech mode, non-zero delays); with --save the image is written
     back to that file after each completed write (all six blocks written).
