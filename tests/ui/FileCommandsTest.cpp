@@ -1,0 +1,253 @@
+// Open and Save from the menu: the dialogs' settings, round trips through real
+// files, the ".lmk" rule, the locked configuration and the failure boxes.
+#include "GuiSupport.h"
+
+#include "CoreTexts.h"
+#include "FileTexts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace CoreTexts;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+struct DialogSeen
+{
+    bool isFileDialog = false;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QString directory;
+    QStringList filters;
+    bool native = true;
+    bool confirmsOverwrite = false;
+    bool ownedByWindow = false;
+};
+
+// Records the file dialog, then chooses `path` (or cancels when it is empty).
+DialogSeen chooseInDialog(QWidget* widget, QWidget* window, const QString& path)
+{
+    DialogSeen seen;
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    if (!dialog) {
+        ADD_FAILURE() << "no file dialog came";
+        widget->close();
+        return seen;
+    }
+    seen.isFileDialog = true;
+    seen.acceptMode = dialog->acceptMode();
+    seen.fileMode = dialog->fileMode();
+    seen.directory = dialog->directory().absolutePath();
+    seen.filters = dialog->nameFilters();
+    seen.native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+    seen.confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+    seen.ownedByWindow = dialog->parentWidget() == window;
+    if (path.isEmpty()) {
+        dialog->reject();
+    } else {
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept"); // as the dialog's own button does
+    }
+    return seen;
+}
+
+} // namespace
+
+using FileCommands = WindowTest;
+
+TEST_F(FileCommands, SaveAndOpenDialogsUseTheProgramFolderAndTheLmkFilter)
+{
+    CreateWindow();
+    model.ToggleModeColumn(1);
+    DialogSeen save;
+    {
+        ModalWatcher watcher(
+            [&](QWidget* w) { save = chooseInDialog(w, form.get(), Path("a.lmk")); });
+        form->N6->trigger();
+    }
+    ASSERT_TRUE(save.isFileDialog);
+    EXPECT_EQ(save.acceptMode, QFileDialog::AcceptSave);
+    EXPECT_EQ(save.directory, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+    EXPECT_EQ(save.filters, QStringList{FileTexts::NameFilter});
+    EXPECT_FALSE(save.native);
+    EXPECT_TRUE(save.confirmsOverwrite);
+    EXPECT_TRUE(save.ownedByWindow);
+    EXPECT_EQ(readAll(Path("a.lmk")), model.image().toText() + "\r\n");
+
+    model.ToggleModeColumn(1); // unused again, so the Open visibly restores it
+    DialogSeen open;
+    {
+        ModalWatcher watcher(
+            [&](QWidget* w) { open = chooseInDialog(w, form.get(), Path("a.lmk")); });
+        form->N5->trigger();
+    }
+    ASSERT_TRUE(open.isFileDialog);
+    EXPECT_EQ(open.acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(open.fileMode, QFileDialog::ExistingFile);
+    EXPECT_EQ(open.directory, save.directory);
+    EXPECT_EQ(open.filters, QStringList{FileTexts::NameFilter});
+    EXPECT_FALSE(open.native);
+    EXPECT_EQ(form->StringGrid1->Cells(1, 16), MessageText(1));
+    EXPECT_EQ(form->StringGrid1->Cells(2, 16), Delay30);
+}
+
+TEST_F(FileCommands, CancelledDialogsChangeNothing)
+{
+    CreateWindow();
+    const AddressTable before = model.table();
+    {
+        ModalWatcher watcher([&](QWidget* w) { chooseInDialog(w, form.get(), QString()); });
+        form->N6->trigger();
+    }
+    {
+        ModalWatcher watcher([&](QWidget* w) { chooseInDialog(w, form.get(), QString()); });
+        form->N5->trigger();
+    }
+    EXPECT_EQ(model.table(), before);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(FileCommands, LowerCaseFileOpensIntoTheGridsAndIsSavedInUpperCase)
+{
+    CreateWindow();
+    writeAll(Path("low.lmk"), "c8"
+                              "34" +
+                                  QByteArray(2 * 68, '0') + "\r\n");
+    form->OpenFile(Path("low.lmk"));
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
+    EXPECT_EQ(form->StringGrid1->Cells(2, 1), Delay30);
+    EXPECT_EQ(form->StringGrid1->Cells(1, 2), ModeUnused);
+    EXPECT_TRUE(form->CheckBox1->isChecked()); // byte 1 has 0x04
+    form->SaveFile(Path("low.lmk"));
+    EXPECT_EQ(readAll(Path("low.lmk")), "C8"
+                                        "04" +
+                                            QByteArray(2 * 68, '0') + "\r\n");
+}
+
+TEST_F(FileCommands, TextNameSavesAndOpensTheLmkFile)
+{
+    CreateWindow();
+    form->N9->trigger();
+    model.ToggleModeColumn(4);
+    form->SaveFile(Path("conf.txt"));
+    EXPECT_FALSE(QFile::exists(Path("conf.txt")));
+    const QByteArray saved = readAll(Path("conf.lmk"));
+    ASSERT_EQ(saved.size(), 142);
+
+    form->N8->trigger();
+    model.ToggleModeColumn(4);
+    writeAll(Path("conf.txt"), "not a configuration");
+    form->OpenFile(Path("conf.txt"));
+    EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
+    EXPECT_TRUE(form->GroupBox3->isVisible());
+    EXPECT_EQ(form->StringGrid4->Cells(1, 8), ModeUsed);
+}
+
+TEST_F(FileCommands, OpenWithoutTheLmkFileShowsReadErrorOwnedByTheApplication)
+{
+    CreateWindow();
+    writeAll(Path("conf.txt"), QByteArray(140, 'F'));
+    const AddressTable before = model.table();
+    BoxSeen seen;
+    {
+        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
+        form->OpenFile(Path("conf.txt"));
+    }
+    EXPECT_EQ(seen.text, FileTexts::ReadError);
+    EXPECT_EQ(seen.title, QString());
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_FALSE(seen.hasOwner);
+    EXPECT_EQ(seen.buttons.size(), 1);
+    EXPECT_EQ(model.table(), before);
+}
+
+TEST_F(FileCommands, FailedSaveShowsWriteErrorAndLeavesTheOldFileIntact)
+{
+    CreateWindow();
+    const QByteArray old = QByteArray(140, '1') + "\r\n";
+    writeAll(Path("conf.lmk"), old);
+    // The target is replaced by a new file; a folder in its place cannot be.
+    QDir(dir.path()).mkdir("busy.lmk");
+    model.ToggleModeColumn(2);
+    BoxSeen seen;
+    {
+        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
+        form->SaveFile(Path("busy.lmk"));
+    }
+    EXPECT_EQ(seen.text, FileTexts::WriteError);
+    EXPECT_EQ(seen.title, QString());
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_FALSE(seen.hasOwner);
+    EXPECT_EQ(readAll(Path("conf.lmk")), old);
+}
+
+TEST_F(FileCommands, DifferentExistingLmkFileIsReplacedOnlyAfterYes)
+{
+    CreateWindow();
+    const QByteArray old = QByteArray(140, '1') + "\r\n";
+    writeAll(Path("conf.lmk"), old);
+    model.ToggleModeColumn(1);
+    BoxSeen seen;
+    {
+        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::No); });
+        form->SaveFile(Path("conf.txt"));
+    }
+    EXPECT_TRUE(seen.text.contains(Path("conf.lmk")));
+    EXPECT_FALSE(seen.hasOwner);
+    EXPECT_EQ(readAll(Path("conf.lmk")), old);
+    {
+        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::Yes); });
+        form->SaveFile(Path("conf.txt"));
+    }
+    EXPECT_EQ(readAll(Path("conf.lmk")), model.image().toText() + "\r\n");
+}
+
+TEST_F(FileCommands, LockedConfigurationDisablesOpenButNotSave)
+{
+    writeAll(Path("regul.lmk"), "88" + QByteArray(138, '0'));
+    CreateWindow();
+    EXPECT_FALSE(form->N5->isEnabled());
+    EXPECT_TRUE(form->N6->isEnabled());
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(2));
+
+    // Open does nothing, even when asked directly.
+    writeAll(Path("other.lmk"), QByteArray(140, '0'));
+    form->OpenFile(Path("other.lmk"));
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(2));
+
+    // Save may write any name, the locked file's own included.
+    model.setCell(1, 3, 1, MessageText(1));
+    form->SaveFile(Path("regul.lmk"));
+    EXPECT_TRUE(readAll(Path("regul.lmk")).startsWith("8804"));
+    EXPECT_EQ(readAll(Path("regul.lmk")).mid(4, 2), "80");
+}
+
+TEST_F(FileCommands, OpeningAFileNeverLocks)
+{
+    CreateWindow();
+    writeAll(Path("a.lmk"), QByteArray(140, '0'));
+    form->OpenFile(Path("a.lmk"));
+    EXPECT_TRUE(form->N5->isEnabled());
+    EXPECT_FALSE(model.ConfigLocked());
+}

@@ -1,0 +1,65 @@
+// Application title, Qt's Russian translation and the program's plain boxes.
+#include "Application.h"
+
+#include "FileTexts.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace {
+QString& titleStorage()
+{
+    static QString title;
+    return title;
+}
+} // namespace
+
+void SetApplicationTitle(const QString& title)
+{
+    titleStorage() = title;
+}
+
+const QString& ApplicationTitle()
+{
+    return titleStorage();
+}
+
+bool InstallRussianTranslation(QApplication& app)
+{
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QApplication::installTranslator(translator);
+}
+
+void ShowPlainBox(const QString& caption, const QString& text)
+{
+    // No parent: owned by the application and centred on the screen.
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.exec();
+}
+
+void PlainMessageSink::ShowMessage(const QString& text)
+{
+    ShowPlainBox(ApplicationTitle(), text);
+}
+
+void FileMessageBoxes::ShowFileError(const QString& text)
+{
+    ShowPlainBox(QString(), text);
+}
+
+bool FileMessageBoxes::ConfirmReplace(const QString& path)
+{
+    QMessageBox box(QMessageBox::Question, QString(), FileTexts::ReplaceQuestion(path),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

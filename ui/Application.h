@@ -1,0 +1,37 @@
+// Application-wide pieces of the window side: the application title, Qt's own
+// Russian texts, and the plain modal boxes the program shows.
+#pragma once
+
+#include "ConfigFiles.h"
+#include "TransferEngine.h"
+
+#include <QString>
+
+class QApplication;
+
+// The program's name in the plain messages' caption. Deliberately not Qt's
+// application display name, which X11 would append to every window caption.
+void SetApplicationTitle(const QString& title);
+const QString& ApplicationTitle();
+
+// Loads Qt's Russian translation so standard buttons and file dialogs speak
+// Russian. Returns false when the translation file is not installed.
+bool InstallRussianTranslation(QApplication& app);
+
+// A modal box without owner, centred on the screen, with an OK button.
+void ShowPlainBox(const QString& caption, const QString& text);
+
+// The engine's messages: no icon, OK, the application title as caption.
+class PlainMessageSink : public MessageSink
+{
+public:
+    void ShowMessage(const QString& text) override;
+};
+
+// The file commands' boxes, owned by the application with an empty caption.
+class FileMessageBoxes : public FileCommandPrompts
+{
+public:
+    void ShowFileError(const QString& text) override;
+    bool ConfirmReplace(const QString& path) override;
+};

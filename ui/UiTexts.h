@@ -1,0 +1,45 @@
+// Every fixed text of the main window, its menus and its boxes.
+#pragma once
+
+#include <QString>
+
+namespace UiTexts {
+
+inline const QString ApplicationTitle = QStringLiteral("ЛУМ-К конфигуратор");
+inline const QString WindowCaption = QStringLiteral("Программа конфигурирования ЛУМ-К");
+
+inline const QString PortGroup = QStringLiteral("Порт для связи с БС");
+inline const QString ModeGroup = QStringLiteral("Режим работы ЛУМ-К");
+inline const QString CommonGroup = QStringLiteral("Общие свойства ЛУМ-К");
+inline const QString CheckFault = QStringLiteral("проверять неисправность по входу КН");
+inline const QString AcknowledgeStart = QStringLiteral("квитирование запуска");
+inline const QString ControlUpa = QStringLiteral("Управление УПА");
+inline const QString ControlAnnouncement = QStringLiteral("Управление оповещением");
+inline const QString ReadButton = QStringLiteral("прочесть");
+inline const QString WriteButton = QStringLiteral("записать");
+
+inline const QString FileMenu = QStringLiteral("Файл");
+inline const QString OpenItem = QStringLiteral("Открыть");
+inline const QString SaveItem = QStringLiteral("Сохранить");
+inline const QString ExitItem = QStringLiteral("Выход");
+inline const QString DeviceMenu = QStringLiteral("ЛУМ-К");
+inline const QString ModeMenu = QStringLiteral("Режим");
+inline const QString SpeechItem = QStringLiteral("Речевое оповещение Тилан");
+inline const QString OtherDevicesItem = QStringLiteral("Другие устройства");
+inline const QString ActionMenu = QStringLiteral("Действие");
+inline const QString ReadItem = QStringLiteral("Прочесть параметры");
+inline const QString WriteItem = QStringLiteral("Записать параметры");
+inline const QString HelpMenu = QStringLiteral("Помощь");
+inline const QString AboutItem = QStringLiteral("О программе");
+
+inline const QString AboutTitle = QStringLiteral("Информация о программе");
+inline const QString MakerNotice = QStringLiteral("Разработка: группа сопровождения конфигуратора");
+inline const QString Version = QStringLiteral("Версия 1.0");
+// The program name, two blank lines, the maker's notice and the version.
+inline QString AboutText()
+{
+    return ApplicationTitle + QStringLiteral("\n\n\n") + MakerNotice + QStringLiteral("\n") +
+           Version;
+}
+
+} // namespace UiTexts

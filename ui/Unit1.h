@@ -1,0 +1,146 @@
+// The configurator's main window, Form1: every control the operator uses, the
+// main menu, the 100 ms timer that drives the transfer engine, and the cell
+// popup. It presents the configuration model and forwards the operator's
+// gestures to the model, the engine and the file commands.
+#pragma once
+
+#include "Application.h"
+#include "StringGrid.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class ConfigModel;
+class PortProber;
+class TickQueue;
+class TransferEngine;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // The client area below the menu bar, and the frame the layout assumes
+    // around it (the grids' width rule is applied to that outer width).
+    static constexpr int ClientWidth = 687;
+    static constexpr int ClientHeight = 431;
+    static constexpr int FrameWidth = 8;
+    static constexpr int OuterWidth = ClientWidth + FrameWidth;
+    static constexpr int InitialLeft = 202;
+    static constexpr int InitialTop = 123;
+
+    // Runs the start-up sequence with `prober`'s ports and the locked file
+    // "regul.lmk" of the working directory.
+    TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& prober,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, by their designer names.
+    QWidget* Client = nullptr; // the client area below the menu bar
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QPushButton* Button4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    TStringGrid* StringGrid1 = nullptr;
+    TStringGrid* StringGrid2 = nullptr;
+    TStringGrid* StringGrid3 = nullptr;
+    TStringGrid* StringGrid4 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* N1 = nullptr;  // Файл
+    QMenu* N3 = nullptr;  // ЛУМ-К
+    QMenu* N2 = nullptr;  // Режим
+    QMenu* N4 = nullptr;  // Действие
+    QMenu* N12 = nullptr; // Помощь
+    QAction* N5 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N7 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N9 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N11 = nullptr;
+    QAction* N13 = nullptr;
+
+    // The grid on which the cell popup was last opened.
+    TStringGrid* EditGrid = nullptr;
+
+    const std::array<TStringGrid*, 4>& Grids() const { return grids_; }
+    // The address-table page a grid shows (1..4).
+    int PageOf(const TStringGrid* grid) const;
+    // Opens the configuration file `chosen` names, or saves to it, as the menu
+    // commands do after their dialogs.
+    void OpenFile(const QString& chosen);
+    void SaveFile(const QString& chosen);
+
+    // Event handlers.
+    void FormCreate(const PortProber& prober);
+    void FormResize();
+    void StringGrid1DrawCell(TStringGrid* Sender, QPainter* painter, int ACol, int ARow,
+                             const QRect& Rect);
+    void StringGrid1DblClick(TStringGrid* Sender);
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void ComboBox2Exit();
+    void ComboBox3Change();
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void Button3Click();
+    void Button4Click();
+    void Timer1Timer();
+    void N5Click();
+    void N6Click();
+    void N7Click();
+    void N8Click();
+    void N9Click();
+    void N13Click();
+    void Memo1Click();
+    void FormClick();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createMenu();
+    void setTabOrder();
+    void connectModel();
+    void presentModel();
+    void presentOperatingMode();
+    void presentOptions();
+    void presentPorts();
+    void presentCell(int page, int row, int column);
+
+    ConfigModel& model_;
+    TransferEngine& engine_;
+    std::unique_ptr<TickQueue> ticks_;
+    FileMessageBoxes fileBoxes_;
+    std::array<TStringGrid*, 4> grids_{};
+    QSize fixedSize_;
+};
