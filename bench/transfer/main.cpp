@@ -4,8 +4,9 @@
 // already answered the last 'R' (a frame is waiting) to the end of the transfer
 // (progress bar hidden). Prints every run, the medians and their ratio to the
 // line-rate limit: 12 frames x 19 bytes x 10 bits / 2400 baud = 0.950 s.
-// The idle gap before each start varies over a timer period, so the wait for
-// the first tick (0 to 100 ms, also printed) is spread as it is for an operator.
+// Each start comes at a set offset after a timer tick, the offsets spread evenly
+// over the 100 ms period, so the wait for the first tick (also printed) is
+// spread as it is for an operator's clicks.
 #include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
@@ -107,12 +108,19 @@ int main(int argc, char** argv)
         if (visible && position == 1 && firstTickNs < 0)
             firstTickNs = t.nsecsElapsed();
     });
-    const auto gapMs = [runs](int run, int kind) { return 400 + (run * 2 + kind) * 100 / (2 * runs); };
+    // Idles at least 300 ms, then starts `offset` ms after a timer tick.
+    const auto settle = [&](int run, int kind) {
+        Idle(300);
+        QEventLoop loop;
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        loop.exec();
+        Idle((run * 2 + kind) * 100 / (2 * runs));
+    };
 
     std::vector<double> reads, writes;
     for (int run = 0; run < runs; ++run) {
         // Idle link, the station's answer to the last 'R' waiting.
-        Idle(gapMs(run, 0));
+        settle(run, 0);
         firstTickNs = -1;
         t.start();
         engine.StartRead();
@@ -123,7 +131,7 @@ int main(int argc, char** argv)
         reads.push_back(t.nsecsElapsed() / 1e9);
         const double readFirst = firstTickNs / 1e6;
 
-        Idle(gapMs(run, 1));
+        settle(run, 1);
         // A different image each run, so every write changes the station.
         model.setCell(1, 1 + run % 16, 2, run % 2 ? QStringLiteral("120 сек.") : QStringLiteral("60 сек."));
         firstTickNs = -1;
