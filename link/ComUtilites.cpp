@@ -1,4 +1,4 @@
-// Part 2.1 over an injectable backend and clock.
+// The serial port module over an injectable backend and clock.
 #include "ComUtilites.h"
 
 #include "LinkTexts.h"

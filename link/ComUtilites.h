@@ -1,4 +1,4 @@
-// The serial port module (Part 2.1): the one port the program talks through and
+// The serial port module: the one port the program talks through and
 // the one buffer all link traffic passes through, as module-level state.
 //
 // The platform side is a seam: a SerialBackend (QSerialPort by default) and a
@@ -17,7 +17,7 @@ inline constexpr int ReadDeadlineMs = 500;  // ReadPort gives up after this
 inline constexpr int ReadPollMs = 1;        // ReadPort sleeps this long before each poll
 inline constexpr int WriteConstantMs = 200; // write time-out: 1 ms a byte plus this
 
-// Purge flags (the Win32 values of the original).
+// Purge flags, with the values the station link has always used.
 inline constexpr unsigned PURGE_TXCLEAR = 4; // discard pending transmit data
 inline constexpr unsigned PURGE_RXCLEAR = 8; // discard pending received data
 

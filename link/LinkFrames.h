@@ -1,4 +1,4 @@
-// The link frames of Part 2.2: the invitation, the wake frame and the 19-byte
+// The link frames: the invitation, the wake frame and the 19-byte
 // block frames, all read from and assembled at the start of LinkBuffer.
 #pragma once
 

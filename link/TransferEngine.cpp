@@ -1,4 +1,4 @@
-// Part 2.3, step by step. Every step reads the engine's members afresh, so a
+// The transfer engine, step by step. Every step reads the engine's members afresh, so a
 // tick that shows "Записано" (with nested ticks running inside the message)
 // finishes with the state those nested ticks left.
 #include "TransferEngine.h"

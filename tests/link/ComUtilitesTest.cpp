@@ -1,4 +1,4 @@
-// Part 2.1 against the scripted port in virtual time.
+// The serial port module against the scripted port in virtual time.
 #include "ComUtilites.h"
 #include "LinkTestFixture.h"
 

@@ -1,4 +1,4 @@
-// Part 2.2: the frames, byte for byte, against the Part's worked example.
+// The link frames, byte for byte, against a worked example computed by hand.
 #include "LinkFrames.h"
 #include "LinkTestFixture.h"
 #include "ParamImage.h"

@@ -255,7 +255,7 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     ASSERT_NE(backend, nullptr);
     EXPECT_TRUE(backend->Released());
 
-    // Ticks go on as the Part says: failed 500 ms reads, then 300 ms sleeps.
+    // Ticks go on as on any silent line: failed 500 ms reads, then 300 ms sleeps.
     engine.SetPortReady(true);
     engine.StartRead();
     const double cpu1 = CpuSeconds();

@@ -1,4 +1,4 @@
-// Part 2.3 in virtual time against a scripted station.
+// The transfer engine in virtual time against a scripted station.
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "LinkFrames.h"
