@@ -95,6 +95,8 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
 
 TForm1::~TForm1()
 {
+    // Closing the window moves the focus; this window is gone by then.
+    disconnect(focusWatch_);
     SetOpenFailureReporter(nullptr);
 }
 
@@ -235,13 +237,14 @@ void TForm1::createControls()
     connect(RadioButton2, &QRadioButton::clicked, this, &TForm1::RadioButton2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        // Only a move to another control of this window closes the popup; message
-        // boxes, dialogs, the menu and other applications leave it open.
-        if (old == ComboBox2 && now && now != ComboBox2 && now->window() == this &&
-            !qobject_cast<QMenuBar*>(now))
-            ComboBox2Exit();
-    });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+            // Only a move to another control of this window closes the popup; message
+            // boxes, dialogs, the menu and other applications leave it open.
+            if (old == ComboBox2 && now && now != ComboBox2 && now->window() == this &&
+                !qobject_cast<QMenuBar*>(now))
+                ComboBox2Exit();
+        });
 }
 
 void TForm1::setTabOrder()

@@ -143,4 +143,5 @@ private:
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};
     QSize fixedSize_;
+    QMetaObject::Connection focusWatch_;
 };
