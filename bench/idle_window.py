@@ -11,6 +11,7 @@ import sys
 import tempfile
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the tree
 from benchlib import ROOT, Xvfb, build, cpu_seconds, offscreen_env, resident_kib
 
 

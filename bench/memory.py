@@ -10,6 +10,7 @@ import os
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # no __pycache__ in the tree
 from benchlib import ROOT, build, offscreen_env
 
 

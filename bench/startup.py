@@ -11,6 +11,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no __pycache__ in the tree
 from benchlib import ROOT, Xvfb, build, offscreen_env
 
 RUNS = 10
