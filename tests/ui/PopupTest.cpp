@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -270,6 +271,21 @@ TEST_F(Popup, BackgroundGroupBoxAndProgressBarClicksLeaveThePopupOpen)
     QTest::mouseClick(form->GroupBox1, Qt::LeftButton, {}, QPoint(195, 5));
     EXPECT_TRUE(form->ComboBox2->isVisible());
     EXPECT_TRUE(form->ComboBox2->hasFocus());
+}
+
+TEST_F(Popup, MenuBarOrAnotherWindowTakingTheFocusLeavesThePopupOpen)
+{
+    ClickCell(form->StringGrid1, 1, 1);
+    ASSERT_TRUE(form->ComboBox2->hasFocus());
+    form->MainMenu1->setFocus(Qt::MenuBarFocusReason); // keyboard use of the menu
+    EXPECT_TRUE(form->ComboBox2->isVisible());
+
+    form->ComboBox2->setFocus();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_TRUE(form->ComboBox2->isVisible());
 }
 
 TEST_F(Popup, ArrowKeysMoveTheCurrentCellAndOpenThePopupThere)
