@@ -208,7 +208,7 @@ def run_one(build, kind, index, base_seed, work):
         if kind == "read":
             out_file = os.path.join(folder, "read.lmk")
             code, text, wall, cpu = lumkctl(build, ["read", "--port", port, "--output", out_file,
-                                                    "--timeout", "5"], 120, folder, "read")
+                                                    "--timeout", "5", "--trace"], 120, folder, "read")
             result["code"] = code
             if code == 0:
                 with open(out_file, newline="") as f:
@@ -219,7 +219,7 @@ def run_one(build, kind, index, base_seed, work):
             with open(new_file, "w", newline="") as f:
                 f.write(hexline(new_img))
             code, text, wall, cpu = lumkctl(build, ["write", "--port", port, new_file, "--verify",
-                                                    "--no-backup", "--timeout", "5"], 180, folder,
+                                                    "--no-backup", "--timeout", "5", "--trace"], 180, folder,
                                             "write")
             result["code"] = code
             result["reported_written"] = "Записано" in text
