@@ -39,5 +39,5 @@ FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileComman
 
 // Writes the 140-digit text form of bytes 0..69 and CR LF to `path`. An existing
 // file is replaced atomically, or written in place when its folder allows no new
-// file; a failure leaves an atomically replaced file as it was.
+// file; a failure leaves the file that was there as it was.
 bool WriteImageFile(const QString& path, const ParamImage& image);
