@@ -350,3 +350,41 @@ TEST_F(ConfigFiles, ReadOnlyFolderWithWritableFileIsWrittenInPlace)
     model.TableToImage();
     EXPECT_EQ(readAll(target), model.image().toText() + "\r\n");
 }
+
+// In a folder that allows no new file, an in-place rewrite that a file-size limit
+// cuts short must give back the old file exactly, whether it was shorter, as long
+// as, or longer than the new content; with room enough it is rewritten and
+// trimmed to the new content.
+TEST_F(ConfigFiles, InPlaceRewriteRestoresOldFilesOfAnyLengthOrTrimsThem)
+{
+    const QString folder = path("ro");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+    const QString target = folder + "/conf.lmk";
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    model.ToggleModeColumn(2);
+    model.TableToImage();
+    const QByteArray expected = model.image().toText() + "\r\n";
+
+    const QByteArray olds[] = {QByteArray("ABCD\r\n"), OldContent, OldContent + "second line\r\n"};
+    for (const QByteArray& old : olds) {
+        for (rlim_t limit : {rlim_t(3), rlim_t(40), rlim_t(100), RLIM_INFINITY}) {
+            ::chmod(QFile::encodeName(folder).constData(), 0755);
+            writeAll(target, old);
+            ::chmod(QFile::encodeName(target).constData(), 0666);
+            ::chmod(QFile::encodeName(folder).constData(), 0555);
+            const bool fits = limit >= rlim_t(expected.size()) || limit == RLIM_INFINITY;
+            const int code = runUnprivileged([&] {
+                ::signal(SIGXFSZ, SIG_IGN);
+                rlimit r{limit, limit};
+                if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
+                    return 10;
+                const FileOutcome want = fits ? FileOutcome::Done : FileOutcome::Failed;
+                return SaveConfigFile(model, target, prompts) == want ? 0 : 11;
+            });
+            EXPECT_EQ(code, 0) << old.size() << " bytes, limit " << limit;
+            EXPECT_EQ(readAll(target), fits ? expected : old)
+                << old.size() << " bytes, limit " << limit;
+        }
+    }
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+}
