@@ -23,6 +23,7 @@ the specified open transfer (no progress: exit 6 after --timeout); or wrong
 cannot detect must never end wrong. Not part of CI: it takes long.
 """
 import argparse
+import json
 import os
 import random
 import select
@@ -269,6 +270,8 @@ def main():
             if len(results) % 50 == 0:
                 print("  %d/%d runs, %.0f s" % (len(results), len(jobs), time.monotonic() - started),
                       file=sys.stderr)
+    with open(os.path.join(work, "results.json"), "w") as f:
+        json.dump(results, f, indent=1)
     tally(results, args, time.monotonic() - started, work)
 
 
@@ -309,6 +312,12 @@ def tally(results, args, seconds, work):
         slipped = [r for r in undetectable if r["code"] in (0, 7) and not r.get("right")]
         print("  undetectable kinds injected: %d compensating pairs, %d cut-off frames, in %d runs;"
               " runs that slipped through: %d" % (comp, cut, len(undetectable), len(slipped)))
+        with_comp = [r for r in undetectable if r.get("compensated")]
+        cut_only = [r for r in undetectable if not r.get("compensated")]
+        print("    runs with compensating pairs: %d, slipped through: %d; runs with cut-off frames"
+              " only: %d, slipped through: %d"
+              % (len(with_comp), sum(r in slipped for r in with_comp), len(cut_only),
+                 sum(r in slipped for r in cut_only)))
         if kind == "write":
             caught = [r for r in rs if r["code"] == 7 and r.get("reported_written")]
             false_alarm = [r for r in caught if r.get("stored_new")]
