@@ -134,6 +134,8 @@ struct StationSimulator::Impl
     void run();
     bool wait(std::int64_t ms, bool watchMaster);
     void sideEvents();
+    // Back to the unwoken state with nothing half-received.
+    void forgetSession();
     void sideOpened();
     void sideClosed();
     void discardUnread();
@@ -360,15 +362,20 @@ void StationSimulator::Impl::sideEvents()
     }
 }
 
-void StationSimulator::Impl::sideOpened()
+void StationSimulator::Impl::forgetSession()
 {
-    sideOpen = true;
     woken = false;
     silent = false;
     framesSinceWake = 0;
     lastFrame.clear();
     rx.clear();
     writtenMask = 0;
+}
+
+void StationSimulator::Impl::sideOpened()
+{
+    sideOpen = true;
+    forgetSession();
     lastInviteMs = NowMs() - InvitePeriodMs; // invite at once
     log(QStringLiteral("program opened its side"), false);
 }
@@ -437,12 +444,7 @@ void StationSimulator::Impl::run()
 void StationSimulator::Impl::sideClosed()
 {
     sideOpen = false;
-    woken = false;
-    silent = false;
-    framesSinceWake = 0;
-    lastFrame.clear();
-    rx.clear();
-    writtenMask = 0;
+    forgetSession();
     discardUnread();
     withStats([](StationStats& s) { ++s.programCloses; });
     log(QStringLiteral("program closed its side: waiting for it, unwoken"), false);
