@@ -97,8 +97,12 @@ struct StationSimulator::Impl
     // no polling of the master's hang-up state could promise.
     int watch = -1;
     int programOpeners = 0; // descriptors the program holds on its side
-    int ownOpens = 0;       // our own open and close of the side, not the program's
-    int ownCloses = 0;
+    // Our own descriptor on the program's side, held from before the watch is
+    // set until the pseudo-terminal closes: stale bytes are flushed through it,
+    // so the station never opens the side again and every event is the
+    // program's (inotify merges identical events queued back to back, which
+    // made our own opens indistinguishable from a program opening at once).
+    int ownSide = -1;
 
     // Station thread state.
     std::mt19937_64 random;
@@ -264,6 +268,9 @@ bool StationSimulator::Impl::openPty(QString* error)
         if (error)
             *error = QString::fromLatin1(what) + QStringLiteral(": ") +
                      QString::fromLocal8Bit(std::strerror(errno));
+        if (ownSide >= 0)
+            ::close(ownSide);
+        ownSide = -1;
         if (master >= 0)
             ::close(master);
         master = -1;
@@ -285,6 +292,9 @@ bool StationSimulator::Impl::openPty(QString* error)
         ::cfsetspeed(&t, B2400);
         ::tcsetattr(master, TCSANOW, &t);
     }
+    ownSide = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (ownSide < 0)
+        return fail("open of the program's side");
     watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (watch < 0)
         return fail("inotify_init1");
@@ -293,7 +303,7 @@ bool StationSimulator::Impl::openPty(QString* error)
         watch = -1;
         return fail("inotify_add_watch");
     }
-    programOpeners = ownOpens = ownCloses = 0;
+    programOpeners = 0;
     {
         std::lock_guard lock(mutex);
         path = QString::fromLocal8Bit(name);
@@ -316,6 +326,9 @@ void StationSimulator::Impl::closePty()
     if (watch >= 0)
         ::close(watch);
     watch = -1;
+    if (ownSide >= 0)
+        ::close(ownSide);
+    ownSide = -1;
     if (master >= 0)
         ::close(master);
     master = -1;
@@ -344,20 +357,11 @@ void StationSimulator::Impl::sideEvents()
         for (char* p = buf; p < buf + n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(p);
             p += sizeof(inotify_event) + e->len;
-            if (e->mask & IN_OPEN) {
-                if (ownOpens > 0) {
-                    --ownOpens;
-                } else if (++programOpeners == 1) {
-                    sideOpened();
-                }
-            }
-            if (e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
-                if (ownCloses > 0) {
-                    --ownCloses;
-                } else if (programOpeners > 0 && --programOpeners == 0) {
-                    sideClosed();
-                }
-            }
+            if ((e->mask & IN_OPEN) && ++programOpeners == 1)
+                sideOpened();
+            if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && programOpeners > 0 &&
+                --programOpeners == 0)
+                sideClosed();
         }
     }
 }
@@ -401,8 +405,8 @@ void StationSimulator::Impl::run()
         }
         sideEvents();
         if (!sideOpen) {
-            // Closed side: sleep until it is opened (the master is not polled,
-            // it would report the hang-up without end).
+            // Closed side: sleep until it is opened (nothing can come from
+            // the master meanwhile).
             if (!wait(-1, false))
                 break;
             continue;
@@ -451,20 +455,12 @@ void StationSimulator::Impl::sideClosed()
 }
 
 // Bytes the program did not read stay queued on its side across a close; they
-// are stale for the next opener, so they are flushed (through a short open of
-// the program's side, as the master cannot flush them).
+// are stale for the next opener. The master cannot flush them, our own
+// descriptor on the side can.
 void StationSimulator::Impl::discardUnread()
 {
-    const QByteArray name = QFile::encodeName(QString(path));
-    ++ownOpens; // counted before the open: its event may come at once
-    const int slave = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave >= 0) {
-        ::tcflush(slave, TCIFLUSH);
-        ++ownCloses;
-        ::close(slave);
-    } else {
-        --ownOpens;
-    }
+    if (ownSide >= 0)
+        ::tcflush(ownSide, TCIFLUSH);
 }
 
 void StationSimulator::Impl::receive()
@@ -473,7 +469,7 @@ void StationSimulator::Impl::receive()
     for (;;) {
         const ssize_t n = ::read(master, buf, sizeof buf);
         if (n <= 0)
-            return; // EAGAIN, or EIO when the side just closed (seen next round)
+            return; // EAGAIN: nothing more for now
         const std::int64_t now = NowNs();
         if (rx.empty())
             rxFirstNs = now;
