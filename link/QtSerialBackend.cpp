@@ -119,7 +119,10 @@ void QtSerialBackend::onError(QSerialPort::SerialPortError error)
         return;
     if (!open_ || released_ || hungUp_ || !port_.isOpen())
         return;
-    if (error != QSerialPort::ResourceError && !DescriptorHungUp(port_.handle()))
+    // Only a descriptor that polls as hung up is one. On a live line a read
+    // notifier that finds its bytes already purged reads 0 bytes, and
+    // QSerialPort then decodes a stale errno: EAGAIN becomes a resource error.
+    if (!DescriptorHungUp(port_.handle()))
         return;
     hungUp_ = true;
     // This may run inside the read notifier's own activation: close later, at a

@@ -273,6 +273,45 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     EXPECT_FALSE(WritePort(19));
 }
 
+// A read notifier that wakes for bytes the engine has purged meanwhile finds
+// nothing: read() gives 0 and QSerialPort decodes whatever errno the thread
+// last set, a resource error after a non-blocking read that found nothing.
+// The line is alive: the port must stay open and keep reading, or the
+// transfer stalls for good.
+TEST_F(PtyLink, PurgedBytesUnderThePortsNotifier_PortStaysOpen)
+{
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
+    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+    ASSERT_NE(backend, nullptr);
+    const char bytes[4] = {'\xFF', 0, 0, '\xFF'};
+    for (int i = 0; i < 20 && !backend->Released(); ++i) {
+        ASSERT_EQ(::write(master, bytes, sizeof bytes), 4);
+        ::tcdrain(master);
+        // Posted events run before socket notifiers in one pass of the loop:
+        // the purge empties the line after the notifier saw it readable.
+        QMetaObject::invokeMethod(
+            backend,
+            [master] {
+                PurgePort(PURGE_RXCLEAR);
+                char c;
+                EXPECT_EQ(::read(master, &c, 1), -1); // EAGAIN: the program sent nothing
+            },
+            Qt::QueuedConnection);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_FALSE(backend->Released());
+    ASSERT_EQ(::write(master, bytes, sizeof bytes), 4);
+    EXPECT_TRUE(ReadPort(4));
+    EXPECT_EQ(LinkBuffer[0], 0xFF);
+    ::close(master);
+}
+
 // The station hangs up in the middle of a transfer and comes back on a new
 // pseudo-terminal behind the same link name: selecting the port again reopens
 // it (the program never reopens a device by itself).

@@ -125,6 +125,8 @@ TEST_F(EndToEnd, PortWithNoStationShowsNoDeviceAndClearsTheSelection)
     // The station's port still works afterwards.
     selectPort(*form, 1);
     EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
-    ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000));
+    ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000))
+        << "progress " << engine.ProgressPosition() << ", port open " << PortIsOpen()
+        << ", station saw " << station.Stats().programCloses << " closes";
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(1));
 }
