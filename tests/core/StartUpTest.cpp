@@ -2,6 +2,7 @@
 #include "StartUp.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace CoreTexts;
@@ -120,21 +120,12 @@ TEST_F(StartUp, UnreadableLockedFileIsIgnoredSilently)
     writeLocked(QByteArray(140, 'F'));
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath(LockedFileName)).constData(), 0), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
-    // Root ignores permissions: run the start-up as an unprivileged user in a child.
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
+    const int code = RunUnprivileged([] {
         ConfigModel child;
         RunStartUp(child, FixedPorts({}));
-        const bool ok = !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0');
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0') ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
 }
 
 TEST_F(StartUp, LockedFileElsewhereThanTheWorkingDirectoryIsNotUsed)

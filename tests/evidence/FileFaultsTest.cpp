@@ -7,6 +7,7 @@
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "StartUp.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +17,9 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <functional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -33,54 +32,13 @@ public:
     QStringList errors;
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
-
 void setMode(const QString& path, mode_t mode)
 {
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << qPrintable(path);
 }
 
 // Exit codes of the child bodies below.
-enum ChildCode { Passed = 0, NoPrivilegeDrop = 20, WrongOutcome = 21, WrongReport = 22 };
-
-// Runs `body` in a child process; its exit code, or 100 + signal when it died, or
-// 200 when it was still running after `seconds` (then it is killed).
-int runInChild(const std::function<int()>& body, int seconds = 20)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::alarm(unsigned(seconds));
-        ::_exit(body());
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    if (WIFSIGNALED(status))
-        return WTERMSIG(status) == SIGALRM ? 200 : 100 + WTERMSIG(status);
-    return WEXITSTATUS(status);
-}
-
-// As runInChild, as the unprivileged user "nobody" when started as root: root
-// ignores file permissions.
-int runUnprivileged(const std::function<int()>& body)
-{
-    return runInChild([&] {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return int(NoPrivilegeDrop);
-        return body();
-    });
-}
+enum ChildCode { Passed = 0, WrongOutcome = 21, WrongReport = 22 };
 
 // The file size limit of a full disk: writes beyond `bytes` fail (EFBIG) and,
 // with SIGXFSZ ignored, the process lives on to report it.
@@ -140,30 +98,30 @@ protected:
 TEST_F(FileFaults, SaveOnFullDisk_ReportsAndKeepsTheOldFileAtEveryCutOffPoint)
 {
     for (rlim_t limit : {rlim_t(0), rlim_t(1), rlim_t(70), rlim_t(140), rlim_t(141)}) {
-        writeAll(path("conf.lmk"), GoodContent);
-        const int code = runInChild([&] {
+        WriteBytes(path("conf.lmk"), GoodContent);
+        const int code = RunInChild([&] {
             limitFileSize(limit);
             return saveExpectingWriteError(model, path("conf.lmk"));
         });
         EXPECT_EQ(code, Passed) << "limit " << limit;
-        EXPECT_EQ(readAll(path("conf.lmk")), GoodContent) << "limit " << limit;
+        EXPECT_EQ(ReadBytes(path("conf.lmk")), GoodContent) << "limit " << limit;
         EXPECT_EQ(entries(dir.path()), QStringList{"conf.lmk"}) << "limit " << limit;
     }
     // Exactly room for the file: it is written.
-    const int code = runInChild([&] {
+    const int code = RunInChild([&] {
         limitFileSize(142);
         RecordingPrompts p;
         return SaveConfigFile(model, path("conf.lmk"), p) == FileOutcome::Done ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
     model.TableToImage();
-    EXPECT_EQ(readAll(path("conf.lmk")), model.image().toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(path("conf.lmk")), model.image().toText() + "\r\n");
 }
 
 // A full disk and no earlier file: nothing half-written is left under the name.
 TEST_F(FileFaults, SaveOnFullDiskOfANewName_LeavesNoFileBehind)
 {
-    const int code = runInChild([&] {
+    const int code = RunInChild([&] {
         limitFileSize(100);
         return saveExpectingWriteError(model, path("new.txt"));
     });
@@ -176,7 +134,7 @@ TEST_F(FileFaults, SaveIntoReadOnlyFolder_ReportsAndCreatesNothing)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
     setMode(path("ro"), 0555);
-    const int code = runUnprivileged([&] { return saveExpectingWriteError(model, path("ro/x")); });
+    const int code = RunUnprivileged([&] { return saveExpectingWriteError(model, path("ro/x")); });
     setMode(path("ro"), 0755);
     EXPECT_EQ(code, Passed);
     EXPECT_TRUE(entries(path("ro")).isEmpty());
@@ -189,16 +147,16 @@ TEST_F(FileFaults, SaveIntoReadOnlyFolderOnFullDisk_KeepsTheWritableOldFile)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
     const QString target = path("ro/conf.lmk");
-    writeAll(target, GoodContent);
+    WriteBytes(target, GoodContent);
     setMode(target, 0666);
     setMode(path("ro"), 0555);
-    const int code = runUnprivileged([&] {
+    const int code = RunUnprivileged([&] {
         limitFileSize(40);
         return saveExpectingWriteError(model, target);
     });
     setMode(path("ro"), 0755);
     EXPECT_EQ(code, Passed);
-    EXPECT_EQ(readAll(target), GoodContent);
+    EXPECT_EQ(ReadBytes(target), GoodContent);
     EXPECT_EQ(entries(path("ro")), QStringList{"conf.lmk"});
 }
 
@@ -207,13 +165,13 @@ TEST_F(FileFaults, SaveIntoReadOnlyFolderOnFullDisk_KeepsTheWritableOldFile)
 TEST_F(FileFaults, SaveOverAFolderName_LeavesTheFolderAndItsFileAlone)
 {
     ASSERT_TRUE(QDir(dir.path()).mkpath("conf.lmk"));
-    writeAll(path("conf.lmk/inner.lmk"), GoodContent);
+    WriteBytes(path("conf.lmk/inner.lmk"), GoodContent);
     for (const QString& chosen : {path("conf.lmk"), path("conf.txt")}) {
-        EXPECT_EQ(runInChild([&] { return saveExpectingWriteError(model, chosen); }), Passed)
+        EXPECT_EQ(RunInChild([&] { return saveExpectingWriteError(model, chosen); }), Passed)
             << qPrintable(chosen);
         EXPECT_TRUE(QFileInfo(path("conf.lmk")).isDir());
         EXPECT_EQ(entries(path("conf.lmk")), QStringList{"inner.lmk"});
-        EXPECT_EQ(readAll(path("conf.lmk/inner.lmk")), GoodContent);
+        EXPECT_EQ(ReadBytes(path("conf.lmk/inner.lmk")), GoodContent);
     }
 }
 
@@ -250,9 +208,9 @@ TEST_F(FileFaults, OpenOfAnUnreadableFile_ReportsAndChangesNothing)
     const Snapshot before(model);
 
     // A good file that this user may not read.
-    writeAll(path("secret.lmk"), GoodContent);
+    WriteBytes(path("secret.lmk"), GoodContent);
     setMode(path("secret.lmk"), 0000);
-    const int code = runUnprivileged([&] {
+    const int code = RunUnprivileged([&] {
         RecordingPrompts p;
         if (OpenConfigFile(model, path("secret.lmk"), p) != FileOutcome::Failed)
             return int(WrongOutcome);
@@ -268,7 +226,7 @@ TEST_F(FileFaults, OpenOfAnUnreadableFile_ReportsAndChangesNothing)
 TEST_F(FileFaults, OpenOfAVanishedFile_DoesNothing)
 {
     const Snapshot before(model);
-    writeAll(path("gone.lmk"), GoodContent);
+    WriteBytes(path("gone.lmk"), GoodContent);
     ASSERT_TRUE(QFile::remove(path("gone.lmk")));
     ASSERT_TRUE(QFile::link(path("nowhere.lmk"), path("dangling.lmk")));
     for (const QString& chosen : {path("gone.lmk"), path("dangling.lmk")}) {
@@ -285,7 +243,7 @@ TEST_F(FileFaults, OpenOfANamedPipe_EndsWithoutWaitingForAWriter)
 {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.lmk")).constData(), 0644), 0);
     const Snapshot before(model);
-    const int code = runInChild(
+    const int code = RunInChild(
         [&] {
             RecordingPrompts p;
             OpenConfigFile(model, path("pipe.lmk"), p);
@@ -307,7 +265,7 @@ TEST_F(FileFaults, OpenOfAGibibyteWithoutLineEnd_UsesBoundedMemory)
         ASSERT_TRUE(f.resize(qint64(1) << 30));
     }
     ASSERT_EQ(QFileInfo(big).size(), qint64(1) << 30);
-    const int code = runInChild([&] {
+    const int code = RunInChild([&] {
         rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         ConfigModel m;
@@ -342,7 +300,7 @@ TEST_F(FileFaults, OpenOfBinaryGarbage_LoadsLenientlyAndDecodes)
             c = char(rng());
         if (round % 4 == 0)
             junk.prepend("\x1A"); // the text ends before it starts
-        writeAll(path("junk.lmk"), junk);
+        WriteBytes(path("junk.lmk"), junk);
 
         ConfigModel m;
         m.LabelPages();
@@ -365,7 +323,7 @@ TEST_F(FileFaults, OpenOfBinaryGarbage_LoadsLenientlyAndDecodes)
 TEST_F(FileFaults, StartUpWithAPipeAsLockedFile_GoesOnUnlocked)
 {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("regul.lmk")).constData(), 0644), 0);
-    const int code = runInChild(
+    const int code = RunInChild(
         [&] {
             NoPorts none;
             ConfigModel m;

@@ -4,6 +4,7 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,11 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -35,37 +34,12 @@ public:
     bool answer = false;
 };
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
-}
-
 // A model whose table shows a random mix of used and unused rows.
 void fillRandomly(ConfigModel& model, std::mt19937& rng)
 {
     for (int i = 0; i < ParamImage::Size; ++i)
         model.image().setByte(i, std::uint8_t(rng()));
     model.ImageToTable();
-}
-
-// Runs `body` in a child process and returns its exit code (-1 when it died).
-int runInChild(const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
 }
 
 const QByteArray OldContent = QByteArray(140, '1') + "\r\n";
@@ -120,7 +94,7 @@ TEST_F(ConfigFiles, SaveWritesUpperCaseHexLineWithCrLf)
                           QByteArray(2 * 67, '0') +
                           "AB"
                           "\r\n";
-    EXPECT_EQ(readAll(path("a.lmk")), expected);
+    EXPECT_EQ(ReadBytes(path("a.lmk")), expected);
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_TRUE(prompts.questions.isEmpty());
 }
@@ -158,7 +132,7 @@ TEST_F(ConfigFiles, LowerCaseFileOpensAndIsWrittenBackInUpperCase)
                              "c8"
                              "3f" +
                              QByteArray(2 * 66, '0') + "\r\n";
-    writeAll(path("low.lmk"), lower);
+    WriteBytes(path("low.lmk"), lower);
     ASSERT_EQ(OpenConfigFile(model, path("low.lmk"), prompts), FileOutcome::Done);
     EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
     EXPECT_EQ(model.cell(1, 1, 1), CoreTexts::ModeUsed);
@@ -167,7 +141,7 @@ TEST_F(ConfigFiles, LowerCaseFileOpensAndIsWrittenBackInUpperCase)
 
     ASSERT_EQ(SaveConfigFile(model, path("low.lmk"), prompts), FileOutcome::Done);
     // Address 3 keeps only what the table can show: used, delay code 0.
-    EXPECT_EQ(readAll(path("low.lmk")), "87"
+    EXPECT_EQ(ReadBytes(path("low.lmk")), "87"
                                         "04"
                                         "80" +
                                             QByteArray(2 * 67, '0') + "\r\n");
@@ -178,10 +152,10 @@ TEST_F(ConfigFiles, OtherExtensionsAreReadAndWrittenAsLmk)
     model.ToggleModeColumn(2);
 
     // Saving as conf.txt writes conf.lmk and leaves conf.txt alone.
-    writeAll(path("conf.txt"), "text");
+    WriteBytes(path("conf.txt"), "text");
     ASSERT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
-    EXPECT_EQ(readAll(path("conf.txt")), "text");
-    EXPECT_EQ(readAll(path("conf.lmk")).size(), 142);
+    EXPECT_EQ(ReadBytes(path("conf.txt")), "text");
+    EXPECT_EQ(ReadBytes(path("conf.lmk")).size(), 142);
     EXPECT_TRUE(prompts.questions.isEmpty()); // conf.lmk did not exist yet
 
     // Opening conf.txt reads conf.lmk.
@@ -191,7 +165,7 @@ TEST_F(ConfigFiles, OtherExtensionsAreReadAndWrittenAsLmk)
     EXPECT_EQ(other.table(), model.table());
 
     // A chosen name without extension reads the ".lmk" file too.
-    writeAll(path("conf"), "");
+    WriteBytes(path("conf"), "");
     ConfigModel third;
     startUp(third);
     ASSERT_EQ(OpenConfigFile(third, path("conf"), prompts), FileOutcome::Done);
@@ -202,17 +176,17 @@ TEST_F(ConfigFiles, OtherExtensionsAreReadAndWrittenAsLmk)
 TEST_F(ConfigFiles, ReplacingAnotherExistingLmkFileAsksFirst)
 {
     model.ToggleModeColumn(1);
-    writeAll(path("conf.lmk"), OldContent);
+    WriteBytes(path("conf.lmk"), OldContent);
 
     prompts.answer = false;
     EXPECT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::NotTried);
     ASSERT_EQ(prompts.questions, QStringList{path("conf.lmk")});
-    EXPECT_EQ(readAll(path("conf.lmk")), OldContent);
+    EXPECT_EQ(ReadBytes(path("conf.lmk")), OldContent);
     EXPECT_FALSE(QFile::exists(path("conf.txt")));
 
     prompts.answer = true;
     EXPECT_EQ(SaveConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
-    EXPECT_EQ(readAll(path("conf.lmk")), model.image().toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(path("conf.lmk")), model.image().toText() + "\r\n");
 
     // Choosing the ".lmk" name itself: the dialog already asked, no second question.
     prompts.questions.clear();
@@ -228,9 +202,9 @@ TEST_F(ConfigFiles, OpenWithoutReadableLmkReportsAndChangesNothing)
     const ParamImage imageBefore = model.image();
     const AddressTable tableBefore = model.table();
 
-    writeAll(path("conf.txt"), QByteArray(140, 'F'));
+    WriteBytes(path("conf.txt"), QByteArray(140, 'F'));
     QDir(dir.path()).mkdir("folder.lmk");
-    writeAll(path("folder.txt"), "");
+    WriteBytes(path("folder.txt"), "");
     for (const QString& chosen : {path("conf.txt"), path("folder.txt")}) {
         prompts.errors.clear();
         EXPECT_EQ(OpenConfigFile(model, chosen, prompts), FileOutcome::Failed);
@@ -241,7 +215,7 @@ TEST_F(ConfigFiles, OpenWithoutReadableLmkReportsAndChangesNothing)
 
     // A following Open of a good file works and reports nothing.
     prompts.errors.clear();
-    writeAll(path("conf.lmk"), QByteArray(140, '0'));
+    WriteBytes(path("conf.lmk"), QByteArray(140, '0'));
     EXPECT_EQ(OpenConfigFile(model, path("conf.txt"), prompts), FileOutcome::Done);
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_EQ(model.cell(3, 1, 1), CoreTexts::ModeUnused);
@@ -275,11 +249,11 @@ TEST_F(ConfigFiles, FailedSaveReportsButStillRebuildsTheImage)
 
 TEST_F(ConfigFiles, ShortWriteLeavesTheOldFileIntact)
 {
-    writeAll(path("conf.lmk"), OldContent);
+    WriteBytes(path("conf.lmk"), OldContent);
     model.ToggleModeColumn(1);
     const QString target = path("conf.lmk");
     // The file size limit lets only part of the 142 bytes reach the disk.
-    const int code = runInChild([&] {
+    const int code = RunInChild([&] {
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{40, 40};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -289,21 +263,11 @@ TEST_F(ConfigFiles, ShortWriteLeavesTheOldFileIntact)
         return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(readAll(target), OldContent);
+    EXPECT_EQ(ReadBytes(target), OldContent);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"}); // no leftovers
 }
 
 namespace {
-
-// Runs `body` as an unprivileged user: root ignores file permissions.
-int runUnprivileged(const std::function<int()>& body)
-{
-    return runInChild([&] {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            return 20;
-        return body();
-    });
-}
 
 } // namespace
 
@@ -312,20 +276,20 @@ TEST_F(ConfigFiles, ReadOnlyFolderAndFileFailWithoutTouchingTheFile)
     const QString folder = path("ro");
     ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
     const QString target = folder + "/conf.lmk";
-    writeAll(target, OldContent);
+    WriteBytes(target, OldContent);
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     ::chmod(QFile::encodeName(target).constData(), 0444);
     ::chmod(QFile::encodeName(folder).constData(), 0555);
 
     model.ToggleModeColumn(1);
-    const int code = runUnprivileged([&] {
+    const int code = RunUnprivileged([&] {
         if (SaveConfigFile(model, target, prompts) != FileOutcome::Failed)
             return 11;
         return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
     });
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(readAll(target), OldContent);
+    EXPECT_EQ(ReadBytes(target), OldContent);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"conf.lmk"});
 }
 
@@ -334,13 +298,13 @@ TEST_F(ConfigFiles, ReadOnlyFolderWithWritableFileIsWrittenInPlace)
     const QString folder = path("ro");
     ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
     const QString target = folder + "/conf.lmk";
-    writeAll(target, OldContent);
+    WriteBytes(target, OldContent);
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     ::chmod(QFile::encodeName(target).constData(), 0666);
     ::chmod(QFile::encodeName(folder).constData(), 0555);
 
     model.ToggleModeColumn(1);
-    const int code = runUnprivileged([&] {
+    const int code = RunUnprivileged([&] {
         if (SaveConfigFile(model, target, prompts) != FileOutcome::Done)
             return 11;
         return prompts.errors.isEmpty() ? 0 : 12;
@@ -348,7 +312,7 @@ TEST_F(ConfigFiles, ReadOnlyFolderWithWritableFileIsWrittenInPlace)
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     EXPECT_EQ(code, 0);
     model.TableToImage();
-    EXPECT_EQ(readAll(target), model.image().toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(target), model.image().toText() + "\r\n");
 }
 
 // In a folder that allows no new file, an in-place rewrite that a file-size limit
@@ -369,11 +333,11 @@ TEST_F(ConfigFiles, InPlaceRewriteRestoresOldFilesOfAnyLengthOrTrimsThem)
     for (const QByteArray& old : olds) {
         for (rlim_t limit : {rlim_t(3), rlim_t(40), rlim_t(100), RLIM_INFINITY}) {
             ::chmod(QFile::encodeName(folder).constData(), 0755);
-            writeAll(target, old);
+            WriteBytes(target, old);
             ::chmod(QFile::encodeName(target).constData(), 0666);
             ::chmod(QFile::encodeName(folder).constData(), 0555);
             const bool fits = limit >= rlim_t(expected.size()) || limit == RLIM_INFINITY;
-            const int code = runUnprivileged([&] {
+            const int code = RunUnprivileged([&] {
                 ::signal(SIGXFSZ, SIG_IGN);
                 rlimit r{limit, limit};
                 if (::setrlimit(RLIMIT_FSIZE, &r) != 0)
@@ -382,7 +346,7 @@ TEST_F(ConfigFiles, InPlaceRewriteRestoresOldFilesOfAnyLengthOrTrimsThem)
                 return SaveConfigFile(model, target, prompts) == want ? 0 : 11;
             });
             EXPECT_EQ(code, 0) << old.size() << " bytes, limit " << limit;
-            EXPECT_EQ(readAll(target), fits ? expected : old)
+            EXPECT_EQ(ReadBytes(target), fits ? expected : old)
                 << old.size() << " bytes, limit " << limit;
         }
     }

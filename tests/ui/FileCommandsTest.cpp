@@ -1,6 +1,7 @@
 // Open and Save from the menu: the dialogs' settings, round trips through real
 // files, the ".lmk" rule, the locked configuration and the failure boxes.
 #include "GuiSupport.h"
+#include "TestFiles.h"
 
 #include "CoreTexts.h"
 #include "FileTexts.h"
@@ -19,19 +20,6 @@
 using namespace CoreTexts;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 struct DialogSeen
 {
@@ -93,7 +81,7 @@ TEST_F(FileCommands, SaveAndOpenDialogsUseTheProgramFolderAndTheLmkFilter)
     EXPECT_FALSE(save.native);
     EXPECT_TRUE(save.confirmsOverwrite);
     EXPECT_TRUE(save.ownedByWindow);
-    EXPECT_EQ(readAll(Path("a.lmk")), model.image().toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(Path("a.lmk")), model.image().toText() + "\r\n");
 
     model.ToggleModeColumn(1); // unused again, so the Open visibly restores it
     DialogSeen open;
@@ -131,7 +119,7 @@ TEST_F(FileCommands, CancelledDialogsChangeNothing)
 TEST_F(FileCommands, LowerCaseFileOpensIntoTheGridsAndIsSavedInUpperCase)
 {
     CreateWindow();
-    writeAll(Path("low.lmk"), "c8"
+    WriteBytes(Path("low.lmk"), "c8"
                               "34" +
                                   QByteArray(2 * 68, '0') + "\r\n");
     form->OpenFile(Path("low.lmk"));
@@ -140,7 +128,7 @@ TEST_F(FileCommands, LowerCaseFileOpensIntoTheGridsAndIsSavedInUpperCase)
     EXPECT_EQ(form->StringGrid1->Cells(1, 2), ModeUnused);
     EXPECT_TRUE(form->CheckBox1->isChecked()); // byte 1 has 0x04
     form->SaveFile(Path("low.lmk"));
-    EXPECT_EQ(readAll(Path("low.lmk")), "C8"
+    EXPECT_EQ(ReadBytes(Path("low.lmk")), "C8"
                                         "04" +
                                             QByteArray(2 * 68, '0') + "\r\n");
 }
@@ -152,12 +140,12 @@ TEST_F(FileCommands, TextNameSavesAndOpensTheLmkFile)
     model.ToggleModeColumn(4);
     form->SaveFile(Path("conf.txt"));
     EXPECT_FALSE(QFile::exists(Path("conf.txt")));
-    const QByteArray saved = readAll(Path("conf.lmk"));
+    const QByteArray saved = ReadBytes(Path("conf.lmk"));
     ASSERT_EQ(saved.size(), 142);
 
     form->N8->trigger();
     model.ToggleModeColumn(4);
-    writeAll(Path("conf.txt"), "not a configuration");
+    WriteBytes(Path("conf.txt"), "not a configuration");
     form->OpenFile(Path("conf.txt"));
     EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
     EXPECT_TRUE(form->GroupBox3->isVisible());
@@ -167,7 +155,7 @@ TEST_F(FileCommands, TextNameSavesAndOpensTheLmkFile)
 TEST_F(FileCommands, OpenWithoutTheLmkFileShowsReadErrorOwnedByTheApplication)
 {
     CreateWindow();
-    writeAll(Path("conf.txt"), QByteArray(140, 'F'));
+    WriteBytes(Path("conf.txt"), QByteArray(140, 'F'));
     const AddressTable before = model.table();
     BoxSeen seen;
     {
@@ -186,7 +174,7 @@ TEST_F(FileCommands, FailedSaveShowsWriteErrorAndLeavesTheOldFileIntact)
 {
     CreateWindow();
     const QByteArray old = QByteArray(140, '1') + "\r\n";
-    writeAll(Path("conf.lmk"), old);
+    WriteBytes(Path("conf.lmk"), old);
     // The target is replaced by a new file; a folder in its place cannot be.
     QDir(dir.path()).mkdir("busy.lmk");
     model.ToggleModeColumn(2);
@@ -199,14 +187,14 @@ TEST_F(FileCommands, FailedSaveShowsWriteErrorAndLeavesTheOldFileIntact)
     EXPECT_EQ(seen.title, QString());
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_FALSE(seen.hasOwner);
-    EXPECT_EQ(readAll(Path("conf.lmk")), old);
+    EXPECT_EQ(ReadBytes(Path("conf.lmk")), old);
 }
 
 TEST_F(FileCommands, DifferentExistingLmkFileIsReplacedOnlyAfterYes)
 {
     CreateWindow();
     const QByteArray old = QByteArray(140, '1') + "\r\n";
-    writeAll(Path("conf.lmk"), old);
+    WriteBytes(Path("conf.lmk"), old);
     model.ToggleModeColumn(1);
     BoxSeen seen;
     {
@@ -215,38 +203,38 @@ TEST_F(FileCommands, DifferentExistingLmkFileIsReplacedOnlyAfterYes)
     }
     EXPECT_TRUE(seen.text.contains(Path("conf.lmk")));
     EXPECT_FALSE(seen.hasOwner);
-    EXPECT_EQ(readAll(Path("conf.lmk")), old);
+    EXPECT_EQ(ReadBytes(Path("conf.lmk")), old);
     {
         ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::Yes); });
         form->SaveFile(Path("conf.txt"));
     }
-    EXPECT_EQ(readAll(Path("conf.lmk")), model.image().toText() + "\r\n");
+    EXPECT_EQ(ReadBytes(Path("conf.lmk")), model.image().toText() + "\r\n");
 }
 
 TEST_F(FileCommands, LockedConfigurationDisablesOpenButNotSave)
 {
-    writeAll(Path("regul.lmk"), "88" + QByteArray(138, '0'));
+    WriteBytes(Path("regul.lmk"), "88" + QByteArray(138, '0'));
     CreateWindow();
     EXPECT_FALSE(form->N5->isEnabled());
     EXPECT_TRUE(form->N6->isEnabled());
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(2));
 
     // Open does nothing, even when asked directly.
-    writeAll(Path("other.lmk"), QByteArray(140, '0'));
+    WriteBytes(Path("other.lmk"), QByteArray(140, '0'));
     form->OpenFile(Path("other.lmk"));
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(2));
 
     // Save may write any name, the locked file's own included.
     model.setCell(1, 3, 1, MessageText(1));
     form->SaveFile(Path("regul.lmk"));
-    EXPECT_TRUE(readAll(Path("regul.lmk")).startsWith("8804"));
-    EXPECT_EQ(readAll(Path("regul.lmk")).mid(4, 2), "80");
+    EXPECT_TRUE(ReadBytes(Path("regul.lmk")).startsWith("8804"));
+    EXPECT_EQ(ReadBytes(Path("regul.lmk")).mid(4, 2), "80");
 }
 
 TEST_F(FileCommands, OpeningAFileNeverLocks)
 {
     CreateWindow();
-    writeAll(Path("a.lmk"), QByteArray(140, '0'));
+    WriteBytes(Path("a.lmk"), QByteArray(140, '0'));
     form->OpenFile(Path("a.lmk"));
     EXPECT_TRUE(form->N5->isEnabled());
     EXPECT_FALSE(model.ConfigLocked());

@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "LumkctlCommands.h"
 #include "StartUp.h"
+#include "TestFiles.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -43,15 +44,3 @@ inline ToolRun RunTool(const QStringList& arguments, const PortProber& prober = 
     return run;
 }
 
-inline void WriteBytes(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(data);
-}
-
-inline QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}

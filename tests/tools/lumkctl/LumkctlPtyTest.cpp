@@ -6,6 +6,7 @@
 #include "LinkTexts.h"
 #include "StationSimulator.h"
 #include "TestPty.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,19 +43,6 @@ ProcessRun RunLumkctl(const QStringList& args, const QString& workingDirectory =
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteBytes(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(data), data.size());
 }
 
 QByteArray FileText(const ParamImage& image)
