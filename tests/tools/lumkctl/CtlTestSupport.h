@@ -43,4 +43,3 @@ inline ToolRun RunTool(const QStringList& arguments, const PortProber& prober = 
     run.err = err.data();
     return run;
 }
-
