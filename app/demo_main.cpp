@@ -2,21 +2,17 @@
 // pseudo-terminal, offered in the port selector after the machine's own ports,
 // so link test, read, edit, write and save can be tried without hardware.
 #include "Application.h"
-#include "ConfigModel.h"
+#include "Configurator.h"
 #include "DemoPorts.h"
 #include "StartUp.h"
 #include "StationSimulator.h"
-#include "TransferEngine.h"
-#include "UiTexts.h"
-#include "Unit1.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    InstallRussianTranslation(app);
-    SetApplicationTitle(UiTexts::ApplicationTitle);
+    PrepareApplication(app);
 
     StationSimulator station;
     QString error;
@@ -25,13 +21,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    ConfigModel model;
-    PlainMessageSink messages;
-    TransferEngine engine(model, messages);
     const SystemPortProber system;
     const ExtraPortsProber ports(system, {station.ProgramSidePath()});
-    TForm1 Form1(model, engine, ports);
-    Form1.show();
+    Configurator configurator(ports);
+    configurator.Form1.show();
     const int code = app.exec();
     station.Stop();
     return code;

@@ -2,6 +2,7 @@
 #include "Application.h"
 
 #include "FileTexts.h"
+#include "UiTexts.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -25,6 +26,12 @@ void SetApplicationTitle(const QString& title)
 const QString& ApplicationTitle()
 {
     return titleStorage();
+}
+
+void PrepareApplication(QApplication& app)
+{
+    InstallRussianTranslation(app);
+    SetApplicationTitle(UiTexts::ApplicationTitle);
 }
 
 bool InstallRussianTranslation(QApplication& app)

@@ -18,6 +18,10 @@ const QString& ApplicationTitle();
 // Russian. Returns false when the translation file is not installed.
 bool InstallRussianTranslation(QApplication& app);
 
+// What every program entry does before its window exists: the Russian
+// translation and the application title.
+void PrepareApplication(QApplication& app);
+
 // A modal box without owner, centred on the screen, with an OK button.
 void ShowPlainBox(const QString& caption, const QString& text);
 

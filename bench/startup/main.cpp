@@ -13,10 +13,10 @@
 //       operator would; every cycle must end with a completed read and "Записано".
 #include "Application.h"
 #include "ConfigModel.h"
+#include "Configurator.h"
 #include "DemoPorts.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
-#include "UiTexts.h"
 #include "Unit1.h"
 
 #include <QApplication>
@@ -116,17 +116,16 @@ int main(int argc, char** argv)
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray("startup");
     // As the program entry: the application, the title, the window, show.
     QApplication app(argc, argv);
-    InstallRussianTranslation(app);
-    SetApplicationTitle(UiTexts::ApplicationTitle);
+    PrepareApplication(app);
 
-    ConfigModel model;
-    PlainMessageSink messages;
-    TransferEngine engine(model, messages);
     const SystemPortProber system;
     const QStringList extra =
         mode == "memory" && argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])} : QStringList{};
     const ExtraPortsProber ports(system, extra);
-    TForm1 Form1(model, engine, ports);
+    Configurator configurator(ports);
+    ConfigModel& model = configurator.model;
+    TransferEngine& engine = configurator.engine;
+    TForm1& Form1 = configurator.Form1;
     FirstPaint firstPaint;
     Form1.installEventFilter(&firstPaint);
     Form1.show();
