@@ -494,30 +494,31 @@ void TForm1::SaveFile(const QString& chosen)
     SaveConfigFile(model_, chosen, fileBoxes_);
 }
 
-void TForm1::N5Click()
+QString TForm1::chooseFile(bool save)
 {
     QFileDialog dialog(this, QString(), QCoreApplication::applicationDirPath(),
                        FileTexts::NameFilter);
-    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    OpenFile(dialog.selectedFiles().constFirst());
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void TForm1::N5Click()
+{
+    const QString chosen = chooseFile(false);
+    if (!chosen.isEmpty())
+        OpenFile(chosen);
 }
 
 void TForm1::N6Click()
 {
-    QFileDialog dialog(this, QString(), QCoreApplication::applicationDirPath(),
-                       FileTexts::NameFilter);
-    dialog.setObjectName(QStringLiteral("SaveDialog1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    SaveFile(dialog.selectedFiles().constFirst());
+    const QString chosen = chooseFile(true);
+    if (!chosen.isEmpty())
+        SaveFile(chosen);
 }
 
 void TForm1::N7Click()
