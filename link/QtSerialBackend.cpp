@@ -8,6 +8,8 @@
 QtSerialBackend::QtSerialBackend(QObject* parent) : QObject(parent)
 {
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
+    // Unbounded by default: an idle open port would take in the line forever.
+    port_.setReadBufferSize(ReadBufferBytes);
 }
 
 QtSerialBackend::~QtSerialBackend()

@@ -7,6 +7,11 @@
 // backend then releases the device: it closes the descriptor but stays "open"
 // for the module, so reads and writes fail and count as zero bytes until the
 // port is selected (opened) again. It never reopens a device by itself.
+//
+// Like a UART's driver buffer, what the backend holds of unread input is
+// bounded: while nobody reads (the idle window), further bytes wait in the
+// kernel and are dropped there, and the purge before each request starts the
+// next exchange clean.
 #pragma once
 
 #include "ComUtilites.h"
@@ -26,6 +31,12 @@ public:
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
     void Purge(unsigned flags) override;
+
+    // Unread input the backend holds at most (a few frames' worth, far more
+    // than one exchange needs).
+    static constexpr qint64 ReadBufferBytes = 4096;
+    // Bytes received and not yet read.
+    qint64 BufferedBytes() const { return port_.bytesAvailable(); }
 
     // The device hung up and its descriptor was closed (until the next Open).
     bool Released() const { return released_; }

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
@@ -351,4 +353,41 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
     // The station hangs up again after 3 frames; the first ones still arrive.
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
+}
+
+// A device that talks while nobody reads (the idle window with a port open)
+// must not grow the program: the backend keeps a few KiB, the rest waits in
+// the kernel's small buffer, and a purge still starts the next exchange clean.
+TEST_F(PtyLink, FloodWhileIdle_BackendBufferStaysBounded)
+{
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
+    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+    ASSERT_NE(backend, nullptr);
+
+    const std::vector<char> chunk(4096, '\x55');
+    std::int64_t sent = 0;
+    for (int i = 0; i < 512; ++i) { // up to 2 MiB offered
+        const auto n = ::write(master, chunk.data(), chunk.size());
+        if (n > 0)
+            sent += n;
+        QCoreApplication::processEvents();
+    }
+    Idle(100);
+    EXPECT_LE(backend->BufferedBytes(), QtSerialBackend::ReadBufferBytes);
+    EXPECT_LT(sent, 1 << 20) << "the line was taken in without bound";
+    EXPECT_FALSE(backend->Released());
+
+    PurgePort(PURGE_RXCLEAR);
+    const char invitation[4] = {'\xFF', 0, 0, '\xFF'};
+    ASSERT_EQ(::write(master, invitation, sizeof invitation), 4);
+    ASSERT_TRUE(ReadPort(4));
+    EXPECT_EQ(LinkBuffer[0], 0xFF);
+    EXPECT_EQ(LinkBuffer[1], 0x00);
+    EXPECT_EQ(LinkBuffer[3], 0xFF);
+    ::close(master);
 }
