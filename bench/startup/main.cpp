@@ -11,6 +11,10 @@
 //       CYCLES read-and-write cycles with the window's buttons, printing the
 //       resident size every tenth cycle. Message boxes are answered as the
 //       operator would; every cycle must end with a completed read and "Записано".
+//   lumk-bench-window idle PORT
+//       Selects PORT like the operator, lets the first transfer end (message
+//       boxes are answered), prints "idle" and then leaves the window idle with
+//       the port open until it is terminated; the launching script measures it.
 #include "Application.h"
 #include "ConfigModel.h"
 #include "Configurator.h"
@@ -120,7 +124,7 @@ int main(int argc, char** argv)
 
     const SystemPortProber system;
     const QStringList extra =
-        mode == "memory" && argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])} : QStringList{};
+        (mode == "memory" || mode == "idle") && argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])} : QStringList{};
     const ExtraPortsProber ports(system, extra);
     Configurator configurator(ports);
     ConfigModel& model = configurator.model;
@@ -140,8 +144,18 @@ int main(int argc, char** argv)
         std::printf("%.1f\n", double(firstPaint.atNs - t0.toLongLong()) / 1e6);
         return 0;
     }
+    if (mode == "idle" && argc == 3) {
+        BoxCloser closer;
+        Form1.ComboBox1->setCurrentIndex(int(model.ports().size()) - 1);
+        Form1.ComboBox1Change();
+        WaitForTransfer(engine, 30000);
+        std::printf("idle, port open: %s; messages: %s\n", engine.PortReady() ? "yes" : "no",
+                    qPrintable(closer.texts.join(QStringLiteral(", "))));
+        std::fflush(stdout);
+        return app.exec();
+    }
     if (mode != "memory" || argc != 4) {
-        std::fprintf(stderr, "usage: %s startup | memory PORT CYCLES\n", argv[0]);
+        std::fprintf(stderr, "usage: %s startup | memory PORT CYCLES | idle PORT\n", argv[0]);
         return 2;
     }
     const int cycles = QByteArray(argv[3]).toInt();
