@@ -1,10 +1,24 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png from the real lumk-demo under a virtual display:
 # selects the simulated station's port, lets the read finish, captures the window.
-# Needs xvfb, xdotool and imagemagick. Usage: docs/take-screenshot.sh [BUILD_DIR]
+# With --dark, takes docs/screenshot-dark.png under qt6ct's "darker" colour
+# scheme, as a dark desktop theme gives it.
+# Needs xvfb, xdotool and imagemagick (and qt6ct for --dark).
+# Usage: docs/take-screenshot.sh [--dark] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+export LUMK_SHOT=${LUMK_SHOT:-screenshot.png}
+if [ "${1:-}" = "--dark" ]; then
+  shift
+  LUMK_SHOT=screenshot-dark.png
+  export XDG_CONFIG_HOME
+  XDG_CONFIG_HOME=$(mktemp -d)
+  mkdir -p "$XDG_CONFIG_HOME/qt6ct"
+  printf '[Appearance]\ncolor_scheme_path=/usr/share/qt6ct/colors/darker.conf\ncustom_palette=true\nstyle=Fusion\n' \
+    >"$XDG_CONFIG_HOME/qt6ct/qt6ct.conf"
+  export QT_QPA_PLATFORMTHEME=qt6ct
+fi
 prog=$root/${1:-build}/app/lumk-demo
 [ -x "$prog" ] || { echo "build lumk-demo first: $prog" >&2; exit 1; }
 
@@ -31,5 +45,5 @@ sleep 0.7
 xdotool key Down Return
 sleep 5 # link test and the seven-block read
 xdotool mousemove --window "$win" 300 300
-import -window "$win" "$root/docs/screenshot.png"
-echo "wrote docs/screenshot.png"
+import -window "$win" "$root/docs/$LUMK_SHOT"
+echo "wrote docs/$LUMK_SHOT"

@@ -5,6 +5,8 @@
 #include "UiTexts.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -32,6 +34,29 @@ void PrepareApplication(QApplication& app)
 {
     InstallRussianTranslation(app);
     SetApplicationTitle(UiTexts::ApplicationTitle);
+    QApplication::setWindowIcon(ProgramIcon());
+}
+
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString file = QStringLiteral(":/icons/lumk-config-%1.png").arg(size);
+        if (QFileInfo::exists(file))
+            icon.addFile(file, QSize(size, size));
+    }
+    return icon;
+}
+
+QString FileDialogFolder(const QString& programFolder, const QString& workingFolder,
+                         const QString& homeFolder)
+{
+    for (const QString& folder : {programFolder, workingFolder}) {
+        const QFileInfo info(folder);
+        if (info.isDir() && info.isWritable())
+            return info.absoluteFilePath();
+    }
+    return homeFolder;
 }
 
 bool InstallRussianTranslation(QApplication& app)

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QApplication;
+class QIcon;
 
 // The program's name in the plain messages' caption. Deliberately not Qt's
 // application display name, which X11 would append to every window caption.
@@ -19,8 +20,18 @@ const QString& ApplicationTitle();
 bool InstallRussianTranslation(QApplication& app);
 
 // What every program entry does before its window exists: the Russian
-// translation and the application title.
+// translation, the application title and the program's icon.
 void PrepareApplication(QApplication& app);
+
+// The icon compiled into the program (empty when the program was linked
+// without it), in every size it is drawn at.
+QIcon ProgramIcon();
+
+// Where the file dialogs start: the program's folder when it is writable;
+// else the working folder when that is writable (an installed program lives
+// in a system folder, where every Save would fail); else the home folder.
+QString FileDialogFolder(const QString& programFolder, const QString& workingFolder,
+                         const QString& homeFolder);
 
 // A modal box without owner, centred on the screen, with an OK button.
 void ShowPlainBox(const QString& caption, const QString& text);

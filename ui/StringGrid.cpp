@@ -91,12 +91,21 @@ void TStringGrid::paintEvent(QPaintEvent* event)
     p.translate(client.topLeft());
     p.fillRect(QRect(QPoint(0, 0), client.size()), Qt::white);
 
-    const QColor fixedLine = Qt::black;
+    // Black lines around the fixed cells on a light button face; on a dark one,
+    // a grey halfway to the white data cells, which shows against both.
+    const QColor face = palette().color(QPalette::Button);
+    const QColor fixedLine =
+        face.lightness() >= 128
+            ? QColor(Qt::black)
+            : QColor((face.red() + 255) / 2, (face.green() + 255) / 2, (face.blue() + 255) / 2);
     const QColor dataLine(0xC0, 0xC0, 0xC0);
+    const QRect dirty = event->rect().translated(-client.topLeft());
     for (int row = 0; row < rowCount_; ++row) {
         for (int col = 0; col < colCount_; ++col) {
             const QRect rect = CellRect(col, row);
-            if (!rect.intersects(event->rect().translated(-client.topLeft())))
+            // A cell owns the lines to its right and below it: repaint it when
+            // only they are exposed (a popup hidden over the line above a cell).
+            if (!rect.adjusted(0, 0, GridLineWidth, GridLineWidth).intersects(dirty))
                 continue;
             // Grid lines to the right of and below the cell.
             const QColor line = col < FixedCols ? fixedLine : dataLine;

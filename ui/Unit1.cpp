@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QMenuBar>
@@ -362,9 +363,11 @@ void TForm1::FormResize()
 void TForm1::StringGrid1DrawCell(TStringGrid* Sender, QPainter* painter, int ACol, int ARow,
                                  const QRect& Rect)
 {
+    // The fixed column and the header row take the palette's button face and
+    // text, so they stay readable under a dark palette.
     const bool fixed = ACol == 0 || ARow == 0;
     painter->fillRect(Rect, fixed ? palette().color(QPalette::Button) : QColor(Qt::white));
-    painter->setPen(Qt::black);
+    painter->setPen(fixed ? palette().color(QPalette::ButtonText) : QColor(Qt::black));
     painter->setFont(font());
     const QString text =
         painter->fontMetrics().elidedText(Sender->Cells(ACol, ARow), Qt::ElideRight, Rect.width());
@@ -496,7 +499,9 @@ void TForm1::SaveFile(const QString& chosen)
 
 QString TForm1::chooseFile(bool save)
 {
-    QFileDialog dialog(this, QString(), QCoreApplication::applicationDirPath(),
+    QFileDialog dialog(this, QString(),
+                       FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
+                                        QDir::homePath()),
                        FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -137,7 +137,7 @@ private:
     void presentPorts();
     void presentCell(int page, int row, int column);
     // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
-    // dialog in the program's folder with the configuration filter. Returns
+    // dialog in FileDialogFolder's folder with the configuration filter. Returns
     // the chosen file, or an empty name when cancelled.
     QString chooseFile(bool save);
 

@@ -100,6 +100,33 @@ TEST_F(FileCommands, SaveAndOpenDialogsUseTheProgramFolderAndTheLmkFilter)
     EXPECT_EQ(form->StringGrid1->Cells(2, 16), Delay30);
 }
 
+TEST(FileDialogStart, ProgramFolderWhenWritableElseWorkingFolderElseHome)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const QString writable = dir.filePath("rw");
+    const QString readOnly = dir.filePath("ro");
+    const QString home = dir.filePath("home");
+    ASSERT_TRUE(QDir().mkdir(writable) && QDir().mkdir(readOnly));
+    ::chmod(QFile::encodeName(writable).constData(), 0777);
+    ::chmod(QFile::encodeName(readOnly).constData(), 0555);
+    const int code = RunUnprivileged([&] {
+        const struct
+        {
+            QString program, working, expected;
+        } cases[] = {{writable, readOnly, writable},
+                     {readOnly, writable, writable},
+                     {readOnly, readOnly, home},
+                     {dir.filePath("gone"), writable, writable}};
+        int failed = 0;
+        for (const auto& c : cases)
+            failed += FileDialogFolder(c.program, c.working, home) != c.expected;
+        return failed;
+    });
+    EXPECT_EQ(code, 0);
+}
+
 TEST_F(FileCommands, CancelledDialogsChangeNothing)
 {
     CreateWindow();

@@ -20,6 +20,9 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <cstdlib>
+#include <functional>
+
 namespace {
 
 struct ControlCase
@@ -278,6 +281,51 @@ TEST_F(Layout, FixedColumnAndHeaderRowAreButtonFaceAndDataCellsWhiteEvenWhenCurr
             const bool fixed = col == 0 || row == 0;
             EXPECT_EQ(pixelIn(image, grid, col, row, inside), fixed ? face : QColor(Qt::white));
         }
+    }
+}
+
+TEST_F(Layout, UnderADarkPaletteHeadersTakeButtonColoursAndDataCellsStayBlackOnWhite)
+{
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    CreateWindow();
+    model.ToggleModeColumn(3); // text in the data cells
+    TStringGrid* grid = form->StringGrid3;
+    const QImage image = grid->grab().toImage();
+    QApplication::setPalette(light);
+
+    const auto pixels = [&](int col, int row, const std::function<bool(QColor)>& match) {
+        const QRect r = grid->CellRect(col, row).adjusted(2, 2, -2, -2);
+        int count = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                count += match(image.pixelColor(grid->ClientOrigin() + QPoint(x, y)));
+        return count;
+    };
+    const auto contrast = [](QColor a, QColor b) {
+        return std::abs(a.lightness() - b.lightness());
+    };
+    const QColor face(0x35, 0x35, 0x35);
+    for (const QPoint cell : {QPoint(0, 5), QPoint(1, 0), QPoint(2, 0)}) {
+        SCOPED_TRACE(testing::Message() << cell.x() << "," << cell.y());
+        EXPECT_EQ(pixelIn(image, grid, cell.x(), cell.y(), {4, 3}), face);
+        EXPECT_GT(pixels(cell.x(), cell.y(), [&](QColor c) { return contrast(c, face) > 128; }),
+                  10);
+    }
+    EXPECT_EQ(pixelIn(image, grid, 1, 5, {4, 3}), QColor(Qt::white));
+    EXPECT_GT(pixels(1, 5, [](QColor c) { return c.lightness() < 64; }), 10);
+
+    // Lines around the fixed cells show against their face and the white cells.
+    const QRect fixedCell = grid->CellRect(0, 5).translated(grid->ClientOrigin());
+    for (const QPoint line : {QPoint(fixedCell.right() + 1, fixedCell.top() + 5),
+                              QPoint(fixedCell.left() + 5, fixedCell.bottom() + 1)}) {
+        EXPECT_GE(contrast(image.pixelColor(line), face), 64);
+        EXPECT_GE(contrast(image.pixelColor(line), Qt::white), 64);
     }
 }
 

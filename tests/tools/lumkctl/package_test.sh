@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack into a temporary folder, unpacks it with
-# dpkg-deb -x and runs the tool from there; checks the package's dependencies,
-# programs, desktop entry and icon.
+# Builds the Debian package with CPack into a temporary folder and checks it as
+# a user would get it: lintian without errors or warnings (nor hardening
+# notes), its dependencies, the desktop entries and metainfo valid, the
+# documentation, manual pages and completion in place, and the programs of the
+# unpacked tree starting.
 # package_test.sh CPACK CPACK_CONFIG PROGRAM...
 set -euo pipefail
 cpack=$1
@@ -11,32 +13,117 @@ shift 2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+for tool in lintian desktop-file-validate appstreamcli; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/setup installs it)"
+done
 
 "$cpack" --config "$config" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; fail "cpack did not build the package"; }
 debs=("$work"/out/*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, got: ${debs[*]}"
 deb=${debs[0]}
+pkg=$(dpkg-deb -f "$deb" Package)
+
+# lintian: no error, no warning, and no hardening note but the fortify one,
+# which it also gives a binary that makes no call fortify can check (checked
+# below instead).
+lintian --fail-on error,warning --display-info --tag-display-limit 0 "$deb" \
+  >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log" >&2; fail "lintian"; }
+if grep -E '^[EW]: |hardening-' "$work/lintian.log" | grep -v hardening-no-fortify-functions; then
+  fail "lintian tags above"
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6core6 libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n; do
-  grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
+has_dep() { grep -Eq "(^|, )$1( |,|$)" <<<"$depends"; }
+for dep in libqt6core6 libqt6gui6 libqt6serialport6 qt6-translations-l10n; do
+  has_dep "$dep" || fail "Depends lacks $dep: $depends"
 done
+! has_dep qt6-qpa-plugins || fail "Depends names qt6-qpa-plugins, which nothing loads"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
+share=$root/usr/share
 for program in "$@"; do
   [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
+  [ -s "$share/man/man1/$program.1.gz" ] || fail "manual page of $program missing"
+  gzip -t "$share/man/man1/$program.1.gz" || fail "manual page of $program not gzip"
+  # lintian checks RELRO, BIND_NOW and PIE; the stack protector here.
+  readelf --dyn-syms -W "$root/usr/bin/$program" >"$work/$program.syms"
+  grep -q __stack_chk_fail "$work/$program.syms" || fail "$program lacks the stack protector"
 done
-desktop="$root/usr/share/applications/lumk-config.desktop"
-grep -qx 'Name=ЛУМ-К конфигуратор' "$desktop" || fail "desktop entry without its Name"
-icon=$(sed -n 's/^Icon=//p' "$desktop")
-[ -s "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon missing"
+# Built with fortify: checked calls (__*_chk) where the sizes are known.
+cat "$work"/*.syms | grep -q '__[a-z_]*_chk@' || fail "no program uses fortified functions"
+for file in doc/$pkg/copyright doc/$pkg/changelog.gz doc/$pkg/README.md \
+  bash-completion/completions/lumkctl; do
+  [ -s "$share/$file" ] || fail "usr/share/$file missing"
+done
+grep -q '^License: Expat' "$share/doc/$pkg/copyright" || fail "copyright without its licence"
 
-# The unpacked tool runs and answers --help with its usage and status 0.
+# Desktop entries: valid, named, with the icon installed.
+check_desktop() {
+  local file=$share/applications/$1.desktop
+  desktop-file-validate "$file" || fail "$1.desktop does not validate"
+  grep -qx "Name=$2" "$file" || fail "$1.desktop without Name=$2"
+  grep -qx "Exec=$1" "$file" || fail "$1.desktop does not start $1"
+  local icon
+  icon=$(sed -n 's/^Icon=//p' "$file")
+  [ -s "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon missing"
+}
+check_desktop lumk-config 'ЛУМ-К конфигуратор'
+check_desktop lumk-demo 'ЛУМ-К конфигуратор (демонстрация)'
+
+metainfo=("$share"/metainfo/*.metainfo.xml)
+[ -f "${metainfo[0]}" ] || fail "no metainfo in usr/share/metainfo"
+appstreamcli validate --no-net "${metainfo[@]}" || fail "metainfo does not validate"
+for text in '<name xml:lang="ru">ЛУМ-К конфигуратор</name>' '<summary xml:lang="ru">' '<name>' \
+  '<summary>'; do
+  grep -qF "$text" "${metainfo[@]}" || fail "metainfo lacks $text"
+done
+
+# Completion: commands, a command's options, .lmk files, port names.
+complete_words() { # complete_words DIR WORD... -> what Tab offers for the last word
+  local dir=$1
+  shift
+  (
+    set +eu # as in an interactive shell
+    cd "$dir"
+    # shellcheck disable=SC1091
+    source "$share/bash-completion/completions/lumkctl"
+    lumkctl() { [ "$1" = ports ] && printf 'ttyS0\nttyUSB0\n'; }
+    COMP_WORDS=(lumkctl "$@")
+    COMP_CWORD=$#
+    _lumkctl 2>/dev/null
+    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
+  )
+}
+mkdir "$work/files"
+touch "$work/files/a.lmk" "$work/files/b.txt"
+expect_completion() {
+  local want=$1
+  shift
+  local got
+  got=$(complete_words "$work/files" "$@")
+  [ "$got" = "$want " ] || fail "completing '$*' offered '$got', not '$want'"
+}
+expect_completion 'write' wr
+expect_completion '--verify' write --v
+expect_completion 'a.lmk' show ''
+expect_completion 'ttyS0 ttyUSB0' read --port ''
+
+# The unpacked programs start: the tools answer --help and --version, the
+# windows keep running on the offscreen platform (in a folder without
+# regul.lmk) until stopped.
 help=$("$root/usr/bin/lumkctl" --help) || fail "lumkctl --help exited with $?"
 grep -q '^Использование: lumkctl' <<<"$help" || fail "unexpected help: $help"
+"$root/usr/bin/lumkctl" --version >/dev/null || fail "lumkctl --version exited with $?"
 status=0
 "$root/usr/bin/lumkctl" frobnicate 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a usage error exited with $status, not 2"
+"$root/usr/bin/lumk-station" --help >/dev/null || fail "lumk-station --help exited with $?"
+for window in lumk-config lumk-demo; do
+  status=0
+  (cd "$work/files" && QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/$window") \
+    >"$work/$window.log" 2>&1 || status=$?
+  [ "$status" -eq 124 ] || { cat "$work/$window.log" >&2; fail "$window ended with $status"; }
+done
 echo "package ok: $(basename "$deb")"
