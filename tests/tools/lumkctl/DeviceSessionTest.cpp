@@ -126,7 +126,7 @@ TEST_F(Session, BackupCannotBeWritten_ExitsEightAndNothingIsWrittenToTheDevice)
     const QString file = QStringLiteral("/proc/version");
     port->Deliver(Invitation);
     const ParamImage before = station.image;
-    const ToolRun run = RunTool({"write", "--port", "ttyS0", file});
+    const ToolRun run = RunTool({"write", "--force", "--port", "ttyS0", file});
     EXPECT_EQ(run.status, ExitFileError);
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::BackupFailed)) << run.err.data();
     EXPECT_FALSE(SentCommand('W'));

@@ -212,7 +212,7 @@ TEST_F(Pty, MissingPort_ExitsThreeSayingThereIsNoSuchDevice)
 {
     const ProcessRun run = RunLumkctl({"diff", "--port", "ttyLUMK-none", "--", "-"});
     EXPECT_EQ(run.status, 8); // the file is checked first: "-" does not exist here
-    WriteBytes(Path("a.lmk"), "00");
+    WriteBytes(Path("a.lmk"), QByteArray(140, '0'));
     const ProcessRun missing = RunLumkctl({"diff", "--port", "ttyLUMK-none", Path("a.lmk")});
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(QString::fromUtf8(missing.err), LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
