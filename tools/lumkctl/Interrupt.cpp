@@ -28,8 +28,14 @@ void InstallInterruptHandlers()
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored by whoever started the tool (nohup, a background
+        // job) stays ignored.
+        struct sigaction before = {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
 }
 
 int PendingInterrupt()
