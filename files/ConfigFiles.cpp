@@ -253,8 +253,8 @@ int CreateTemporary(const QByteArray& folder, const QByteArray& base, QByteArray
         name = JoinName(folder, "." + base + '.' +
                                     QByteArray::number(QRandomGenerator::global()->generate(), 36) +
                                     ".tmp");
-        const int fd = ::open(name.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }

@@ -18,7 +18,8 @@ inline const QString ForeignLink = QStringLiteral(
     "символическая ссылка в общей папке принадлежит другому пользователю; по ней не пишется");
 inline const QString ForeignLinkOrDenied =
     QStringLiteral("нет доступа (или система не позволяет пройти по символической ссылке)");
-inline const QString DanglingLink = QStringLiteral("символическая ссылка ведёт к несуществующему файлу");
+inline const QString DanglingLink =
+    QStringLiteral("символическая ссылка ведёт к несуществующему файлу");
 
 // The one entry of the open and save dialogs' type list.
 inline const QString NameFilter = QStringLiteral("Файлы конфигурации ЛУМ-К(*.lmk)");

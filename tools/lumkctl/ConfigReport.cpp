@@ -107,22 +107,20 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
     QStringList lines;
     if (device.OperatingMode() != file.OperatingMode()) {
         lines << lineFormat.arg(CtlTexts::ModeLabel, ModeName(device.OperatingMode()),
-                                        ModeName(file.OperatingMode()));
+                                ModeName(file.OperatingMode()));
     }
     const CommonOptions& d = device.options();
     const CommonOptions& f = file.options();
     if (d.checkBox1 != f.checkBox1)
-        lines << lineFormat.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1),
-                                        YesNo(f.checkBox1));
+        lines << lineFormat.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1), YesNo(f.checkBox1));
     if (d.checkBox2 != f.checkBox2)
-        lines << lineFormat.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2),
-                                        YesNo(f.checkBox2));
+        lines << lineFormat.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2), YesNo(f.checkBox2));
     if (d.radioButton1 != f.radioButton1) {
         const auto choice = [](bool upa) {
             return upa ? CtlTexts::RadioButton1Caption : CtlTexts::RadioButton2Caption;
         };
         lines << lineFormat.arg(CtlTexts::ControlLabel, choice(d.radioButton1),
-                                        choice(f.radioButton1));
+                                choice(f.radioButton1));
     }
     const auto row = [](const ConfigModel& model, int a) {
         const QString& delay = DelayCell(model, a);
@@ -131,9 +129,8 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
     for (int a = 1; a <= AddressTable::Addresses; ++a) {
         if (ModeCell(device, a) != ModeCell(file, a) ||
             DelayCell(device, a) != DelayCell(file, a)) {
-            lines << lineFormat.arg(CtlTexts::AddressLabel + QLatin1Char(' ') +
-                                                QString::number(a),
-                                            row(device, a), row(file, a));
+            lines << lineFormat.arg(CtlTexts::AddressLabel + QLatin1Char(' ') + QString::number(a),
+                                    row(device, a), row(file, a));
         }
     }
     return lines;

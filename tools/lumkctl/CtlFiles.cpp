@@ -19,8 +19,8 @@ constexpr int MaxBackupAttempts = 100;
 // flushed to the disk. Returns errno, 0 on success; a failed file is removed.
 int CreateNewFile(const QByteArray& name, const QByteArray& data)
 {
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          0666);
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
     qsizetype done = 0;

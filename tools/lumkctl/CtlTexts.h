@@ -58,18 +58,17 @@ inline const QString PortsHelp =
                    "порядке, что и список портов конфигуратора.\n");
 
 inline const QString ReadHelp =
-    QStringLiteral(
-        "Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
-        "                            [--timeout СЕК] [--trace]\n"
-        "Проверяет связь с БС, читает конфигурацию ЛУМ-К и выводит её в виде строки\n"
-        "из 140 шестнадцатеричных цифр с CR LF, как в файле .lmk.\n"
-        "\n"
-        "  --output ФАЙЛ     записать в ФАЙЛ (имя используется как есть; файл\n"
-        "                    заменяется целиком) вместо стандартного вывода; ФАЙЛ,\n"
-        "                    который не обычный файл, отвергается до открытия порта\n"
-        "  --confirm         прочитать устройство дважды и выдать конфигурацию, только\n"
-        "                    если оба чтения совпали; при расхождении третье чтение\n"
-        "                    решает, иначе код 9 и ничего не выводится\n") +
+    QStringLiteral("Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
+                   "                            [--timeout СЕК] [--trace]\n"
+                   "Проверяет связь с БС, читает конфигурацию ЛУМ-К и выводит её в виде строки\n"
+                   "из 140 шестнадцатеричных цифр с CR LF, как в файле .lmk.\n"
+                   "\n"
+                   "  --output ФАЙЛ     записать в ФАЙЛ (имя используется как есть; файл\n"
+                   "                    заменяется целиком) вместо стандартного вывода; ФАЙЛ,\n"
+                   "                    который не обычный файл, отвергается до открытия порта\n"
+                   "  --confirm         прочитать устройство дважды и выдать конфигурацию, только\n"
+                   "                    если оба чтения совпали; при расхождении третье чтение\n"
+                   "                    решает, иначе код 9 и ничего не выводится\n") +
     DeviceOptionsHelp;
 
 inline const QString WriteHelp =
@@ -102,12 +101,11 @@ inline const QString ShowHelp =
                    "\"mode\", \"delay\"}]}\n");
 
 inline const QString DiffHelp =
-    QStringLiteral(
-        "Использование: lumkctl diff --port ПОРТ ФАЙЛ [--timeout СЕК] [--trace]\n"
-        "               lumkctl diff ФАЙЛ1 ФАЙЛ2\n"
-        "Читает конфигурацию устройства и выводит, где она отличается от ФАЙЛа:\n"
-        "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n"
-        "Без --port сравнивает два файла, не открывая порт.\n") +
+    QStringLiteral("Использование: lumkctl diff --port ПОРТ ФАЙЛ [--timeout СЕК] [--trace]\n"
+                   "               lumkctl diff ФАЙЛ1 ФАЙЛ2\n"
+                   "Читает конфигурацию устройства и выводит, где она отличается от ФАЙЛа:\n"
+                   "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n"
+                   "Без --port сравнивает два файла, не открывая порт.\n") +
     DeviceOptionsHelp;
 
 // --- usage errors -------------------------------------------------------------
@@ -134,13 +132,13 @@ inline const QString ReadError = QStringLiteral("Ошибка чтения: %1")
 inline const QString WriteError = QStringLiteral("Ошибка записи: %1");
 inline const QString WriteErrorWhy = QStringLiteral("Ошибка записи: %1: %2");
 inline const QString StandardOutput = QStringLiteral("стандартный вывод");
-inline const QString Malformed = QStringLiteral(
-    "%1: не конфигурация ЛУМ-К: %2. Первая строка должна состоять ровно из 140 "
-    "шестнадцатеричных цифр; устройство не тронуто (--force запишет то, что из неё "
-    "прочитается).");
-inline const QString MalformedNote = QStringLiteral(
-    "Замечание: %1 — не правильно оформленная конфигурация (%2); показано то, что "
-    "прочитал бы конфигуратор.");
+inline const QString Malformed =
+    QStringLiteral("%1: не конфигурация ЛУМ-К: %2. Первая строка должна состоять ровно из 140 "
+                   "шестнадцатеричных цифр; устройство не тронуто (--force запишет то, что из неё "
+                   "прочитается).");
+inline const QString MalformedNote =
+    QStringLiteral("Замечание: %1 — не правильно оформленная конфигурация (%2); показано то, что "
+                   "прочитал бы конфигуратор.");
 inline const QString LineEmpty = QStringLiteral("первая строка пуста");
 inline const QString LineTooShort = QStringLiteral("в первой строке %1 символов вместо 140");
 inline const QString LineTooLong = QStringLiteral("в первой строке больше 140 символов");
@@ -152,7 +150,8 @@ inline const QString InterruptedUntouched =
 inline const QString WriteCut = QStringLiteral(
     "Запись не завершена: устройство подтвердило приём %1 из 6 блоков%2. Теперь в нём "
     "может быть смесь старой и новой конфигурации.");
-inline const QString WriteCutOneMore = QStringLiteral(", ещё один блок мог дойти без подтверждения");
+inline const QString WriteCutOneMore =
+    QStringLiteral(", ещё один блок мог дойти без подтверждения");
 inline const QString RestoreFrom =
     QStringLiteral("Прежняя конфигурация устройства сохранена в резервной копии; вернуть её:");
 inline const QString NoBackupToRestore =
@@ -166,8 +165,8 @@ inline const QString VerifyUnreliable = QStringLiteral(
     "всё, неизвестно. Это не признак неудачной записи.");
 // diff of two files
 inline const QString FilesDiffLine = QStringLiteral("%1: файл 1 «%2», файл 2 «%3»");
-inline const QString FilesHiddenBytesDiffer =
-    QStringLiteral("Замечание: байты 64-69, которые конфигуратор не показывает, в файлах различаются.");
+inline const QString FilesHiddenBytesDiffer = QStringLiteral(
+    "Замечание: байты 64-69, которые конфигуратор не показывает, в файлах различаются.");
 inline const QString BackupWritten = QStringLiteral("Резервная копия конфигурации устройства: %1");
 inline const QString BackupFailed =
     QStringLiteral("Резервная копия не записана, устройство не изменено.");

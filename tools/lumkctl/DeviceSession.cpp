@@ -164,8 +164,8 @@ SessionResult DeviceSession::RunTransfer()
         // expected: from the second one on, the blocks before it were confirmed.
         const int position = engine_.ProgressPosition();
         const bool finished = result == SessionResult::Done;
-        blocksConfirmed_ = finished ? ParamImage::BlockCount
-                                    : (position >= 30 ? engine_.BlockIndex() : 0);
+        blocksConfirmed_ =
+            finished ? ParamImage::BlockCount : (position >= 30 ? engine_.BlockIndex() : 0);
         blockUnconfirmed_ = !finished && position >= 15;
     }
     if (result == SessionResult::Stalled) {

@@ -80,10 +80,10 @@ QString Malformation(const QByteArray& line)
     for (qsizetype i = 0; i < std::min<qsizetype>(line.size(), ParamImage::TextLength); ++i) {
         const char c = line.at(i);
         if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            const QString shown = c >= 0x20 && c < 0x7F
-                                      ? QStringLiteral("«%1»").arg(QLatin1Char(c))
-                                      : QStringLiteral("0x%1").arg(std::uint8_t(c), 2, 16,
-                                                                   QLatin1Char('0'));
+            const QString shown =
+                c >= 0x20 && c < 0x7F
+                    ? QStringLiteral("«%1»").arg(QLatin1Char(c))
+                    : QStringLiteral("0x%1").arg(std::uint8_t(c), 2, 16, QLatin1Char('0'));
             return CtlTexts::LineNotHex.arg(shown).arg(i + 1);
         }
     }
@@ -138,8 +138,7 @@ QByteArray ShellQuoted(const QByteArray& word)
     return quoted + "'";
 }
 
-QByteArray WriteCommand(const CtlContext& context, const CtlArguments& args,
-                        const QByteArray& file)
+QByteArray WriteCommand(const CtlContext& context, const CtlArguments& args, const QByteArray& file)
 {
     return "  " + ShellQuoted(context.program) + " write --port " +
            ShellQuoted(QFile::encodeName(args.port)) + ' ' + ShellQuoted(file);
@@ -313,8 +312,8 @@ int Write(const CtlArguments& args, CtlContext& context)
     QByteArray backup;
     if (!args.noBackup) {
         QString reason;
-        backup = WriteBackupFileNamed(args.fileName, session.model().image(), context.now(),
-                                      &reason);
+        backup =
+            WriteBackupFileNamed(args.fileName, session.model().image(), context.now(), &reason);
         if (backup.isEmpty()) {
             context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(
                 QFile::decodeName(BackupFileNameNamed(args.fileName, context.now())), reason));

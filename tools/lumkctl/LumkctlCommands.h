@@ -2,8 +2,8 @@
 // context; tests run the commands in-process with their own streams and ports.
 #pragma once
 
-#include <QDateTime>
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 

@@ -252,8 +252,8 @@ TEST_F(Session, NonUtf8Names_AreUsedByteForByte)
     Rig second(station.image);
     const ToolRun write = RunToolRaw({"write", "--port", "ttyS0", name});
     ASSERT_EQ(write.status, ExitOk) << write.err.data();
-    const QByteArray backup = QFile::encodeName(dir.path()) +
-                              "/\xf0\xd2\xcf\xc2\xc1.device-20260102-030405.lmk";
+    const QByteArray backup =
+        QFile::encodeName(dir.path()) + "/\xf0\xd2\xcf\xc2\xc1.device-20260102-030405.lmk";
     EXPECT_EQ(::access(backup.constData(), F_OK), 0);
     EXPECT_TRUE(write.err.contains(backup)) << write.err.data();
     // Qt cannot remove what it cannot name.
@@ -300,7 +300,8 @@ TEST_F(Session, WriteCutShort_StopsAndTellsHowToRestoreTheBackup)
         // The tick that received the frame answers it; nothing after that.
         EXPECT_EQ(station.requests.size(), requestsAtCut);
         const QString err = QString::fromUtf8(run.err);
-        EXPECT_TRUE(err.contains(CtlTexts::WriteCut.arg(c.confirmed).arg(CtlTexts::WriteCutOneMore)))
+        EXPECT_TRUE(
+            err.contains(CtlTexts::WriteCut.arg(c.confirmed).arg(CtlTexts::WriteCutOneMore)))
             << run.err.data();
         const QString backup = Path("new.device-20260102-030405.lmk");
         EXPECT_TRUE(err.contains(QStringLiteral("'lumkctl' write --port 'ttyS0' '%1'").arg(backup)))
@@ -345,7 +346,8 @@ TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
             }
         };
         QStringList args = c.args;
-        args << "--port" << "ttyS0";
+        args << "--port"
+             << "ttyS0";
         if (writing)
             args << Path("new.lmk");
         const ToolRun run = RunTool(args);

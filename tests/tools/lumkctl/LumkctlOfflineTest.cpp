@@ -391,8 +391,11 @@ TEST_F(Offline, ReadOutputThatIsNoRegularFile_IsRefusedBeforeThePort)
     {
         const char* name;
         mode_t type;
-    } cases[] = {{"folder", S_IFDIR}, {"fifo", S_IFIFO}, {"socket", S_IFSOCK},
-                 {"null", S_IFCHR},   {"link-to-fifo", S_IFIFO}};
+    } cases[] = {{"folder", S_IFDIR},
+                 {"fifo", S_IFIFO},
+                 {"socket", S_IFSOCK},
+                 {"null", S_IFCHR},
+                 {"link-to-fifo", S_IFIFO}};
     for (const auto& c : cases) {
         if (c.type == S_IFCHR && !device)
             continue;
@@ -434,7 +437,8 @@ TEST_F(Offline, WriteRefusesMalformedFilesUnlessForced_ShowNotesThem)
         const ToolRun write = RunTool({"write", "--port", "ttyLUMK-none", Path("f.lmk")});
         EXPECT_EQ(write.status, c.wellFormed ? ExitPortNotOpen : ExitFileError) << write.err.data();
         if (!c.wellFormed) {
-            EXPECT_TRUE(write.err.startsWith(QFile::encodeName(Path("f.lmk")) + ": ")) << write.err.data();
+            EXPECT_TRUE(write.err.startsWith(QFile::encodeName(Path("f.lmk")) + ": "))
+                << write.err.data();
             const ToolRun forced =
                 RunTool({"write", "--force", "--port", "ttyLUMK-none", Path("f.lmk")});
             EXPECT_EQ(forced.status, ExitPortNotOpen);
