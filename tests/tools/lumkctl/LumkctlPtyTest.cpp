@@ -191,8 +191,7 @@ TEST_F(Pty, WriteTerminated_PrintsTheCommandThatRestoresTheDevice)
     const ParamImage before = station->Image();
     WriteBytes(Path("new.lmk"), FileText(FixedPointImage()));
     QProcess tool;
-    tool.start(QStringLiteral(LUMKCTL_PATH),
-               {"write", "--trace", "--port", port, Path("new.lmk")});
+    tool.start(QStringLiteral(LUMKCTL_PATH), {"write", "--trace", "--port", port, Path("new.lmk")});
     ASSERT_TRUE(tool.waitForStarted());
     tool.setReadChannel(QProcess::StandardError);
     QByteArray err;
@@ -215,7 +214,8 @@ TEST_F(Pty, WriteTerminated_PrintsTheCommandThatRestoresTheDevice)
     QProcess restore;
     restore.start(QStringLiteral("/bin/sh"), {"-c", QString::fromUtf8(lines.last())});
     ASSERT_TRUE(restore.waitForFinished(60000));
-    EXPECT_EQ(restore.exitCode(), 0) << lines.last().data() << restore.readAllStandardError().data();
+    EXPECT_EQ(restore.exitCode(), 0)
+        << lines.last().data() << restore.readAllStandardError().data();
     EXPECT_TRUE(SameStoredBytes(station->Image(), before));
 }
 
