@@ -1,6 +1,8 @@
 // The device commands in-process against a scripted station in virtual link
 // time: how each failure of the link maps to its exit status, the stall
-// time-out, and that bad files stop a command before the device is touched.
+// time-out, that bad files stop a command before the device is touched, outputs
+// that fail, names that are not UTF-8, writes cut short, and reads and
+// read-backs disturbed where the checksum cannot see it.
 #include "ComUtilites.h"
 #include "CtlTestSupport.h"
 #include "CtlTexts.h"

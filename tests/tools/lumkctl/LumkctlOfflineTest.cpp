@@ -1,6 +1,7 @@
 // The commands that need no device, run in-process: help and usage errors, show
 // (text and JSON) against files written by the window's Save, ports over real
-// pseudo-terminals, the files the tool writes, and the difference reports.
+// pseudo-terminals, the files the tool writes and the outputs it refuses, the
+// files write refuses, and the difference reports (also of two files).
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "ConfigReport.h"

@@ -1,7 +1,8 @@
 // Every device command as its own process, against the station simulator over a
 // real pseudo-terminal: read to a file and to standard output (with --trace),
-// write with its backup, write with --verify, diff, a station that falls silent,
-// a busy port, a missing port, and a port with no station behind it.
+// write with its backup, write with --verify, a write ended by SIGTERM, diff, a
+// station that falls silent, a busy port, a missing port, and a port with no
+// station behind it.
 #include "CtlTexts.h"
 #include "LinkTexts.h"
 #include "StationSimulator.h"
