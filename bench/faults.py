@@ -5,15 +5,20 @@ injection, each run classified by how it ended, and the tally printed.
     bench/faults.py [--build DIR] [--reads N] [--writes N] [--parallel N] [--seed S]
 
 Every run starts its own simulator (bench/faults_station) with a fresh random image and
-seed, and one lumkctl command against it:
-  - reads:  lumkctl read; a completed read must print exactly the station's
-    bytes 0..69;
-  - writes: lumkctl write --verify of a fresh configuration; a completed write
-    must leave exactly that configuration in the station.
+seed, and one lumkctl command against it. Each read and each write is run in
+two modes with the same image, seed and fault rates, side by side:
+  - reads:  lumkctl read, and lumkctl read --confirm; a completed read must
+    print exactly the station's bytes 0..69;
+  - writes: lumkctl write, and lumkctl write --verify, of a fresh
+    configuration; a write reported as good must leave exactly that
+    configuration in the station, and --verify must report differences only
+    when the station really differs.
 Frame faults are drawn per block frame at 10 % in all: the simulator's own
 (corrupted byte, wrong block, dropped frame, invitation in place of a reply,
 cut-off frame) plus two compensating data bytes, which keep the checksum and
-are added by a relay between the simulator and lumkctl. Every tenth run the
+are added by a relay between the simulator and lumkctl: in the station's
+replies, and in the tool's 'W' requests (there keeping the check byte too, so
+the station stores a wrong block: a bad write). Every tenth run the
 station also goes silent, and every tenth run it hangs up; after a hang-up the
 port is selected again (a new lumkctl read) and must work.
 
@@ -41,7 +46,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SIMULATOR_RATE = 0.018
 RELAY_RATE = 0.01
 EXIT_NAMES = {0: "ok", 3: "port not open", 4: "no device", 5: "not connected",
-              6: "open transfer (no progress)", 7: "verify found differences", 8: "file error"}
+              6: "open transfer (no progress)", 7: "verify found differences", 8: "file error",
+              9: "reads disagree (unreliable link)"}
 FAULT_KINDS = ("corrupted", "wrong block", "dropped", "invitation sent", "truncated",
                "going silent", "hanging up")
 
@@ -81,7 +87,8 @@ def written_image(rng):
 class Relay:
     """Passes bytes between the simulator's pseudo-terminal and a new one for
     lumkctl; changes two data bytes of a complete block frame by +d and -d (the
-    checksum stays right) at the given rate, and counts what it did."""
+    checksum stays right; in a 'W' request the check byte too) at the given
+    rate, and counts what it did."""
 
     def __init__(self, station_path, rate, rng):
         self.rate, self.rng, self.injected = rate, rng, []
@@ -96,7 +103,7 @@ class Relay:
         self.thread = threading.Thread(target=self.run, daemon=True)
         self.thread.start()
 
-    def alter(self, data):
+    def alter(self, data, requests=False):
         data = bytearray(data)
         at = 0
         while True:
@@ -104,12 +111,18 @@ class Relay:
             if at < 0 or at + 19 > len(data):
                 return bytes(data)
             frame = data[at:at + 19]
-            if sum(frame[3:17]) & 0xFF == frame[17] and self.rng.random() < self.rate:
-                i, j = self.rng.sample(range(5, 17), 2)
-                d = self.rng.randrange(1, 256)
-                data[at + i] = (data[at + i] + d) & 0xFF
-                data[at + j] = (data[at + j] - d) & 0xFF
-                self.injected.append("compensating bytes %d,%d in block %d" % (i, j, frame[4]))
+            wanted = frame[3] == 0x57 if requests else True
+            if wanted and sum(frame[3:17]) & 0xFF == frame[17] and self.rng.random() < self.rate:
+                for _ in range(100):
+                    i, j = self.rng.sample(range(5, 17), 2)
+                    d = self.rng.randrange(1, 256)
+                    a, b = (frame[i] + d) & 0xFF, (frame[j] - d) & 0xFF
+                    # A request also carries the XOR of its bytes: keep it too.
+                    if not requests or a ^ b == frame[i] ^ frame[j]:
+                        data[at + i], data[at + j] = a, b
+                        self.injected.append("compensating bytes %d,%d in %s block %d"
+                                             % (i, j, "'W'" if requests else "reply", frame[4]))
+                        break
             at += 19
 
     def run(self):
@@ -123,7 +136,7 @@ class Relay:
                     if fd == self.station:
                         os.write(self.master, self.alter(data))
                     else:
-                        os.write(self.station, data)
+                        os.write(self.station, self.alter(data, requests=True))
             except OSError:
                 time.sleep(0.02)  # a side not open at the moment, or its buffer full
 
@@ -185,10 +198,11 @@ def lumkctl(build, args, timeout_s, folder, tag):
     return code, text, wall, usage.ru_utime + usage.ru_stime
 
 
-def run_one(build, kind, index, base_seed, work):
+def run_one(build, kind, index, base_seed, work, checked):
+    """One run; `checked` adds --confirm to a read and --verify to a write."""
     rng = random.Random(base_seed * 100003 + index * 2 + (kind == "write"))
     seed = rng.randrange(1, 1 << 30)
-    folder = tempfile.mkdtemp(prefix="%s%03d-" % (kind, index), dir=work)
+    folder = tempfile.mkdtemp(prefix="%s%03d%s-" % (kind, index, "c" if checked else ""), dir=work)
     st_img = station_image(rng)
     silent_after = hang_up_after = -1
     special = None
@@ -204,12 +218,13 @@ def run_one(build, kind, index, base_seed, work):
     if special != "hang-up":  # a hang-up must reach lumkctl: no relay in between
         relay = Relay(station.path, RELAY_RATE, random.Random(seed))
         port = relay.path
-    result = {"kind": kind, "index": index, "seed": seed, "special": special}
+    result = {"kind": kind, "index": index, "seed": seed, "special": special, "checked": checked}
     try:
         if kind == "read":
             out_file = os.path.join(folder, "read.lmk")
             code, text, wall, cpu = lumkctl(build, ["read", "--port", port, "--output", out_file,
-                                                    "--timeout", "5", "--trace"], 120, folder, "read")
+                                                    "--timeout", "5", "--trace"]
+                                            + (["--confirm"] if checked else []), 120, folder, "read")
             result["code"] = code
             if code == 0:
                 with open(out_file, newline="") as f:
@@ -219,9 +234,9 @@ def run_one(build, kind, index, base_seed, work):
             new_file = os.path.join(folder, "new.lmk")
             with open(new_file, "w", newline="") as f:
                 f.write(hexline(new_img))
-            code, text, wall, cpu = lumkctl(build, ["write", "--port", port, new_file, "--verify",
-                                                    "--no-backup", "--timeout", "5", "--trace"], 180, folder,
-                                            "write")
+            code, text, wall, cpu = lumkctl(build, ["write", "--port", port, new_file,
+                                                    "--no-backup", "--timeout", "5", "--trace"]
+                                            + (["--verify"] if checked else []), 180, folder, "write")
             result["code"] = code
             result["reported_written"] = "Записано" in text
             stored = station.image()
@@ -261,11 +276,12 @@ def main():
     subprocess.run(["cmake", "--build", args.build, "--target", "lumkctl", "lumk-faults-station"],
                    check=True, stdout=subprocess.DEVNULL)
     work = tempfile.mkdtemp(prefix="lumk-faults-")
-    jobs = [("read", i) for i in range(args.reads)] + [("write", i) for i in range(args.writes)]
+    jobs = [(kind, i, checked) for kind, n in (("read", args.reads), ("write", args.writes))
+            for i in range(n) for checked in (False, True)]
     results = []
     started = time.monotonic()
     with ThreadPoolExecutor(max_workers=args.parallel) as pool:
-        for r in pool.map(lambda j: run_one(args.build, j[0], j[1], args.seed, work), jobs):
+        for r in pool.map(lambda j: run_one(args.build, j[0], j[1], args.seed, work, j[2]), jobs):
             results.append(r)
             if len(results) % 50 == 0:
                 print("  %d/%d runs, %.0f s" % (len(results), len(jobs), time.monotonic() - started),
@@ -276,7 +292,7 @@ def main():
 
 
 def tally(results, args, seconds, work):
-    print("Link faults: %d reads, %d writes, base seed %d, %.0f s (runs kept in %s)"
+    print("Link faults: %d reads, %d writes, each in two modes, base seed %d, %.0f s (runs kept in %s)"
           % (args.reads, args.writes, args.seed, seconds, work))
     frames_faulty = sum(len(r["faults"]) + len(r.get("compensated", [])) for r in results)
     frames = sum(r.get("frames", 0) for r in results)
@@ -291,25 +307,29 @@ def tally(results, args, seconds, work):
             kinds["compensating bytes (relay)"] = kinds.get("compensating bytes (relay)", 0) + 1
     for k in sorted(kinds):
         print("  %-40s %d" % (k, kinds[k]))
-    for kind in ("read", "write"):
-        rs = [r for r in results if r["kind"] == kind]
-        print("%ss: %d" % (kind, len(rs)))
+    for kind, checked in (("read", False), ("read", True), ("write", False), ("write", True)):
+        rs = [r for r in results if r["kind"] == kind and r.get("checked") == checked]
+        print("%s: %d runs" % (mode_name(kind, checked), len(rs)))
         outcomes = {}
         for r in rs:
             name = EXIT_NAMES.get(r["code"], "exit %d" % r["code"])
-            if r["code"] in (0, 7):
+            if r["code"] == 0:
                 name += ", right" if r.get("right") else ", WRONG"
+            elif r["code"] == 7:
+                name += ", station right (false alarm)" if r.get("right") else ", station differs"
             outcomes[name] = outcomes.get(name, 0) + 1
         for k in sorted(outcomes):
             print("  %-45s %d" % (k, outcomes[k]))
         undetectable = [r for r in rs if r.get("compensated") or any("truncated" in f for f in r["faults"])]
         clean = [r for r in rs if r not in undetectable]
-        wrong_clean = [r for r in clean if r["code"] in (0, 7) and not r.get("right")]
+        # Wrong: reported as good (exit 0) and not right; a difference that
+        # --verify reports (exit 7) is caught, not slipped through.
+        wrong_clean = [r for r in clean if r["code"] == 0 and not r.get("right")]
         print("  runs with only detectable faults (or none): %d, ended wrong: %d"
               % (len(clean), len(wrong_clean)))
         comp = sum(len(r.get("compensated", [])) for r in rs)
         cut = sum(sum("truncated" in f for f in r["faults"]) for r in rs)
-        slipped = [r for r in undetectable if r["code"] in (0, 7) and not r.get("right")]
+        slipped = [r for r in undetectable if r["code"] == 0 and not r.get("right")]
         print("  undetectable kinds injected: %d compensating pairs, %d cut-off frames, in %d runs;"
               " runs that slipped through: %d" % (comp, cut, len(undetectable), len(slipped)))
         with_comp = [r for r in undetectable if r.get("compensated")]
@@ -336,6 +356,47 @@ def tally(results, args, seconds, work):
         print("  crashes or hangs (killed): %d" % len(crashed))
         for r in wrong_clean + crashed:
             print("    see %s run %d seed %d: exit %d" % (kind, r["index"], r["seed"], r["code"]))
+    side_by_side(results)
+
+
+def mode_name(kind, checked):
+    return kind + (" --confirm" if kind == "read" and checked else "") + \
+        (" --verify" if kind == "write" and checked else "")
+
+
+def side_by_side(results):
+    """The plain and the checked modes over the same runs: what each delivered
+    wrongly, what it raised falsely, and what it cost in time."""
+    print()
+    print("%-16s %5s %6s %9s %6s %6s %6s %6s %6s %8s %8s"
+          % ("mode", "runs", "faulty", "completed", "wrong", "false", "bad", "missed", "exit 9",
+             "time ok", "time all"))
+    print("%-16s %5s %6s %9s %6s %6s %6s %6s %6s %8s %8s"
+          % ("", "", "", "", "", "alarms", "writes", "", "", "mean s", "mean s"))
+    for kind, checked in (("read", False), ("read", True), ("write", False), ("write", True)):
+        rs = [r for r in results if r["kind"] == kind and r.get("checked") == checked]
+        if not rs:
+            continue
+        faulty = [r for r in rs if r["faults"] or r.get("compensated") or r["special"]]
+        ok = [r for r in rs if r["code"] == 0]
+        if kind == "read":
+            wrong = sum(1 for r in ok if not r.get("right"))
+            false_alarms = bad = missed = "-"
+        else:
+            # A bad write: the station holds something else after "Записано".
+            bad_runs = [r for r in rs if r.get("reported_written") and not r.get("stored_new")]
+            bad = len(bad_runs)
+            missed = sum(1 for r in bad_runs if r["code"] == 0)
+            false_alarms = sum(1 for r in rs if r["code"] == 7 and r.get("stored_new"))
+            wrong = "-"
+        mean = lambda xs: sum(xs) / len(xs) if xs else float("nan")
+        print("%-16s %5d %6d %9d %6s %6s %6s %6s %6d %8.2f %8.2f"
+              % (mode_name(kind, checked), len(rs), len(faulty), len(ok), wrong, false_alarms, bad,
+                 missed, sum(1 for r in rs if r["code"] == 9), mean([r["wall"] for r in ok]),
+                 mean([r["wall"] for r in rs])))
+    print("wrong: completed reads that delivered another image; false alarms: --verify found"
+          " differences the station did not have;\nbad writes: \"Записано\" but the station holds"
+          " something else; missed: of those, exit 0; exit 9: reads that never agreed.")
 
 
 if __name__ == "__main__":

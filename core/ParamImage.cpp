@@ -94,12 +94,12 @@ bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep)
     return true;
 }
 
-bool LoadImageFile(const QString& path, ParamImage& image)
+bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep)
 {
     // Only a regular file can hold a configuration. A named pipe or a terminal
     // would make a plain open or read wait forever, so the name is opened without
     // waiting and anything else is refused as unreadable.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(nativeName.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info = {};
@@ -112,8 +112,13 @@ bool LoadImageFile(const QString& path, ParamImage& image)
         ::close(fd);
         return false;
     }
+    return ReadFirstLine(file, line, keep);
+}
+
+bool LoadImageFile(const QString& path, ParamImage& image)
+{
     QByteArray line;
-    if (!ReadFirstLine(file, line))
+    if (!ReadFileFirstLine(QFile::encodeName(path), line))
         return false;
     image.fromText(line);
     return true;

@@ -41,3 +41,20 @@ FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileComman
 // file is replaced atomically, or written in place when its folder allows no new
 // file; a failure leaves the file that was there as it was.
 bool WriteImageFile(const QString& path, const ParamImage& image);
+
+// Why an output name cannot be written to; empty when it can be tried.
+// `nativeName` is the file name byte for byte as the system takes it. Refused:
+// an existing output that is not a regular file (a folder, device, pipe or
+// socket), a symbolic link the system would not let this process follow (a link
+// in a sticky world-writable folder owned neither by this user nor by the
+// folder's owner), and a link that leads nowhere.
+QString OutputRefusal(const QByteArray& nativeName);
+
+// WriteImageFile for a name given byte for byte; on failure `reason` (when not
+// null) says why, as the system reports it.
+bool WriteImageFileNamed(const QByteArray& nativeName, const ParamImage& image, QString* reason);
+
+// The same write for any content: every write, the flush to the disk and the
+// close are checked; the new content replaces the old file in one step, in the
+// folder of the file a symbolic link leads to.
+bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content, QString* reason);

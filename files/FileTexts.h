@@ -8,6 +8,19 @@ namespace FileTexts {
 inline const QString ReadError = QStringLiteral("Ошибка чтения");
 inline const QString WriteError = QStringLiteral("Ошибка записи");
 
+// Why an output cannot be written, shown after "Ошибка записи".
+inline const QString IsFolder = QStringLiteral("это папка, а не файл");
+inline const QString IsDevice = QStringLiteral("это устройство, а не обычный файл");
+inline const QString IsPipe = QStringLiteral("это канал (FIFO), а не обычный файл");
+inline const QString IsSocket = QStringLiteral("это сокет, а не обычный файл");
+inline const QString NotRegular = QStringLiteral("это не обычный файл");
+inline const QString ForeignLink = QStringLiteral(
+    "символическая ссылка в общей папке принадлежит другому пользователю; по ней не пишется");
+inline const QString ForeignLinkOrDenied =
+    QStringLiteral("нет доступа (или система не позволяет пройти по символической ссылке)");
+inline const QString DanglingLink =
+    QStringLiteral("символическая ссылка ведёт к несуществующему файлу");
+
 // The one entry of the open and save dialogs' type list.
 inline const QString NameFilter = QStringLiteral("Файлы конфигурации ЛУМ-К(*.lmk)");
 inline const QString Extension = QStringLiteral(".lmk");

@@ -352,3 +352,45 @@ TEST_F(ConfigFiles, InPlaceRewriteRestoresOldFilesOfAnyLengthOrTrimsThem)
     }
     ::chmod(QFile::encodeName(folder).constData(), 0755);
 }
+
+// A symbolic link is written through only where the system lets it be
+// followed: not when it lies in a sticky world-writable folder (such as /tmp)
+// and belongs neither to the writer nor to the folder's owner. Written through,
+// the file it leads to is replaced in its own folder and the link stays.
+TEST_F(ConfigFiles, SymbolicLinksInSharedFoldersAreFollowedOnlyWhereTheSystemWould)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the folder and links other owners";
+    constexpr uid_t FolderOwner = 65533;
+    constexpr uid_t Stranger = 65534;
+    const QString shared = path("shared");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("shared"));
+    const QByteArray sharedName = QFile::encodeName(shared);
+    ASSERT_EQ(::chown(sharedName.constData(), FolderOwner, FolderOwner), 0);
+    ASSERT_EQ(::chmod(sharedName.constData(), 01777), 0);
+    model.ToggleModeColumn(1);
+    model.TableToImage();
+    const QByteArray expected = model.image().toText() + "\r\n";
+
+    const struct
+    {
+        const char* link;
+        uid_t owner;
+        bool followed;
+    } cases[] = {{"stranger.lmk", Stranger, false},
+                 {"folder-owner.lmk", FolderOwner, true},
+                 {"mine.lmk", ::geteuid(), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        const QString target = path(QStringLiteral("target-%1").arg(c.link));
+        WriteBytes(target, OldContent);
+        const QByteArray link = QFile::encodeName(shared + '/' + c.link);
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), link.constData()), 0);
+        ASSERT_EQ(::lchown(link.constData(), c.owner, c.owner), 0);
+
+        EXPECT_EQ(WriteImageFile(QFile::decodeName(link), model.image()), c.followed);
+        EXPECT_EQ(ReadBytes(target), c.followed ? expected : OldContent);
+        EXPECT_TRUE(QFileInfo(QFile::decodeName(link)).isSymLink());
+    }
+    EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 3);
+}

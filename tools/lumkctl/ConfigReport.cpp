@@ -101,27 +101,26 @@ QByteArray ConfigJson(const ConfigModel& model)
     return json;
 }
 
-QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file)
+QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file,
+                              const QString& lineFormat)
 {
     QStringList lines;
     if (device.OperatingMode() != file.OperatingMode()) {
-        lines << CtlTexts::DiffLine.arg(CtlTexts::ModeLabel, ModeName(device.OperatingMode()),
-                                        ModeName(file.OperatingMode()));
+        lines << lineFormat.arg(CtlTexts::ModeLabel, ModeName(device.OperatingMode()),
+                                ModeName(file.OperatingMode()));
     }
     const CommonOptions& d = device.options();
     const CommonOptions& f = file.options();
     if (d.checkBox1 != f.checkBox1)
-        lines << CtlTexts::DiffLine.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1),
-                                        YesNo(f.checkBox1));
+        lines << lineFormat.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1), YesNo(f.checkBox1));
     if (d.checkBox2 != f.checkBox2)
-        lines << CtlTexts::DiffLine.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2),
-                                        YesNo(f.checkBox2));
+        lines << lineFormat.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2), YesNo(f.checkBox2));
     if (d.radioButton1 != f.radioButton1) {
         const auto choice = [](bool upa) {
             return upa ? CtlTexts::RadioButton1Caption : CtlTexts::RadioButton2Caption;
         };
-        lines << CtlTexts::DiffLine.arg(CtlTexts::ControlLabel, choice(d.radioButton1),
-                                        choice(f.radioButton1));
+        lines << lineFormat.arg(CtlTexts::ControlLabel, choice(d.radioButton1),
+                                choice(f.radioButton1));
     }
     const auto row = [](const ConfigModel& model, int a) {
         const QString& delay = DelayCell(model, a);
@@ -130,9 +129,8 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
     for (int a = 1; a <= AddressTable::Addresses; ++a) {
         if (ModeCell(device, a) != ModeCell(file, a) ||
             DelayCell(device, a) != DelayCell(file, a)) {
-            lines << CtlTexts::DiffLine.arg(CtlTexts::AddressLabel + QLatin1Char(' ') +
-                                                QString::number(a),
-                                            row(device, a), row(file, a));
+            lines << lineFormat.arg(CtlTexts::AddressLabel + QLatin1Char(' ') + QString::number(a),
+                                    row(device, a), row(file, a));
         }
     }
     return lines;

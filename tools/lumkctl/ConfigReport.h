@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include "CtlTexts.h"
+
 class ConfigModel;
 class ParamImage;
 
@@ -17,8 +19,10 @@ QString ConfigText(const ConfigModel& model);
 QByteArray ConfigJson(const ConfigModel& model);
 
 // One line per difference between the decoded configurations (operating mode,
-// each option, each address); empty when they agree.
-QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file);
+// each option, each address); empty when they agree. `lineFormat` names the two
+// sides: "%1: устройство «%2», файл «%3»" unless told otherwise.
+QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file,
+                              const QString& lineFormat = CtlTexts::DiffLine);
 
 // One line per byte 0..69 that differs between what was written and what was
 // read back, naming the address for bytes 0..63.

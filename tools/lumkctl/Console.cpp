@@ -14,20 +14,36 @@ Console::Console(QIODevice& out, QIODevice& err, bool errIsTerminal)
 {
 }
 
+void Console::WriteOut(const QByteArray& bytes)
+{
+    if (!outFailure_.isEmpty())
+        return;
+    if (out_.write(bytes) != bytes.size()) {
+        outFailure_ = out_.errorString();
+        if (outFailure_.isEmpty())
+            outFailure_ = QStringLiteral("?");
+    }
+}
+
 void Console::Out(const QByteArray& bytes)
 {
-    out_.write(bytes);
+    WriteOut(bytes);
 }
 
 void Console::OutLine(const QString& text)
 {
-    out_.write(text.toUtf8() + '\n');
+    WriteOut(text.toUtf8() + '\n');
 }
 
 void Console::ErrLine(const QString& text)
 {
+    ErrBytes(text.toUtf8());
+}
+
+void Console::ErrBytes(const QByteArray& line)
+{
     ClearBar();
-    err_.write(text.toUtf8() + '\n');
+    err_.write(line + '\n');
     if (barShown_) {
         // Draw the bar again below the message.
         const int position = lastPosition_;

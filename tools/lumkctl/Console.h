@@ -19,19 +19,26 @@ public:
     void OutLine(const QString& text);
     // One line of text to the error stream; a line end is appended.
     void ErrLine(const QString& text);
+    // The same for bytes (names kept byte for byte).
+    void ErrBytes(const QByteArray& line);
     // Shows the transfer's position (0..100) as a bar; nothing off a terminal.
     void Progress(int position);
     // Removes the bar, if one is shown.
     void EndProgress();
 
     bool errIsTerminal() const { return errIsTerminal_; }
+    // Why the output could not take everything (a full disk, a closed pipe);
+    // empty while every write has gone through.
+    const QString& outFailure() const { return outFailure_; }
 
 private:
     void ClearBar();
+    void WriteOut(const QByteArray& bytes);
 
     QIODevice& out_;
     QIODevice& err_;
     bool errIsTerminal_;
     bool barShown_ = false;
     int lastPosition_ = -1;
+    QString outFailure_;
 };

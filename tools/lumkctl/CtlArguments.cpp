@@ -4,13 +4,14 @@
 
 #include "CtlTexts.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <cmath>
 
 namespace {
 
-enum class Option { Help, Port, Output, Timeout, Trace, Verify, NoBackup, Json };
+enum class Option { Help, Port, Output, Timeout, Trace, Verify, NoBackup, Json, Confirm, Force };
 
 struct OptionSpec
 {
@@ -24,7 +25,8 @@ constexpr OptionSpec AllOptions[] = {
     {"--port", Option::Port, true},       {"--output", Option::Output, true},
     {"--timeout", Option::Timeout, true}, {"--trace", Option::Trace, false},
     {"--verify", Option::Verify, false},  {"--no-backup", Option::NoBackup, false},
-    {"--json", Option::Json, false},
+    {"--json", Option::Json, false},      {"--confirm", Option::Confirm, false},
+    {"--force", Option::Force, false},
 };
 
 struct CommandSpec
@@ -34,6 +36,7 @@ struct CommandSpec
     QSet<Option> options;
     bool needsPort;
     bool takesFile;
+    bool twoFilesWithoutPort = false; // diff A B
 };
 
 const QList<CommandSpec>& Commands()
@@ -42,19 +45,21 @@ const QList<CommandSpec>& Commands()
         {CtlCommand::Ports, "ports", {Option::Help}, false, false},
         {CtlCommand::Read,
          "read",
-         {Option::Help, Option::Port, Option::Output, Option::Timeout, Option::Trace},
+         {Option::Help, Option::Port, Option::Output, Option::Timeout, Option::Trace,
+          Option::Confirm},
          true,
          false},
         {CtlCommand::Write,
          "write",
          {Option::Help, Option::Port, Option::Timeout, Option::Trace, Option::Verify,
-          Option::NoBackup},
+          Option::NoBackup, Option::Force},
          true,
          true},
         {CtlCommand::Show, "show", {Option::Help, Option::Json}, false, true},
         {CtlCommand::Diff,
          "diff",
          {Option::Help, Option::Port, Option::Timeout, Option::Trace},
+         true,
          true,
          true},
     };
@@ -100,6 +105,18 @@ CtlArguments Fail(CtlArguments args, const QString& error)
 
 CtlArguments ParseCtlArguments(const QStringList& arguments)
 {
+    QList<QByteArray> raw;
+    for (const QString& word : arguments)
+        raw.append(QFile::encodeName(word));
+    return ParseCtlArguments(raw);
+}
+
+CtlArguments ParseCtlArguments(const QList<QByteArray>& rawArguments)
+{
+    // Options are matched as text; values and files keep their bytes.
+    QStringList arguments;
+    for (const QByteArray& word : rawArguments)
+        arguments.append(QFile::decodeName(word));
     CtlArguments args;
     if (arguments.isEmpty())
         return Fail(args, CtlTexts::NoCommand);
@@ -140,12 +157,14 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
     }
 
     QStringList positional;
+    QList<QByteArray> positionalRaw;
     QSet<Option> seen;
     bool optionsEnded = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& word = arguments.at(i);
         if (optionsEnded || !word.startsWith(QLatin1Char('-')) || word == QLatin1String("-")) {
             positional.append(word);
+            positionalRaw.append(rawArguments.at(i));
             continue;
         }
         if (word == QLatin1String("--")) {
@@ -162,11 +181,15 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
         seen.insert(option->option);
 
         QString value;
+        QByteArray rawValue;
         if (option->takesValue) {
             if (equals >= 0) {
                 value = word.mid(equals + 1);
+                const QByteArray& rawWord = rawArguments.at(i);
+                rawValue = rawWord.mid(rawWord.indexOf('=') + 1);
             } else if (i + 1 < arguments.size()) {
                 value = arguments.at(++i);
+                rawValue = rawArguments.at(i);
             } else {
                 return Fail(args, CtlTexts::MissingValue.arg(name));
             }
@@ -182,6 +205,7 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
             break;
         case Option::Output:
             args.output = value;
+            args.outputName = rawValue;
             break;
         case Option::Timeout:
             if (!ParseTimeout(value, args.timeout))
@@ -199,6 +223,12 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
         case Option::Json:
             args.json = true;
             break;
+        case Option::Confirm:
+            args.confirm = true;
+            break;
+        case Option::Force:
+            args.force = true;
+            break;
         case Option::Help:
             break;
         }
@@ -208,12 +238,20 @@ CtlArguments ParseCtlArguments(const QStringList& arguments)
         if (positional.isEmpty())
             return Fail(args, CtlTexts::MissingFile);
         args.file = positional.takeFirst();
+        args.fileName = positionalRaw.takeFirst();
         if (args.file.isEmpty())
             return Fail(args, CtlTexts::EmptyFileName);
+        // "diff A B" compares two files and talks to no device.
+        if (spec->twoFilesWithoutPort && args.port.isEmpty() && !positional.isEmpty()) {
+            args.secondFile = positional.takeFirst();
+            args.secondFileName = positionalRaw.takeFirst();
+            if (args.secondFile.isEmpty())
+                return Fail(args, CtlTexts::EmptyFileName);
+        }
     }
     if (!positional.isEmpty())
         return Fail(args, CtlTexts::ExtraArgument.arg(positional.first()));
-    if (spec->needsPort && args.port.isEmpty())
+    if (spec->needsPort && args.port.isEmpty() && args.secondFileName.isEmpty())
         return Fail(args, CtlTexts::MissingPort);
     return args;
 }

@@ -22,9 +22,17 @@ struct CtlArguments
     bool help = false;    // print the help of `command` (or the main help) and stop
     bool version = false; // print the version and stop
     QString port;
-    QString output; // read --output
-    QString file;   // write, show, diff
+    // File names as shown in messages; the *Name fields hold them byte for byte
+    // as given on the command line, which is what the files are opened by.
+    QString output;     // read --output
+    QString file;       // write, show, diff
+    QString secondFile; // diff of two files
+    QByteArray outputName;
+    QByteArray fileName;
+    QByteArray secondFileName;
     bool verify = false;
+    bool confirm = false; // read --confirm
+    bool force = false;   // write --force
     bool noBackup = false;
     bool json = false;
     bool trace = false;
@@ -34,7 +42,9 @@ struct CtlArguments
     QString error;
 };
 
-// `arguments` without the program name.
+// `arguments` without the program name, byte for byte as the system gave them.
+CtlArguments ParseCtlArguments(const QList<QByteArray>& arguments);
+// The same for text arguments, in the system's file name encoding.
 CtlArguments ParseCtlArguments(const QStringList& arguments);
 
 // The command's name as typed ("read"), empty for None.

@@ -1,15 +1,50 @@
 // Atomic replacement and exclusive creation of configuration files.
 #include "CtlFiles.h"
 
+#include "ConfigFiles.h"
 #include "ParamImage.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
+
 constexpr int MaxBackupAttempts = 100;
+
+// Creates `name` anew (never through a link, never over a file) with `data`,
+// flushed to the disk. Returns errno, 0 on success; a failed file is removed.
+int CreateNewFile(const QByteArray& name, const QByteArray& data)
+{
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    qsizetype done = 0;
+    int error = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(name.constData());
+    return error;
 }
+
+} // namespace
 
 QByteArray ImageFileText(const ParamImage& image)
 {
@@ -18,53 +53,47 @@ QByteArray ImageFileText(const ParamImage& image)
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data)
 {
-    QSaveFile file(path);
-    // Never fall back to writing the old file in place: a failure must leave it whole.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
+    return ReplaceFileContent(QFile::encodeName(path), data, nullptr);
+}
+
+QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int attempt)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    QByteArray name = file.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot > 0)
+        name.truncate(dot);
+    name += ".device-" + at.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+    if (attempt > 1)
+        name += '-' + QByteArray::number(attempt);
+    name += ".lmk";
+    // Beside the file, in the folder as it was given.
+    return slash < 0 ? name : file.left(slash + 1) + name;
 }
 
 QString BackupFileName(const QString& file, const QDateTime& at, int attempt)
 {
-    const QFileInfo info(file);
-    QString name = info.fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0)
-        name.truncate(dot);
-    name += QStringLiteral(".device-") + at.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (attempt > 1)
-        name += QLatin1Char('-') + QString::number(attempt);
-    name += QStringLiteral(".lmk");
-    // Beside the file, in the folder as it was given.
-    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
-    return slash < 0 ? name : file.left(slash + 1) + name;
+    return QFile::decodeName(BackupFileNameNamed(QFile::encodeName(file), at, attempt));
+}
+
+QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
+                                const QDateTime& at, QString* reason)
+{
+    const QByteArray text = ImageFileText(image);
+    int error = EEXIST;
+    // An earlier backup of the same second is never replaced.
+    for (int attempt = 1; attempt <= MaxBackupAttempts && error == EEXIST; ++attempt) {
+        const QByteArray name = BackupFileNameNamed(file, at, attempt);
+        error = CreateNewFile(name, text);
+        if (error == 0)
+            return name;
+    }
+    if (reason)
+        *reason = QString::fromLocal8Bit(std::strerror(error));
+    return QByteArray();
 }
 
 QString WriteBackupFile(const QString& file, const ParamImage& image, const QDateTime& at)
 {
-    const QByteArray text = ImageFileText(image);
-    for (int attempt = 1; attempt <= MaxBackupAttempts; ++attempt) {
-        const QString name = BackupFileName(file, at, attempt);
-        QFile backup(name);
-        // NewOnly: an earlier backup of the same second is never replaced.
-        if (!backup.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
-                continue;
-            return QString();
-        }
-        const bool written = backup.write(text) == text.size() && backup.flush();
-        backup.close();
-        if (written && backup.error() == QFileDevice::NoError)
-            return name;
-        backup.remove();
-        return QString();
-    }
-    return QString();
+    return QFile::decodeName(WriteBackupFileNamed(QFile::encodeName(file), image, at, nullptr));
 }

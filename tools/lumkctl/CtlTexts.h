@@ -17,12 +17,13 @@ inline const QString MainHelp =
                    "\n"
                    "Команды:\n"
                    "  ports                          доступные порты, по одному в строке\n"
-                   "  read --port ПОРТ [--output ФАЙЛ]\n"
+                   "  read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
                    "                                 прочитать конфигурацию устройства\n"
-                   "  write --port ПОРТ ФАЙЛ [--verify] [--no-backup]\n"
+                   "  write --port ПОРТ ФАЙЛ [--verify] [--no-backup] [--force]\n"
                    "                                 записать конфигурацию из ФАЙЛа в устройство\n"
                    "  show ФАЙЛ [--json]             показать конфигурацию из ФАЙЛа\n"
                    "  diff --port ПОРТ ФАЙЛ          сравнить конфигурацию устройства с ФАЙЛом\n"
+                   "  diff ФАЙЛ1 ФАЙЛ2               сравнить два файла\n"
                    "\n"
                    "  lumkctl КОМАНДА --help         описание команды\n"
                    "  lumkctl --version              версия\n"
@@ -35,7 +36,14 @@ inline const QString MainHelp =
                    "  5  Не подключен ЛУМ-К\n"
                    "  6  передача не продвигается дольше --timeout секунд\n"
                    "  7  найдены отличия (write --verify, diff)\n"
-                   "  8  файл не читается или не записывается\n");
+                   "  8  файл не читается или не записывается (также стандартный вывод);\n"
+                   "     write: ФАЙЛ не конфигурация из 140 шестнадцатеричных цифр\n"
+                   "  9  чтения устройства расходятся между собой: связь ненадёжна\n"
+                   "     (read --confirm, write --verify)\n"
+                   "  129, 130, 143  прервано сигналом SIGHUP, SIGINT, SIGTERM\n"
+                   "\n"
+                   "Имена файлов используются побайтно, как заданы. Файл заменяется целиком\n"
+                   "или остаётся прежним; папка, устройство, канал и сокет не заменяются.\n");
 
 // Options shared by the commands that talk to the device.
 inline const QString DeviceOptionsHelp = QStringLiteral(
@@ -50,25 +58,37 @@ inline const QString PortsHelp =
                    "порядке, что и список портов конфигуратора.\n");
 
 inline const QString ReadHelp =
-    QStringLiteral(
-        "Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--timeout СЕК] [--trace]\n"
-        "Проверяет связь с БС, читает конфигурацию ЛУМ-К и выводит её в виде строки\n"
-        "из 140 шестнадцатеричных цифр с CR LF, как в файле .lmk.\n"
-        "\n"
-        "  --output ФАЙЛ     записать в ФАЙЛ (имя используется как есть; файл\n"
-        "                    заменяется целиком) вместо стандартного вывода\n") +
+    QStringLiteral("Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
+                   "                            [--timeout СЕК] [--trace]\n"
+                   "Проверяет связь с БС, читает конфигурацию ЛУМ-К и выводит её в виде строки\n"
+                   "из 140 шестнадцатеричных цифр с CR LF, как в файле .lmk.\n"
+                   "\n"
+                   "  --output ФАЙЛ     записать в ФАЙЛ (имя используется как есть; файл\n"
+                   "                    заменяется целиком) вместо стандартного вывода; ФАЙЛ,\n"
+                   "                    который не обычный файл, отвергается до открытия порта\n"
+                   "  --confirm         прочитать устройство дважды и выдать конфигурацию, только\n"
+                   "                    если оба чтения совпали; при расхождении третье чтение\n"
+                   "                    решает, иначе код 9 и ничего не выводится\n") +
     DeviceOptionsHelp;
 
 inline const QString WriteHelp =
     QStringLiteral("Использование: lumkctl write --port ПОРТ ФАЙЛ [--verify] [--no-backup]\n"
-                   "                             [--timeout СЕК] [--trace]\n"
+                   "                             [--force] [--timeout СЕК] [--trace]\n"
                    "Проверяет связь с БС, читает конфигурацию устройства, сохраняет её в\n"
                    "резервный файл рядом с ФАЙЛом (в имени дата и время), затем открывает ФАЙЛ\n"
                    "(имя используется как есть) и записывает его конфигурацию в устройство.\n"
+                   "Первая строка ФАЙЛа должна состоять ровно из 140 шестнадцатеричных цифр\n"
+                   "(CR не в счёт), иначе код 8 до открытия порта.\n"
+                   "Прерванная запись (сигнал или код 6) сообщает, сколько блоков дошло,\n"
+                   "и команду, которая вернёт устройству резервную копию.\n"
                    "\n"
                    "  --verify          после записи прочитать устройство и сравнить байты 0-69\n"
-                   "                    с записанными; отличающиеся адреса выводятся\n"
-                   "  --no-backup       не сохранять резервный файл\n") +
+                   "                    с записанными; при расхождении прочитать снова:\n"
+                   "                    отличия (код 7) сообщаются, только когда два чтения\n"
+                   "                    совпали между собой; если три чтения различны, код 9\n"
+                   "  --no-backup       не сохранять резервный файл\n"
+                   "  --force           записать и неправильно оформленный ФАЙЛ так, как его\n"
+                   "                    прочитал бы конфигуратор (недостающее и не цифры = 0)\n") +
     DeviceOptionsHelp;
 
 inline const QString ShowHelp =
@@ -81,10 +101,11 @@ inline const QString ShowHelp =
                    "\"mode\", \"delay\"}]}\n");
 
 inline const QString DiffHelp =
-    QStringLiteral(
-        "Использование: lumkctl diff --port ПОРТ ФАЙЛ [--timeout СЕК] [--trace]\n"
-        "Читает конфигурацию устройства и выводит, где она отличается от ФАЙЛа:\n"
-        "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n") +
+    QStringLiteral("Использование: lumkctl diff --port ПОРТ ФАЙЛ [--timeout СЕК] [--trace]\n"
+                   "               lumkctl diff ФАЙЛ1 ФАЙЛ2\n"
+                   "Читает конфигурацию устройства и выводит, где она отличается от ФАЙЛа:\n"
+                   "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n"
+                   "Без --port сравнивает два файла, не открывая порт.\n") +
     DeviceOptionsHelp;
 
 // --- usage errors -------------------------------------------------------------
@@ -109,6 +130,43 @@ inline const QString BadTimeout =
 
 inline const QString ReadError = QStringLiteral("Ошибка чтения: %1");
 inline const QString WriteError = QStringLiteral("Ошибка записи: %1");
+inline const QString WriteErrorWhy = QStringLiteral("Ошибка записи: %1: %2");
+inline const QString StandardOutput = QStringLiteral("стандартный вывод");
+inline const QString Malformed =
+    QStringLiteral("%1: не конфигурация ЛУМ-К: %2. Первая строка должна состоять ровно из 140 "
+                   "шестнадцатеричных цифр; устройство не тронуто (--force запишет то, что из неё "
+                   "прочитается).");
+inline const QString MalformedNote =
+    QStringLiteral("Замечание: %1 — не правильно оформленная конфигурация (%2); показано то, что "
+                   "прочитал бы конфигуратор.");
+inline const QString LineEmpty = QStringLiteral("первая строка пуста");
+inline const QString LineTooShort = QStringLiteral("в первой строке %1 символов вместо 140");
+inline const QString LineTooLong = QStringLiteral("в первой строке больше 140 символов");
+inline const QString LineNotHex =
+    QStringLiteral("в первой строке символ %1 в позиции %2 — не шестнадцатеричная цифра");
+inline const QString Interrupted = QStringLiteral("Прервано сигналом %1.");
+inline const QString InterruptedUntouched =
+    QStringLiteral("Прервано сигналом %1; в устройство ничего не записано.");
+inline const QString WriteCut = QStringLiteral(
+    "Запись не завершена: устройство подтвердило приём %1 из 6 блоков%2. Теперь в нём "
+    "может быть смесь старой и новой конфигурации.");
+inline const QString WriteCutOneMore =
+    QStringLiteral(", ещё один блок мог дойти без подтверждения");
+inline const QString RestoreFrom =
+    QStringLiteral("Прежняя конфигурация устройства сохранена в резервной копии; вернуть её:");
+inline const QString NoBackupToRestore =
+    QStringLiteral("Резервной копии нет (--no-backup); записать файл ещё раз:");
+inline const QString ReadsDisagree = QStringLiteral(
+    "Три чтения устройства дали разные конфигурации: связь ненадёжна; ничего не выдано.");
+inline const QString ReadBackDisturbed =
+    QStringLiteral("Проверка: чтения устройства расходились; решило совпадение двух из них.");
+inline const QString VerifyUnreliable = QStringLiteral(
+    "Проверка не удалась: три чтения устройства различны (связь ненадёжна); записано ли "
+    "всё, неизвестно. Это не признак неудачной записи.");
+// diff of two files
+inline const QString FilesDiffLine = QStringLiteral("%1: файл 1 «%2», файл 2 «%3»");
+inline const QString FilesHiddenBytesDiffer = QStringLiteral(
+    "Замечание: байты 64-69, которые конфигуратор не показывает, в файлах различаются.");
 inline const QString BackupWritten = QStringLiteral("Резервная копия конфигурации устройства: %1");
 inline const QString BackupFailed =
     QStringLiteral("Резервная копия не записана, устройство не изменено.");

@@ -6,6 +6,7 @@
 #include "ComUtilites.h"
 #include "Console.h"
 #include "CtlTexts.h"
+#include "Interrupt.h"
 #include "LinkTexts.h"
 #include "OpenDiagnosis.h"
 #include "QtSerialBackend.h"
@@ -89,15 +90,19 @@ SessionResult DeviceSession::Connect(const QString& port)
 
 SessionResult DeviceSession::Read()
 {
+    writing_ = false;
     engine_.StartRead();
     return RunTransfer();
 }
 
 SessionResult DeviceSession::Write()
 {
+    writing_ = true;
     engine_.StartWrite();
     written_ = model_.image();
-    return RunTransfer();
+    const SessionResult result = RunTransfer();
+    writing_ = false;
+    return result;
 }
 
 SessionResult DeviceSession::RunTransfer()
@@ -117,6 +122,12 @@ SessionResult DeviceSession::RunTransfer()
     int lastBlock = engine_.BlockIndex();
 
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        // A signal stops the transfer between two ticks: no request follows.
+        if (PendingInterrupt() != 0) {
+            result = SessionResult::Interrupted;
+            loop.quit();
+            return;
+        }
         engine_.Tick();
         if (notConnected_) {
             result = SessionResult::NotConnected;
@@ -140,10 +151,23 @@ SessionResult DeviceSession::RunTransfer()
         }
     });
     console_.Progress(engine_.ProgressPosition());
-    timer.start();
-    loop.exec();
-    timer.stop();
+    if (PendingInterrupt() != 0) {
+        result = SessionResult::Interrupted;
+    } else {
+        timer.start();
+        loop.exec();
+        timer.stop();
+    }
     console_.EndProgress();
+    if (writing_) {
+        // Each accepted reply is answered with the 'W' frame of the block now
+        // expected: from the second one on, the blocks before it were confirmed.
+        const int position = engine_.ProgressPosition();
+        const bool finished = result == SessionResult::Done;
+        blocksConfirmed_ =
+            finished ? ParamImage::BlockCount : (position >= 30 ? engine_.BlockIndex() : 0);
+        blockUnconfirmed_ = !finished && position >= 15;
+    }
     if (result == SessionResult::Stalled) {
         const auto seconds = std::chrono::duration<double>(stallTimeout_).count();
         console_.ErrLine(CtlTexts::Stalled.arg(seconds));

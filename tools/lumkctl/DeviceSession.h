@@ -19,6 +19,7 @@ enum class SessionResult {
     NoDevice,     // "Нет устройства", or the wake frame could not be sent
     NotConnected, // "Не подключен ЛУМ-К"
     Stalled,      // no progress for the time-out
+    Interrupted,  // SIGINT, SIGTERM or SIGHUP (PendingInterrupt())
 };
 
 class DeviceSession : private MessageSink
@@ -41,6 +42,10 @@ public:
     ConfigModel& model() { return model_; }
     // The image as the last write sent it (after the table was encoded).
     const ParamImage& writtenImage() const { return written_; }
+    // How far the last write got: blocks whose 'W' frame the station answered,
+    // and whether one more block went out without an answer yet.
+    int blocksConfirmed() const { return blocksConfirmed_; }
+    bool blockUnconfirmed() const { return blockUnconfirmed_; }
 
 private:
     void ShowMessage(const QString& text) override;
@@ -54,4 +59,7 @@ private:
     QString openFailure_;
     bool noDevice_ = false;
     bool notConnected_ = false;
+    bool writing_ = false;
+    int blocksConfirmed_ = 0;
+    bool blockUnconfirmed_ = false;
 };

@@ -2,6 +2,7 @@
 // touches the device, so a typing error never costs a transfer.
 #include "LumkctlCommands.h"
 
+#include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "ConfigReport.h"
 #include "Console.h"
@@ -9,11 +10,17 @@
 #include "CtlFiles.h"
 #include "CtlTexts.h"
 #include "DeviceSession.h"
+#include "Interrupt.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
 #include "StartUp.h"
 
 #include <QCoreApplication>
+#include <QFile>
+
+#include <cctype>
+#include <csignal>
+#include <optional>
 
 namespace {
 
@@ -36,19 +43,134 @@ int ExitFor(SessionResult result)
         return ExitNotConnected;
     case SessionResult::Stalled:
         return ExitStalled;
+    case SessionResult::Interrupted:
+        return ExitSignalBase + PendingInterrupt();
     }
     return ExitNoDevice;
 }
 
+QString SignalName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    }
+    return QString::number(signal);
+}
+
+// A transfer that did not end well: the result's own message was printed by
+// the session; an interrupt is named here.
+int Unfinished(SessionResult result, CtlContext& context)
+{
+    if (result == SessionResult::Interrupted)
+        context.console.ErrLine(CtlTexts::Interrupted.arg(SignalName(PendingInterrupt())));
+    return ExitFor(result);
+}
+
+// What is wrong with a first line that should be exactly 140 hexadecimal
+// digits (CR characters are already gone); empty when nothing is.
+QString Malformation(const QByteArray& line)
+{
+    if (line.isEmpty())
+        return CtlTexts::LineEmpty;
+    for (qsizetype i = 0; i < std::min<qsizetype>(line.size(), ParamImage::TextLength); ++i) {
+        const char c = line.at(i);
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            const QString shown =
+                c >= 0x20 && c < 0x7F
+                    ? QStringLiteral("«%1»").arg(QLatin1Char(c))
+                    : QStringLiteral("0x%1").arg(std::uint8_t(c), 2, 16, QLatin1Char('0'));
+            return CtlTexts::LineNotHex.arg(shown).arg(i + 1);
+        }
+    }
+    if (line.size() > ParamImage::TextLength)
+        return CtlTexts::LineTooLong;
+    if (line.size() < ParamImage::TextLength)
+        return CtlTexts::LineTooShort.arg(line.size());
+    return QString();
+}
+
+// Reads the file named byte for byte: bytes 0..69 as the window's Open reads
+// them, and what (if anything) keeps the file from being a well-formed
+// configuration. False when it cannot be read.
+bool LoadFile(const QByteArray& name, ParamImage& image, QString& malformation)
+{
+    QByteArray line;
+    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1))
+        return false;
+    image.fromText(line);
+    malformation = Malformation(line);
+    return true;
+}
+
 // A model as the window shows it after start-up (without a locked file) and
-// Open of `file`. False when the file cannot be read.
-bool LoadLikeWindow(ConfigModel& model, const QString& file)
+// Open of the file; a file that is not well-formed is shown all the same, with
+// a note. False (reported) when the file cannot be read.
+bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& shown,
+                    Console& console)
 {
     RunStartUp(model, NoPorts(), {}, QString());
-    if (!LoadImageFile(file, model.image()))
+    QString malformation;
+    if (!LoadFile(name, model.image(), malformation)) {
+        console.ErrLine(CtlTexts::ReadError.arg(shown));
         return false;
+    }
+    if (!malformation.isEmpty())
+        console.ErrLine(CtlTexts::MalformedNote.arg(shown, malformation));
     model.ImageToTable();
     return true;
+}
+
+// Quoted for a POSIX shell, byte for byte.
+QByteArray ShellQuoted(const QByteArray& word)
+{
+    QByteArray quoted = "'";
+    for (char c : word) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+QByteArray WriteCommand(const CtlContext& context, const CtlArguments& args, const QByteArray& file)
+{
+    return "  " + ShellQuoted(context.program) + " write --port " +
+           ShellQuoted(QFile::encodeName(args.port)) + ' ' + ShellQuoted(file);
+}
+
+// Stored bytes 0..69 as one key, for comparing reads.
+QByteArray Stored(const ParamImage& image)
+{
+    return image.toText();
+}
+
+// Reads the device until two reads agree, at most three reads in all with the
+// ones in `seen`. `agreed` is set when two agreed; otherwise the reads
+// disagree. A failed transfer ends the search with its result.
+SessionResult ReadUntilTwoAgree(DeviceSession& session, QList<ParamImage> seen,
+                                std::optional<ParamImage>& agreed)
+{
+    agreed.reset();
+    while (seen.size() < 3) {
+        const SessionResult result = session.Read();
+        if (result != SessionResult::Done)
+            return result;
+        const ParamImage image = session.model().image();
+        for (const ParamImage& earlier : seen) {
+            if (Stored(earlier) == Stored(image)) {
+                agreed = image;
+                return SessionResult::Done;
+            }
+        }
+        seen.append(image);
+    }
+    return SessionResult::Done;
 }
 
 int Ports(CtlContext& context)
@@ -64,10 +186,8 @@ int Ports(CtlContext& context)
 int Show(const CtlArguments& args, CtlContext& context)
 {
     ConfigModel model;
-    if (!LoadLikeWindow(model, args.file)) {
-        context.console.ErrLine(CtlTexts::ReadError.arg(args.file));
+    if (!LoadLikeWindow(model, args.fileName, args.file, context.console))
         return ExitFileError;
-    }
     if (args.json)
         context.console.Out(ConfigJson(model));
     else
@@ -77,63 +197,82 @@ int Show(const CtlArguments& args, CtlContext& context)
 
 int Read(const CtlArguments& args, CtlContext& context)
 {
+    // An output that can never be written is refused before the device is asked.
+    if (!args.outputName.isEmpty()) {
+        const QString refusal = OutputRefusal(args.outputName);
+        if (!refusal.isEmpty()) {
+            context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(args.output, refusal));
+            return ExitFileError;
+        }
+    }
     DeviceSession session(context.console, args.timeout, args.trace);
     const SessionResult result = session.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
-        return ExitFor(result);
-    const QByteArray text = ImageFileText(session.model().image());
-    if (args.output.isEmpty()) {
+        return Unfinished(result, context);
+    ParamImage image = session.model().image();
+    if (args.confirm) {
+        std::optional<ParamImage> agreed;
+        const SessionResult again = ReadUntilTwoAgree(session, {image}, agreed);
+        if (again != SessionResult::Done)
+            return Unfinished(again, context);
+        if (!agreed) {
+            context.console.ErrLine(CtlTexts::ReadsDisagree);
+            return ExitUnreliable;
+        }
+        image = *agreed;
+    }
+    const QByteArray text = ImageFileText(image);
+    if (args.outputName.isEmpty()) {
         context.console.Out(text);
         return ExitOk;
     }
-    if (!WriteFileAtomically(args.output, text)) {
-        context.console.ErrLine(CtlTexts::WriteError.arg(args.output));
+    QString reason;
+    if (!ReplaceFileContent(args.outputName, text, &reason)) {
+        context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(args.output, reason));
         return ExitFileError;
     }
     return ExitOk;
 }
 
-int Write(const CtlArguments& args, CtlContext& context)
+// After a write that did not complete: how far it got, and how to go back.
+void AdviseAfterCutWrite(const DeviceSession& session, const CtlArguments& args,
+                         const QByteArray& backup, CtlContext& context)
 {
-    ParamImage fromFile;
-    if (!LoadImageFile(args.file, fromFile)) {
-        context.console.ErrLine(CtlTexts::ReadError.arg(args.file));
-        return ExitFileError;
+    Console& console = context.console;
+    console.ErrLine(CtlTexts::WriteCut.arg(session.blocksConfirmed())
+                        .arg(session.blockUnconfirmed() ? CtlTexts::WriteCutOneMore : QString()));
+    if (backup.isEmpty()) {
+        console.ErrLine(CtlTexts::NoBackupToRestore);
+        console.ErrBytes(WriteCommand(context, args, args.fileName));
+    } else {
+        console.ErrLine(CtlTexts::RestoreFrom);
+        console.ErrBytes(WriteCommand(context, args, backup));
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
-    SessionResult result = session.Connect(ResolvePortArgument(args.port));
-    if (result != SessionResult::Done)
-        return ExitFor(result);
+}
 
-    // Keep what the device held before anything is sent to it.
-    if (!args.noBackup) {
-        const QString backup = WriteBackupFile(args.file, session.model().image(), context.now());
-        if (backup.isEmpty()) {
-            context.console.ErrLine(
-                CtlTexts::WriteError.arg(BackupFileName(args.file, context.now())));
-            context.console.ErrLine(CtlTexts::BackupFailed);
-            return ExitFileError;
-        }
-        context.console.ErrLine(CtlTexts::BackupWritten.arg(backup));
-    }
-
-    // Open of the file: bytes 0..69 from its first line, decoded into the table.
-    ConfigModel& model = session.model();
-    for (int i = 0; i < ParamImage::StoredSize; ++i)
-        model.image().setByte(i, fromFile.byte(i));
-    model.ImageToTable();
-
-    result = session.Write();
-    if (result != SessionResult::Done)
-        return ExitFor(result);
-    if (!args.verify)
-        return ExitOk;
-
+int Verify(DeviceSession& session, CtlContext& context)
+{
     const ParamImage written = session.writtenImage();
-    result = session.Read();
+    SessionResult result = session.Read();
     if (result != SessionResult::Done)
-        return ExitFor(result);
-    const QStringList differences = ImageDifferences(written, model.image());
+        return Unfinished(result, context);
+    ParamImage readBack = session.model().image();
+    if (Stored(readBack) != Stored(written)) {
+        // One read-back may have been disturbed on the line: a difference
+        // counts only when two read-backs agree on it.
+        std::optional<ParamImage> agreed;
+        result = ReadUntilTwoAgree(session, {readBack}, agreed);
+        if (result != SessionResult::Done)
+            return Unfinished(result, context);
+        if (!agreed) {
+            context.console.ErrLine(CtlTexts::VerifyUnreliable);
+            return ExitUnreliable;
+        }
+        if (Stored(*agreed) == Stored(written))
+            context.console.ErrLine(CtlTexts::ReadBackDisturbed);
+        readBack = *agreed;
+    }
+    const QStringList differences = ImageDifferences(written, readBack);
     if (differences.isEmpty()) {
         context.console.ErrLine(CtlTexts::Verified);
         return ExitOk;
@@ -144,42 +283,110 @@ int Write(const CtlArguments& args, CtlContext& context)
     return ExitDifferent;
 }
 
-int Diff(const CtlArguments& args, CtlContext& context)
+int Write(const CtlArguments& args, CtlContext& context)
 {
-    ConfigModel fileModel;
-    if (!LoadLikeWindow(fileModel, args.file)) {
+    ParamImage fromFile;
+    QString malformation;
+    if (!LoadFile(args.fileName, fromFile, malformation)) {
         context.console.ErrLine(CtlTexts::ReadError.arg(args.file));
         return ExitFileError;
     }
+    // A wrong argument must not reach the device.
+    if (!malformation.isEmpty()) {
+        if (!args.force) {
+            context.console.ErrLine(CtlTexts::Malformed.arg(args.file, malformation));
+            return ExitFileError;
+        }
+        context.console.ErrLine(CtlTexts::MalformedNote.arg(args.file, malformation));
+    }
     DeviceSession session(context.console, args.timeout, args.trace);
-    const SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    if (result == SessionResult::Interrupted) {
+        context.console.ErrLine(CtlTexts::InterruptedUntouched.arg(SignalName(PendingInterrupt())));
+        return ExitFor(result);
+    }
     if (result != SessionResult::Done)
         return ExitFor(result);
 
-    const ConfigModel& device = session.model();
-    const QStringList differences = ConfigDifferences(device, fileModel);
+    // Keep what the device held before anything is sent to it.
+    QByteArray backup;
+    if (!args.noBackup) {
+        QString reason;
+        backup =
+            WriteBackupFileNamed(args.fileName, session.model().image(), context.now(), &reason);
+        if (backup.isEmpty()) {
+            context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(
+                QFile::decodeName(BackupFileNameNamed(args.fileName, context.now())), reason));
+            context.console.ErrLine(CtlTexts::BackupFailed);
+            return ExitFileError;
+        }
+        context.console.ErrBytes(CtlTexts::BackupWritten.arg(QString()).toUtf8() + backup);
+    }
+
+    // Open of the file: bytes 0..69 from its first line, decoded into the table.
+    ConfigModel& model = session.model();
+    for (int i = 0; i < ParamImage::StoredSize; ++i)
+        model.image().setByte(i, fromFile.byte(i));
+    model.ImageToTable();
+
+    result = session.Write();
+    if (result != SessionResult::Done) {
+        const int status = Unfinished(result, context);
+        if (session.blocksConfirmed() > 0 || session.blockUnconfirmed())
+            AdviseAfterCutWrite(session, args, backup, context);
+        else if (result == SessionResult::Interrupted)
+            context.console.ErrLine(
+                CtlTexts::InterruptedUntouched.arg(SignalName(PendingInterrupt())));
+        return status;
+    }
+    if (!args.verify)
+        return ExitOk;
+    return Verify(session, context);
+}
+
+int ReportDifferences(const ConfigModel& a, const ConfigModel& b, const QString& lineFormat,
+                      const QString& hiddenNote, Console& console)
+{
+    const QStringList differences = ConfigDifferences(a, b, lineFormat);
     for (const QString& line : differences)
-        context.console.OutLine(line);
+        console.OutLine(line);
     // Bytes the table does not show still change when the file is written.
     for (int i = AddressTable::Addresses; i < ParamImage::StoredSize; ++i) {
-        if (device.image().byte(i) != fileModel.image().byte(i)) {
-            context.console.ErrLine(CtlTexts::HiddenBytesDiffer);
+        if (a.image().byte(i) != b.image().byte(i)) {
+            console.ErrLine(hiddenNote);
             break;
         }
     }
     if (differences.isEmpty()) {
-        context.console.ErrLine(CtlTexts::NoDifferences);
+        console.ErrLine(CtlTexts::NoDifferences);
         return ExitOk;
     }
-    context.console.ErrLine(CtlTexts::DifferenceCount.arg(differences.size()));
+    console.ErrLine(CtlTexts::DifferenceCount.arg(differences.size()));
     return ExitDifferent;
 }
 
-} // namespace
-
-int RunLumkctl(const QStringList& arguments, CtlContext& context)
+int Diff(const CtlArguments& args, CtlContext& context)
 {
-    const CtlArguments args = ParseCtlArguments(arguments);
+    ConfigModel fileModel;
+    if (!LoadLikeWindow(fileModel, args.fileName, args.file, context.console))
+        return ExitFileError;
+    if (!args.secondFileName.isEmpty()) {
+        ConfigModel second;
+        if (!LoadLikeWindow(second, args.secondFileName, args.secondFile, context.console))
+            return ExitFileError;
+        return ReportDifferences(fileModel, second, CtlTexts::FilesDiffLine,
+                                 CtlTexts::FilesHiddenBytesDiffer, context.console);
+    }
+    DeviceSession session(context.console, args.timeout, args.trace);
+    const SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    if (result != SessionResult::Done)
+        return Unfinished(result, context);
+    return ReportDifferences(session.model(), fileModel, CtlTexts::DiffLine,
+                             CtlTexts::HiddenBytesDiffer, context.console);
+}
+
+int RunCommand(const CtlArguments& args, CtlContext& context)
+{
     Console& console = context.console;
     if (!args.error.isEmpty()) {
         console.ErrLine(CtlTexts::ProgramName + QStringLiteral(": ") + args.error);
@@ -212,4 +419,26 @@ int RunLumkctl(const QStringList& arguments, CtlContext& context)
         break;
     }
     return ExitUsage;
+}
+
+} // namespace
+
+int RunLumkctl(const QList<QByteArray>& arguments, CtlContext& context)
+{
+    const int status = RunCommand(ParseCtlArguments(arguments), context);
+    // A result that did not reach the output is no result.
+    if (!context.console.outFailure().isEmpty() && status != ExitFileError) {
+        context.console.ErrLine(
+            CtlTexts::WriteErrorWhy.arg(CtlTexts::StandardOutput, context.console.outFailure()));
+        return status == ExitOk || status == ExitDifferent ? ExitFileError : status;
+    }
+    return status;
+}
+
+int RunLumkctl(const QStringList& arguments, CtlContext& context)
+{
+    QList<QByteArray> raw;
+    for (const QString& word : arguments)
+        raw.append(QFile::encodeName(word));
+    return RunLumkctl(raw, context);
 }

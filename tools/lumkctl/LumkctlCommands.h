@@ -2,7 +2,9 @@
 // context; tests run the commands in-process with their own streams and ports.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QStringList>
 
 #include <functional>
@@ -20,6 +22,9 @@ enum CtlExit : int {
     ExitStalled = 6,
     ExitDifferent = 7,
     ExitFileError = 8,
+    ExitUnreliable = 9, // reads of the device disagree
+    // A signal ends the tool with 128 + its number: 129 SIGHUP, 130 SIGINT, 143 SIGTERM.
+    ExitSignalBase = 128,
 };
 
 struct CtlContext
@@ -27,7 +32,10 @@ struct CtlContext
     Console& console;
     const PortProber& prober;       // for "ports"
     std::function<QDateTime()> now; // names backup files
+    QByteArray program = "lumkctl"; // as the restore command names the tool
 };
 
-// `arguments` without the program name. Returns the exit status.
+// `arguments` without the program name, byte for byte. Returns the exit status.
+int RunLumkctl(const QList<QByteArray>& arguments, CtlContext& context);
+// The same with text arguments in the system's file name encoding.
 int RunLumkctl(const QStringList& arguments, CtlContext& context);

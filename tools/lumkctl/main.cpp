@@ -1,12 +1,14 @@
 // lumkctl: the configurator's model and transfer engine for batch work and
 // scripts, without a window.
 #include "Console.h"
+#include "Interrupt.h"
 #include "LumkctlCommands.h"
 #include "StartUp.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cstring>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -24,5 +26,13 @@ int main(int argc, char** argv)
     Console console(out, err, ::isatty(STDERR_FILENO) == 1);
     SystemPortProber prober;
     CtlContext context{console, prober, [] { return QDateTime::currentDateTime(); }};
-    return RunLumkctl(app.arguments().mid(1), context);
+    // The restore command names the tool as it was started.
+    if (argc > 0 && std::strchr(argv[0], '/'))
+        context.program = argv[0];
+    InstallInterruptHandlers();
+    // File names byte for byte: the decoded arguments lose what is not UTF-8.
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    return RunLumkctl(arguments, context);
 }

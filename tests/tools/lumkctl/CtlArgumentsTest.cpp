@@ -96,6 +96,9 @@ TEST(CtlArguments, MalformedLines_AreRefusedWithAReason)
         "show",                        // no file
         "show a.lmk --port ttyS0",     // show never talks to a device
         "diff a.lmk",                  // no port
+        "diff --port x a.lmk b.lmk",   // two files are compared without a port
+        "diff a.lmk b.lmk c.lmk",      // at most two files
+        "read --port a --force",       // --force belongs to write
         "ports extra",                 // ports takes nothing
         "ports --trace",               // nor options
     };

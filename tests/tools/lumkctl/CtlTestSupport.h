@@ -28,18 +28,30 @@ private:
     QStringList names_;
 };
 
-inline ToolRun RunTool(const QStringList& arguments, const PortProber& prober = FixedPorts(),
-                       const QDateTime& now = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)))
+// Arguments byte for byte; the output goes to `out` when given (then run.out
+// stays empty).
+inline ToolRun RunToolRaw(const QList<QByteArray>& arguments, QIODevice* out = nullptr,
+                          const PortProber& prober = FixedPorts(),
+                          const QDateTime& now = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)))
 {
-    QBuffer out;
+    QBuffer buffer;
     QBuffer err;
-    out.open(QIODevice::WriteOnly);
+    buffer.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    Console console(out, err, false);
+    Console console(out ? *out : buffer, err, false);
     CtlContext context{console, prober, [now] { return now; }};
     ToolRun run;
     run.status = RunLumkctl(arguments, context);
-    run.out = out.data();
+    run.out = buffer.data();
     run.err = err.data();
     return run;
+}
+
+inline ToolRun RunTool(const QStringList& arguments, const PortProber& prober = FixedPorts(),
+                       const QDateTime& now = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)))
+{
+    QList<QByteArray> raw;
+    for (const QString& word : arguments)
+        raw.append(QFile::encodeName(word));
+    return RunToolRaw(raw, nullptr, prober, now);
 }

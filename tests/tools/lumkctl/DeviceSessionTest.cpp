@@ -1,9 +1,12 @@
 // The device commands in-process against a scripted station in virtual link
 // time: how each failure of the link maps to its exit status, the stall
-// time-out, and that bad files stop a command before the device is touched.
+// time-out, that bad files stop a command before the device is touched, outputs
+// that fail, names that are not UTF-8, writes cut short, and reads and
+// read-backs disturbed where the checksum cannot see it.
 #include "ComUtilites.h"
 #include "CtlTestSupport.h"
 #include "CtlTexts.h"
+#include "Interrupt.h"
 #include "LinkFrames.h"
 #include "LinkTexts.h"
 #include "ScriptedPort.h"
@@ -13,6 +16,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -126,7 +133,7 @@ TEST_F(Session, BackupCannotBeWritten_ExitsEightAndNothingIsWrittenToTheDevice)
     const QString file = QStringLiteral("/proc/version");
     port->Deliver(Invitation);
     const ParamImage before = station.image;
-    const ToolRun run = RunTool({"write", "--port", "ttyS0", file});
+    const ToolRun run = RunTool({"write", "--force", "--port", "ttyS0", file});
     EXPECT_EQ(run.status, ExitFileError);
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::BackupFailed)) << run.err.data();
     EXPECT_FALSE(SentCommand('W'));
@@ -155,6 +162,203 @@ TEST_F(Session, WriteVerify_DeviceKeepsADifferentByte_ExitsSevenNamingTheAddress
     EXPECT_TRUE(run.out.startsWith("адрес 3: записано 80, прочитано 00\n")) << run.out.data();
     EXPECT_TRUE(SentCommand('W'));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"});
+}
+
+} // namespace
+
+namespace {
+
+// Changes data bytes 5 and 6 of a reply by +d and -d: the checksum cannot see it.
+void Compensate(QByteArray& frame, int d)
+{
+    frame[5] = char(frame.at(5) + d);
+    frame[6] = char(frame.at(6) - d);
+}
+
+// Frames of the station's k-th complete read (counted from 0, the link test's
+// read included): 7 accepted replies; the frame that answers the closing 'R'
+// request is the first one of the next read.
+int FrameOfRead(int read, int block)
+{
+    return 7 * read + 1 + block;
+}
+
+// A fresh scripted station that invites, for one run of the tool each.
+struct Rig
+{
+    explicit Rig(const ParamImage& image)
+    {
+        station.image = image;
+        ResetComUtilites();
+        SetLinkClock(clock);
+        SetSerialBackend(port);
+        port->Deliver(Invitation);
+    }
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    ScriptedStation station{*port};
+};
+
+TEST_F(Session, OutputFails_ExitsEightAndTheOldFileStaysWhole)
+{
+    const QByteArray old = QByteArray(140, '1') + "\r\n";
+    const QString target = Path("old.lmk");
+    WriteBytes(target, old);
+    port->Deliver(Invitation);
+    // The file-size limit lets only 100 of the 142 bytes reach the disk, as a
+    // full disk would.
+    const int code = RunInChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{100, 100};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 10;
+        const ToolRun run = RunTool({"read", "--port", "ttyS0", "--output", target});
+        if (run.status != ExitFileError)
+            return 11;
+        return run.err.contains("Ошибка записи: ") ? 0 : 12;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.lmk"});
+}
+
+TEST_F(Session, StandardOutputFails_ExitsEightForReadShowAndDiff)
+{
+    WriteBytes(Path("a.lmk"), QByteArray(140, '0'));
+    QFile full(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QList<QByteArray> lines[] = {
+        {"read", "--port", "ttyS0"},
+        {"show", QFile::encodeName(Path("a.lmk"))},
+        {"diff", QFile::encodeName(Path("a.lmk")), "--port", "ttyS0"}, // differs: reports lines
+    };
+    for (const QList<QByteArray>& args : lines) {
+        SCOPED_TRACE(args.first().toStdString());
+        Rig rig(station.image);
+        const ToolRun run = RunToolRaw(args, &full);
+        EXPECT_EQ(run.status, ExitFileError) << run.err.data();
+        EXPECT_TRUE(run.err.contains("Ошибка записи: ")) << run.err.data();
+    }
+}
+
+// A name that is not UTF-8 (KOI8-R "Пробa.lmk") is used byte for byte by
+// --output, by the backup and for reading.
+TEST_F(Session, NonUtf8Names_AreUsedByteForByte)
+{
+    const QByteArray name = QFile::encodeName(dir.path()) + "/\xf0\xd2\xcf\xc2\xc1.lmk";
+    Rig first(station.image);
+    const ToolRun read = RunToolRaw({"read", "--port", "ttyS0", "--output", name});
+    ASSERT_EQ(read.status, ExitOk) << read.err.data();
+    EXPECT_EQ(::access(name.constData(), F_OK), 0);
+
+    Rig second(station.image);
+    const ToolRun write = RunToolRaw({"write", "--port", "ttyS0", name});
+    ASSERT_EQ(write.status, ExitOk) << write.err.data();
+    const QByteArray backup =
+        QFile::encodeName(dir.path()) + "/\xf0\xd2\xcf\xc2\xc1.device-20260102-030405.lmk";
+    EXPECT_EQ(::access(backup.constData(), F_OK), 0);
+    EXPECT_TRUE(write.err.contains(backup)) << write.err.data();
+    // Qt cannot remove what it cannot name.
+    ::unlink(name.constData());
+    ::unlink(backup.constData());
+}
+
+// A signal during a write, or a station that falls silent in the middle: no
+// request follows, and the advice names what reached the device and the
+// command that restores the backup.
+TEST_F(Session, WriteCutShort_StopsAndTellsHowToRestoreTheBackup)
+{
+    const struct
+    {
+        int signal; // 0: the station falls silent instead
+        int status;
+        int confirmed; // blocks whose 'W' frame was answered
+    } cases[] = {{SIGINT, 130, 3}, {SIGTERM, 143, 3}, {SIGHUP, 129, 3}, {0, ExitStalled, 4}};
+    WriteBytes(Path("new.lmk"), QByteArray(140, 'C'));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        ClearInterrupt();
+        for (const QString& old : QDir(dir.path()).entryList({"*.device-*"}, QDir::Files))
+            QFile::remove(Path(old));
+        Rig rig(station.image);
+        ScriptedStation& station = rig.station;
+        qsizetype requestsAtCut = -1;
+        // Frame 11 answers the write's 'W' of block 3 (frames 0..6 are the link
+        // test's read, 7 answers its closing 'R' and starts the write). A signal
+        // noted while it is on its way stops the write before it is taken.
+        station.alter = [&station, &requestsAtCut, &c](QByteArray&, int index) {
+            if (index != 11)
+                return;
+            requestsAtCut = station.requests.size();
+            if (c.signal != 0)
+                NoteInterrupt(c.signal);
+            else
+                station.answering = false;
+        };
+        const ToolRun run =
+            RunTool({"write", "--port", "ttyS0", "--timeout", "1", Path("new.lmk")});
+        ClearInterrupt();
+        EXPECT_EQ(run.status, c.status) << run.err.data();
+        // The tick that received the frame answers it; nothing after that.
+        EXPECT_EQ(station.requests.size(), requestsAtCut);
+        const QString err = QString::fromUtf8(run.err);
+        EXPECT_TRUE(
+            err.contains(CtlTexts::WriteCut.arg(c.confirmed).arg(CtlTexts::WriteCutOneMore)))
+            << run.err.data();
+        const QString backup = Path("new.device-20260102-030405.lmk");
+        EXPECT_TRUE(err.contains(QStringLiteral("'lumkctl' write --port 'ttyS0' '%1'").arg(backup)))
+            << run.err.data();
+        EXPECT_TRUE(rig.port->openName.isEmpty()); // the port is closed
+    }
+}
+
+// Compensating errors in replies, which the checksum cannot see, in chosen reads.
+// read --confirm delivers only an image seen twice; write --verify reports a
+// difference only when two read-backs agree on it; reads that never agree are
+// an unreliable link (exit 9), not a bad write.
+TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
+{
+    WriteBytes(Path("new.lmk"), station.image.toText());
+    const struct
+    {
+        const char* what;
+        QStringList args;
+        QList<int> disturbedReads; // reads whose block 1 is altered, by read number
+        int status;
+    } cases[] = {
+        {"first read disturbed", {"read", "--confirm"}, {0}, ExitOk},
+        {"second read disturbed", {"read", "--confirm"}, {1}, ExitOk},
+        {"three different reads", {"read", "--confirm"}, {0, 1}, ExitUnreliable},
+        // Reads: 0 the link test, then the write, then 1, 2, 3 the read-backs.
+        {"one read-back disturbed", {"write", "--verify", "--no-backup"}, {1}, ExitOk},
+        {"read-backs never agree", {"write", "--verify", "--no-backup"}, {1, 2}, ExitUnreliable},
+    };
+    const ParamImage original = station.image;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig(original);
+        const bool writing = c.args.first() == QLatin1String("write");
+        rig.station.alter = [&](QByteArray& frame, int index) {
+            for (int k = 0; k < c.disturbedReads.size(); ++k) {
+                // The write takes the frames of one read after the link test.
+                const int read = writing && c.disturbedReads[k] > 0 ? c.disturbedReads[k] + 1
+                                                                    : c.disturbedReads[k];
+                if (index == FrameOfRead(read, 1))
+                    Compensate(frame, k + 1); // a different error each time
+            }
+        };
+        QStringList args = c.args;
+        args << "--port"
+             << "ttyS0";
+        if (writing)
+            args << Path("new.lmk");
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.status, c.status) << run.err.data();
+        if (!writing)
+            EXPECT_EQ(run.out, c.status == ExitOk ? original.toText() + "\r\n" : QByteArray());
+        else
+            EXPECT_TRUE(run.out.isEmpty()) << run.out.data(); // no differences reported
+    }
 }
 
 } // namespace

@@ -1,12 +1,14 @@
 // The commands that need no device, run in-process: help and usage errors, show
 // (text and JSON) against files written by the window's Save, ports over real
-// pseudo-terminals, the files the tool writes, and the difference reports.
+// pseudo-terminals, the files the tool writes and the outputs it refuses, the
+// files write refuses, and the difference reports (also of two files).
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "ConfigReport.h"
 #include "CoreTexts.h"
 #include "CtlFiles.h"
 #include "CtlTestSupport.h"
+#include "CtlTexts.h"
 #include "TestPty.h"
 
 #include <QDir>
@@ -18,7 +20,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -355,6 +363,111 @@ TEST_F(Offline, ConfigDifferences_ReportModeOptionsAndAddresses)
                   "Адрес 1: устройство «Да 0 сек.», файл «Нет»",
                   "Адрес 5: устройство «Да 120 сек.», файл «Сообщ.1 120 сек.»",
               }));
+}
+
+} // namespace
+
+namespace {
+
+// An output that is no regular file is refused before the port is opened (the
+// port here does not exist: a refusal after opening would exit 3), and it is
+// still what it was.
+TEST_F(Offline, ReadOutputThatIsNoRegularFile_IsRefusedBeforeThePort)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketName = QFile::encodeName(Path("socket"));
+    ASSERT_LT(size_t(socketName.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketName.constData(), size_t(socketName.size()));
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A device node of its own (the null device's numbers), where allowed.
+    const bool device =
+        ::mknod(QFile::encodeName(Path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    ASSERT_TRUE(QFile::link(Path("fifo"), Path("link-to-fifo")));
+
+    const struct
+    {
+        const char* name;
+        mode_t type;
+    } cases[] = {{"folder", S_IFDIR},
+                 {"fifo", S_IFIFO},
+                 {"socket", S_IFSOCK},
+                 {"null", S_IFCHR},
+                 {"link-to-fifo", S_IFIFO}};
+    for (const auto& c : cases) {
+        if (c.type == S_IFCHR && !device)
+            continue;
+        SCOPED_TRACE(c.name);
+        const ToolRun run = RunTool({"read", "--port", "ttyLUMK-none", "--output", Path(c.name)});
+        EXPECT_EQ(run.status, ExitFileError) << run.err.data();
+        EXPECT_TRUE(run.err.startsWith("Ошибка записи: ")) << run.err.data();
+        struct stat info = {};
+        ASSERT_EQ(::stat(QFile::encodeName(Path(c.name)).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & S_IFMT, c.type);
+    }
+    ::close(sock);
+}
+
+// write sends only a well-formed file (exactly 140 hexadecimal digits, CR aside)
+// unless forced; refused files never reach the port (it does not exist here:
+// reaching it exits 3). show reads any file as the window does, with a note.
+TEST_F(Offline, WriteRefusesMalformedFilesUnlessForced_ShowNotesThem)
+{
+    const QByteArray digits(140, '7');
+    const struct
+    {
+        QByteArray content;
+        bool wellFormed;
+    } cases[] = {
+        {"", false},
+        {"\r\n", false},
+        {"root:x:0:0:root:/root:/bin/bash\n", false},
+        {digits.left(139) + "\r\n", false},
+        {digits + "7\r\n", false},
+        {digits.left(60) + "G" + digits.left(79) + "\r\n", false},
+        {digits + "\r\n", true},
+        {digits.toLower().replace('7', 'c') + "\n", true},
+        {digits.left(70) + "\r" + digits.left(70) + "\r\r\n" + "trailing text", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.left(40).toStdString());
+        WriteBytes(Path("f.lmk"), c.content);
+        const ToolRun write = RunTool({"write", "--port", "ttyLUMK-none", Path("f.lmk")});
+        EXPECT_EQ(write.status, c.wellFormed ? ExitPortNotOpen : ExitFileError) << write.err.data();
+        if (!c.wellFormed) {
+            EXPECT_TRUE(write.err.startsWith(QFile::encodeName(Path("f.lmk")) + ": "))
+                << write.err.data();
+            const ToolRun forced =
+                RunTool({"write", "--force", "--port", "ttyLUMK-none", Path("f.lmk")});
+            EXPECT_EQ(forced.status, ExitPortNotOpen);
+        }
+        const ToolRun show = RunTool({"show", Path("f.lmk")});
+        EXPECT_EQ(show.status, ExitOk);
+        EXPECT_EQ(show.err.contains(Path("f.lmk").toUtf8()), !c.wellFormed) << show.err.data();
+    }
+}
+
+TEST_F(Offline, DiffOfTwoFiles_NeedsNoPort_ExitsZeroOrSevenWithTheDeviceDiffsReport)
+{
+    WriteBytes(Path("a.lmk"), QByteArray(140, '0') + "\r\n");
+    WriteBytes(Path("same.lmk"), QByteArray(140, '0') + "\r\n");
+    WriteBytes(Path("b.lmk"), "80" + QByteArray(138, '0') + "\r\n");
+
+    const ToolRun same = RunTool({"diff", Path("a.lmk"), Path("same.lmk")});
+    EXPECT_EQ(same.status, ExitOk) << same.err.data();
+    EXPECT_TRUE(same.out.isEmpty());
+
+    const ToolRun differs = RunTool({"diff", Path("a.lmk"), Path("b.lmk")});
+    EXPECT_EQ(differs.status, ExitDifferent) << differs.err.data();
+    EXPECT_EQ(QString::fromUtf8(differs.out),
+              QStringLiteral("Адрес 1: файл 1 «Нет», файл 2 «Сообщ.1 30 сек.»\n"));
+    EXPECT_TRUE(QString::fromUtf8(differs.err).contains(CtlTexts::DifferenceCount.arg(1)));
+
+    const ToolRun missing = RunTool({"diff", Path("a.lmk"), Path("missing.lmk")});
+    EXPECT_EQ(missing.status, ExitFileError);
 }
 
 } // namespace

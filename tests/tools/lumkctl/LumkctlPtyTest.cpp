@@ -1,7 +1,8 @@
 // Every device command as its own process, against the station simulator over a
 // real pseudo-terminal: read to a file and to standard output (with --trace),
-// write with its backup, write with --verify, diff, a station that falls silent,
-// a busy port, a missing port, and a port with no station behind it.
+// write with its backup, write with --verify, a write ended by SIGTERM, diff, a
+// station that falls silent, a busy port, a missing port, and a port with no
+// station behind it.
 #include "CtlTexts.h"
 #include "LinkTexts.h"
 #include "StationSimulator.h"
@@ -72,10 +73,11 @@ bool SameStoredBytes(const ParamImage& a, const ParamImage& b)
 class Pty : public ::testing::Test
 {
 protected:
-    void StartStation(StationFaults faults = {})
+    void StartStation(StationFaults faults = {}, bool baudPacing = false)
     {
         StationOptions options = StationSimulator::DefaultOptions();
         options.faults = faults;
+        options.baudPacing = baudPacing;
         options.log = [](const QString&) {};
         station = std::make_unique<StationSimulator>(options);
         QString error;
@@ -182,6 +184,42 @@ TEST_F(Pty, Diff_SameConfigurationExitsZero_OtherAddressExitsSevenNamingIt)
     EXPECT_TRUE(lines.at(0).endsWith(QStringLiteral("файл «Нет»")));
 }
 
+// A real SIGTERM while the blocks go out at line speed: the tool stops between
+// two ticks, and the command it prints puts the device back as it was.
+TEST_F(Pty, WriteTerminated_PrintsTheCommandThatRestoresTheDevice)
+{
+    StartStation({}, true);
+    const ParamImage before = station->Image();
+    WriteBytes(Path("new.lmk"), FileText(FixedPointImage()));
+    QProcess tool;
+    tool.start(QStringLiteral(LUMKCTL_PATH), {"write", "--trace", "--port", port, Path("new.lmk")});
+    ASSERT_TRUE(tool.waitForStarted());
+    tool.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    QElapsedTimer waited;
+    waited.start();
+    while (!err.contains(" TX FF 81 00 57 02") && waited.elapsed() < 20000 &&
+           tool.state() == QProcess::Running) {
+        tool.waitForReadyRead(100);
+        err += tool.readAllStandardError();
+    }
+    tool.terminate();
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    err += tool.readAllStandardError();
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 143) << err.data();
+    EXPECT_FALSE(SameStoredBytes(station->Image(), before)); // some blocks went out
+
+    const QList<QByteArray> lines = err.trimmed().split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    QProcess restore;
+    restore.start(QStringLiteral("/bin/sh"), {"-c", QString::fromUtf8(lines.last())});
+    ASSERT_TRUE(restore.waitForFinished(60000));
+    EXPECT_EQ(restore.exitCode(), 0)
+        << lines.last().data() << restore.readAllStandardError().data();
+    EXPECT_TRUE(SameStoredBytes(station->Image(), before));
+}
+
 TEST_F(Pty, StationFallsSilentAfterTheStart_ExitsSixWithinTheTimeout)
 {
     StationFaults faults;
@@ -212,7 +250,7 @@ TEST_F(Pty, MissingPort_ExitsThreeSayingThereIsNoSuchDevice)
 {
     const ProcessRun run = RunLumkctl({"diff", "--port", "ttyLUMK-none", "--", "-"});
     EXPECT_EQ(run.status, 8); // the file is checked first: "-" does not exist here
-    WriteBytes(Path("a.lmk"), "00");
+    WriteBytes(Path("a.lmk"), QByteArray(140, '0'));
     const ProcessRun missing = RunLumkctl({"diff", "--port", "ttyLUMK-none", Path("a.lmk")});
     EXPECT_EQ(missing.status, 3);
     EXPECT_EQ(QString::fromUtf8(missing.err), LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
