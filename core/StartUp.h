@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "SerialDevices.h"
+
 #include <functional>
 
 class ConfigModel;
@@ -17,21 +19,22 @@ public:
     virtual ~PortProber() = default;
     // Usable port names, in ascending order; no port is left open.
     virtual QStringList ListPortNames() const = 0;
+    // Every serial device present with its state, usable or not, in the same
+    // order. By default the listed names, all usable.
+    virtual QList<SerialDevice> Survey() const;
 };
 
-// The machine's serial devices. A device is listed only when it opens (not held
-// exclusively by another program) and its line settings can be read; it is closed
-// again at once and its settings are never changed.
+// The machine's serial devices. A device is listed only when no other program
+// holds a live lock of it, it opens (not held exclusively by another program)
+// and its line settings can be read; it is closed again at once and its
+// settings are never changed.
 class SystemPortProber : public PortProber
 {
 public:
-    explicit SystemPortProber(QString deviceDir = QStringLiteral("/dev"));
+    // An empty `deviceDir` reads the device folder of CurrentSystemRoots().
+    explicit SystemPortProber(QString deviceDir = QString());
     QStringList ListPortNames() const override;
-
-    // Device names that may be serial ports, in the order the selector shows them.
-    QStringList candidates() const;
-    // True when `path` opens without blocking and answers a line-settings query.
-    static bool probe(const QString& path);
+    QList<SerialDevice> Survey() const override;
 
 private:
     QString deviceDir_;

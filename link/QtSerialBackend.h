@@ -7,6 +7,14 @@
 // backend then releases the device: it closes the descriptor but stays "open"
 // for the module, so reads and writes fail and count as zero bytes until the
 // port is selected (opened) again. It never reopens a device by itself.
+//
+// Open refuses a device that another program has locked (a lock file with a
+// live owner under any of the device's names) before QSerialPort, which would
+// delete such a lock, ever sees it, and opens the device by its canonical path
+// so that QSerialPort's own lock collides for every alias of one device.
+// Writes go straight to the descriptor: a write that times out is discarded
+// whole instead of going out later in front of the next frame. Close lets the
+// transmitter drain before QSerialPort restores the old line settings.
 #pragma once
 
 #include "ComUtilites.h"
@@ -14,11 +22,27 @@
 #include <QObject>
 #include <QSerialPort>
 
+#include <cstddef>
+#include <memory>
+
+// The few calls the backend makes on the port's descriptor itself. Replaced in
+// tests to trace their order: a pseudo-terminal cannot show a line draining.
+class TtyCalls
+{
+public:
+    virtual ~TtyCalls() = default;
+    virtual long Write(int fd, const void* data, std::size_t size); // write(2)
+    virtual int Drain(int fd);                                      // tcdrain(3)
+    virtual int Flush(int fd, int queue);                           // tcflush(3)
+    // QSerialPort restores the line settings it found and closes the descriptor.
+    virtual void Close(QSerialPort& port);
+};
+
 class QtSerialBackend : public QObject, public SerialBackend
 {
     Q_OBJECT
 public:
-    explicit QtSerialBackend(QObject* parent = nullptr);
+    explicit QtSerialBackend(QObject* parent = nullptr, std::shared_ptr<TtyCalls> calls = nullptr);
     ~QtSerialBackend() override;
 
     bool Open(const QString& name) override;
@@ -37,6 +61,7 @@ private:
     void releaseIfHungUp();
 
     QSerialPort port_;
+    std::shared_ptr<TtyCalls> calls_;
     bool open_ = false;      // open as far as the module is concerned
     bool hungUp_ = false;    // seen hung up; release at the next safe point
     bool released_ = false;  // descriptor closed after a hang-up
