@@ -359,11 +359,20 @@ QStringList SerialDeviceCandidates()
     return names;
 }
 
-QList<SerialDevice> SurveySerialDevices()
+QList<SerialDevice> SurveySerialDevices(const QString& held)
 {
     QList<SerialDevice> devices;
-    for (const QString& name : SerialDeviceCandidates())
+    for (const QString& name : SerialDeviceCandidates()) {
+        if (!held.isEmpty() && name == held) {
+            SerialDevice device;
+            device.name = name;
+            device.path = DevicePath(name);
+            device.state = PortState::Usable;
+            devices << device;
+            continue;
+        }
         devices << InspectSerialDevice(name);
+    }
     return devices;
 }
 

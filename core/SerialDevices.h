@@ -81,8 +81,9 @@ QString PortStateName(PortState state);
 // query. Nothing is left open and no setting is changed.
 SerialDevice InspectSerialDevice(const QString& name);
 // Every device of the serial families present in the device folder, in the
-// order the port selector shows them.
-QList<SerialDevice> SurveySerialDevices();
+// order the port selector shows them. The device named `held` (the port the
+// program has open) is reported usable without being touched.
+QList<SerialDevice> SurveySerialDevices(const QString& held = QString());
 // The names of the serial families' devices present in the device folder.
 QStringList SerialDeviceCandidates();
 

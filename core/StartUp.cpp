@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-QList<SerialDevice> PortProber::Survey() const
+QList<SerialDevice> PortProber::Survey(const QString&) const
 {
     QList<SerialDevice> devices;
     for (const QString& name : ListPortNames()) {
@@ -22,22 +22,27 @@ SystemPortProber::SystemPortProber(QString deviceDir) : deviceDir_(std::move(dev
 {
 }
 
-QList<SerialDevice> SystemPortProber::Survey() const
+QList<SerialDevice> SystemPortProber::Survey(const QString& held) const
 {
     if (deviceDir_.isEmpty())
-        return SurveySerialDevices();
+        return SurveySerialDevices(held);
     SystemRoots& roots = CurrentSystemRoots();
     const QString previous = roots.dev;
     roots.dev = deviceDir_;
-    QList<SerialDevice> devices = SurveySerialDevices();
+    QList<SerialDevice> devices = SurveySerialDevices(held);
     roots.dev = previous;
     return devices;
 }
 
 QStringList SystemPortProber::ListPortNames() const
 {
+    return UsablePortNames(Survey());
+}
+
+QStringList UsablePortNames(const QList<SerialDevice>& devices)
+{
     QStringList usable;
-    for (const SerialDevice& device : Survey()) {
+    for (const SerialDevice& device : devices) {
         if (device.state == PortState::Usable)
             usable.append(device.name);
     }
@@ -78,21 +83,25 @@ bool NaturalLess(const QString& a, const QString& b)
     return a.size() - i < b.size() - j;
 }
 
-void ListPorts(ConfigModel& model, const PortProber& prober)
+QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober)
 {
-    model.setPorts(prober.ListPortNames());
+    QList<SerialDevice> devices = prober.Survey();
+    model.setPorts(UsablePortNames(devices));
+    return devices;
 }
 
-void RunStartUp(ConfigModel& model, const PortProber& prober,
-                const std::function<void()>& clearPortReady, const QString& lockedFile)
+QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
+                               const std::function<void()>& clearPortReady,
+                               const QString& lockedFile)
 {
     if (clearPortReady)
         clearPortReady();
-    ListPorts(model, prober);
+    QList<SerialDevice> devices = ListPorts(model, prober);
     model.LabelPages();
     model.image().zeroStoredPrefix();
     // The name is relative to the working directory, never the program's folder.
     if (QFileInfo::exists(lockedFile) && LoadImageFile(lockedFile, model.image()))
         model.setConfigLocked(true);
     model.ImageToTable();
+    return devices;
 }

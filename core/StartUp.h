@@ -20,8 +20,9 @@ public:
     // Usable port names, in ascending order; no port is left open.
     virtual QStringList ListPortNames() const = 0;
     // Every serial device present with its state, usable or not, in the same
-    // order. By default the listed names, all usable.
-    virtual QList<SerialDevice> Survey() const;
+    // order. `held` names the port the program has open: it is reported usable
+    // and never touched. By default the listed names, all usable.
+    virtual QList<SerialDevice> Survey(const QString& held = QString()) const;
 };
 
 // The machine's serial devices. A device is listed only when no other program
@@ -34,7 +35,7 @@ public:
     // An empty `deviceDir` reads the device folder of CurrentSystemRoots().
     explicit SystemPortProber(QString deviceDir = QString());
     QStringList ListPortNames() const override;
-    QList<SerialDevice> Survey() const override;
+    QList<SerialDevice> Survey(const QString& held = QString()) const override;
 
 private:
     QString deviceDir_;
@@ -43,10 +44,16 @@ private:
 // "ttyS2" before "ttyS10": digit runs compare by value.
 bool NaturalLess(const QString& a, const QString& b);
 
-void ListPorts(ConfigModel& model, const PortProber& prober);
+// The usable names of a survey, in its order.
+QStringList UsablePortNames(const QList<SerialDevice>& devices);
+
+// Fills the port list with the usable ports; returns the whole survey, so the
+// window can say why the others are missing.
+QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober);
 
 // Runs the whole sequence. `clearPortReady` clears the link's ready flag first;
-// `lockedFile` is taken relative to the working directory.
-void RunStartUp(ConfigModel& model, const PortProber& prober,
+// `lockedFile` is taken relative to the working directory. Returns the port
+// survey of ListPorts.
+QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
                 const std::function<void()>& clearPortReady = {},
                 const QString& lockedFile = QStringLiteral("regul.lmk"));

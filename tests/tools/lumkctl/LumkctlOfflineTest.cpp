@@ -272,7 +272,7 @@ TEST_F(Offline, Ports_Json_OneObjectForEachDeviceWithNulls)
     {
     public:
         QStringList ListPortNames() const override { return {"ttyUSB0"}; }
-        QList<SerialDevice> Survey() const override
+        QList<SerialDevice> Survey(const QString& = QString()) const override
         {
             return {{"ttyS0", "/dev/ttyS0", PortState::Busy, "занят", {}, {}},
                     {"ttyUSB0", "/dev/ttyUSB0", PortState::Usable, {}, "FTDI FT232R (A1)",
