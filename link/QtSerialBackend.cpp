@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,6 +28,12 @@ int TtyCalls::Drain(int fd)
 int TtyCalls::Flush(int fd, int queue)
 {
     return ::tcflush(fd, queue);
+}
+
+int TtyCalls::Queued(int fd)
+{
+    int bytes = 0;
+    return ::ioctl(fd, TIOCOUTQ, &bytes) == 0 ? bytes : 0;
 }
 
 void TtyCalls::Close(QSerialPort& port)
@@ -85,7 +92,7 @@ void QtSerialBackend::Close()
     if (port_.isOpen()) {
         // The last frame leaves the wire before the old line settings return.
         if (open_ && !released_ && !hungUp_)
-            calls_->Drain(int(port_.handle()));
+            drainOutput(int(port_.handle()));
         calls_->Close(port_);
     }
     port_.clearError();
@@ -93,6 +100,22 @@ void QtSerialBackend::Close()
     hungUp_ = false;
     released_ = false;
     ++generation_;
+}
+
+void QtSerialBackend::drainOutput(int fd)
+{
+    // tcdrain has no time-out: wait for the queue with one, then let tcdrain
+    // wait for the last characters in the UART itself. A queue that does not
+    // empty is discarded, so that neither this nor closing blocks for good.
+    QDeadlineTimer deadline(DrainLimitMs);
+    while (calls_->Queued(fd) > 0) {
+        if (deadline.hasExpired()) {
+            calls_->Flush(fd, TCOFLUSH);
+            return;
+        }
+        ::usleep(1000);
+    }
+    calls_->Drain(fd);
 }
 
 std::int64_t QtSerialBackend::Read(std::uint8_t* dest, std::int64_t maxBytes)

@@ -34,6 +34,7 @@ public:
     virtual long Write(int fd, const void* data, std::size_t size); // write(2)
     virtual int Drain(int fd);                                      // tcdrain(3)
     virtual int Flush(int fd, int queue);                           // tcflush(3)
+    virtual int Queued(int fd); // ioctl(TIOCOUTQ): bytes not yet handed to the line
     // QSerialPort restores the line settings it found and closes the descriptor.
     virtual void Close(QSerialPort& port);
 };
@@ -56,7 +57,12 @@ public:
     // True when the descriptor reports a hang-up or an error condition.
     static bool DescriptorHungUp(qintptr fd);
 
+    // How long Close waits for the transmit queue to empty before it gives
+    // up on a line that does not drain (a stalled adapter) and discards it.
+    static constexpr int DrainLimitMs = 1000;
+
 private:
+    void drainOutput(int fd);
     void onError(QSerialPort::SerialPortError error);
     void releaseIfHungUp();
 

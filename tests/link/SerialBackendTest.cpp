@@ -207,12 +207,14 @@ public:
         trace << (queue == TCOFLUSH ? QStringLiteral("tcflush output") : QStringLiteral("tcflush"));
         return TtyCalls::Flush(fd, queue);
     }
+    int Queued(int fd) override { return stalled ? 19 : TtyCalls::Queued(fd); }
     void Close(QSerialPort& port) override
     {
         trace << QStringLiteral("restore settings, close");
         TtyCalls::Close(port);
     }
     long accept = -1;
+    bool stalled = false; // the transmit queue never empties
     QStringList trace;
 };
 
@@ -232,6 +234,21 @@ TEST(SerialBackend, CallsInOrder_TimedOutWriteFlushed_CloseDrainsBeforeRestoring
     backend.Close();
     EXPECT_EQ(calls->trace, (QStringList{"write 2", "tcflush output", "write 19",
                                          "tcdrain at 2400 baud", "restore settings, close"}));
+}
+
+TEST(SerialBackend, LineThatNeverDrains_CloseDiscardsTheQueueInsteadOfBlocking)
+{
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    auto calls = std::make_shared<TracedCalls>();
+    QtSerialBackend backend(nullptr, calls);
+    ASSERT_TRUE(backend.Open(pty.path));
+    calls->stalled = true;
+    QElapsedTimer t;
+    t.start();
+    backend.Close();
+    EXPECT_LT(t.elapsed(), QtSerialBackend::DrainLimitMs + 500);
+    EXPECT_EQ(calls->trace, (QStringList{"tcflush output", "restore settings, close"}));
 }
 
 } // namespace
