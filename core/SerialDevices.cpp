@@ -162,7 +162,7 @@ QString DevicePath(const QString& port)
     // A bare by-id name ("usb-FTDI_…-port0") names its link there.
     if (!port.contains(QLatin1Char('/')) && !QFileInfo::exists(path)) {
         const QString byId = Join(dev, QStringLiteral("serial/by-id/") + port);
-        if (QFileInfo::exists(byId))
+        if (QFileInfo(byId).isSymLink())
             return byId;
     }
     return path;

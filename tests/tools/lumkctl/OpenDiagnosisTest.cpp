@@ -2,6 +2,7 @@
 // causes reproduced on real files and pseudo-terminals.
 #include "OpenDiagnosis.h"
 #include "CtlTexts.h"
+#include "SerialDevices.h"
 #include "TestPty.h"
 
 #include <QDir>
@@ -22,6 +23,15 @@ TEST(OpenDiagnosis, PortDevicePath_NamesLiveInDevPathsStayAsGiven)
     EXPECT_EQ(PortDevicePath("pts/3"), QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(PortDevicePath("/dev/pts/3"), QStringLiteral("/dev/pts/3"));
     EXPECT_EQ(PortDevicePath("./pty"), QStringLiteral("./pty"));
+    // A bare name of the adapter's stable by-id link names that link.
+    QTemporaryDir dev;
+    ASSERT_TRUE(QDir(dev.path()).mkpath("serial/by-id"));
+    ASSERT_TRUE(QFile::link("../../ttyUSB0", dev.filePath("serial/by-id/usb-FTDI_A1-port0")));
+    const SystemRoots saved = CurrentSystemRoots();
+    CurrentSystemRoots().dev = dev.path();
+    const QString byId = PortDevicePath("usb-FTDI_A1-port0");
+    CurrentSystemRoots() = saved;
+    EXPECT_EQ(byId, dev.filePath("serial/by-id/usb-FTDI_A1-port0"));
 }
 
 TEST(OpenDiagnosis, ResolvePortArgument_MakesExistingRelativePathsAbsolute)
