@@ -88,9 +88,9 @@ QString UsbDescription(const QString& name, const SystemRoots& roots)
             if (!product.isEmpty())
                 words << product;
             if (words.isEmpty())
-                words << QStringLiteral("USB %1:%2").arg(
-                    Trimmed(ReadSmallFile(Join(dir, "idVendor"))),
-                    Trimmed(ReadSmallFile(Join(dir, "idProduct"))));
+                words << QStringLiteral("USB %1:%2")
+                             .arg(Trimmed(ReadSmallFile(Join(dir, "idVendor"))),
+                                  Trimmed(ReadSmallFile(Join(dir, "idProduct"))));
             QString text = words.join(QLatin1Char(' '));
             if (!serial.isEmpty())
                 text += QStringLiteral(" (") + serial + QLatin1Char(')');
@@ -105,9 +105,8 @@ QStringList LinksTo(const QString& folder, const QString& canonical)
 {
     QStringList found;
     const QDir dir(folder);
-    for (const QString& entry : dir.entryList(QDir::System | QDir::Files | QDir::Dirs |
-                                                  QDir::NoDotAndDotDot,
-                                              QDir::Name)) {
+    for (const QString& entry : dir.entryList(
+             QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString link = dir.filePath(entry);
         if (QFileInfo(link).canonicalFilePath() == canonical)
             found << link;
@@ -254,8 +253,7 @@ std::optional<DeviceHolder> FindOpenHolder(const QString& path)
     const QString canonical = CanonicalDevicePath(path);
     const QString proc = CurrentSystemRoots().proc;
     const qint64 self = ::getpid();
-    const QStringList pids =
-        QDir(proc).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList pids = QDir(proc).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& entry : pids) {
         bool ok = false;
         const qint64 pid = entry.toLongLong(&ok);
@@ -388,8 +386,7 @@ QString NotSerial(const QString& path)
     return QStringLiteral("%1 не последовательный порт").arg(path);
 }
 
-QString NoPermission(const QString& path, const QString& owner, const QString& group,
-                     unsigned mode)
+QString NoPermission(const QString& path, const QString& owner, const QString& group, unsigned mode)
 {
     if (group.isEmpty())
         return QStringLiteral("нет прав на %1").arg(path);

@@ -65,12 +65,15 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
         return ptys.back().get();
     };
     const auto lock = [&](const QString& name, qint64 pid) {
-        WriteBytes(path("lock/LCK.." + name), QByteArray::number(pid).rightJustified(10, ' ') + '\n');
+        WriteBytes(path("lock/LCK.." + name),
+                   QByteArray::number(pid).rightJustified(10, ' ') + '\n');
     };
     const QString init = QString::fromUtf8(ReadBytes("/proc/1/comm")).trimmed();
 
     // A USB adapter: its description from sysfs, its by-id link.
-    device("ttyUSB0", {PortState::Usable, {}, "FTDI FT232R USB UART (A12345)",
+    device("ttyUSB0", {PortState::Usable,
+                       {},
+                       "FTDI FT232R USB UART (A12345)",
                        path("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0")});
     ASSERT_TRUE(QFile::link(path("sys/devices/usb1/1-1/1-1:1.0/ttyUSB0"),
                             path("sys/class/tty/ttyUSB0/device")));
@@ -97,14 +100,16 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
         Pty* adminOnly = device("ttyACM0", {PortState::NoPermission,
                                             "(владелец root:root, права 0600); доступ может дать "
                                             "только администратор",
-                                            {}, {}});
+                                            {},
+                                            {}});
         ASSERT_EQ(::fchown(adminOnly->slave, 0, 0), 0);
         ASSERT_EQ(::fchmod(adminOnly->slave, 0600), 0);
         if (dialout) {
             Pty* group = device("ttyUSB1", {PortState::NoPermission,
                                             "sudo usermod -aG dialout $USER) и войдите в систему "
                                             "заново",
-                                            {}, {}});
+                                            {},
+                                            {}});
             ASSERT_EQ(::fchown(group->slave, 0, dialout->gr_gid), 0);
             ASSERT_EQ(::fchmod(group->slave, 0660), 0);
         }
@@ -116,9 +121,11 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
     const int code = RunUnprivileged([&] {
         QByteArray lines;
         for (const SerialDevice& d : SurveySerialDevices())
-            lines += (QStringList{d.name, PortStateName(d.state), d.reason, d.description, d.byId}
-                          .join('\t') + '\n')
-                         .toUtf8();
+            lines +=
+                (QStringList{d.name, PortStateName(d.state), d.reason, d.description, d.byId}.join(
+                     '\t') +
+                 '\n')
+                    .toUtf8();
         QFile f(out);
         return f.open(QIODevice::WriteOnly) && f.write(lines) == lines.size() ? 0 : 1;
     });
@@ -139,8 +146,8 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
         EXPECT_EQ(f[3], e.description);
         EXPECT_EQ(f[4], e.byId);
     }
-    QStringList expectedOrder{"ttyACM0", "ttyS0", "ttyS1", "ttyS2", "ttyS3", "ttyS4",
-                              "ttyUSB0", "ttyUSB1"};
+    QStringList expectedOrder{"ttyACM0", "ttyS0", "ttyS1",   "ttyS2",
+                              "ttyS3",   "ttyS4", "ttyUSB0", "ttyUSB1"};
     expectedOrder.removeIf([&](const QString& n) { return !table.count(n); });
     EXPECT_EQ(names, expectedOrder);
     // The survey never removes a lock file, live or dead.

@@ -169,8 +169,9 @@ TEST(SerialBackend, TimedOutWrite_IsDiscardedNotSentInFrontOfTheNextFrame)
     pty.ReadAll(); // the line carries away what the kernel had taken
 
     const QByteArray next("\xFF\x81\x00NEXT", 7);
-    EXPECT_EQ(backend.Write(reinterpret_cast<const std::uint8_t*>(next.constData()), next.size(), 200),
-              next.size());
+    EXPECT_EQ(
+        backend.Write(reinterpret_cast<const std::uint8_t*>(next.constData()), next.size(), 200),
+        next.size());
     EXPECT_EQ(pty.ReadAll().toHex(' '), next.toHex(' '));
     backend.Close();
 }
