@@ -4,56 +4,47 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
-#include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+QList<SerialDevice> PortProber::Survey(const QString&) const
+{
+    QList<SerialDevice> devices;
+    for (const QString& name : ListPortNames()) {
+        SerialDevice device;
+        device.name = name;
+        device.path = DevicePath(name);
+        device.state = PortState::Usable;
+        devices << device;
+    }
+    return devices;
+}
 
 SystemPortProber::SystemPortProber(QString deviceDir) : deviceDir_(std::move(deviceDir))
 {
 }
 
-QStringList SystemPortProber::candidates() const
+QList<SerialDevice> SystemPortProber::Survey(const QString& held) const
 {
-    // Serial device families of Linux: on-board UARTs, USB adapters, CDC modems,
-    // multiport cards and the like.
-    static const QStringList patterns = {
-        QStringLiteral("ttyS*"),   QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"),
-        QStringLiteral("ttyAMA*"), QStringLiteral("ttymxc*"), QStringLiteral("ttySAC*"),
-        QStringLiteral("ttyO*"),   QStringLiteral("ttyHS*"),  QStringLiteral("rfcomm*"),
-    };
-    QStringList names = QDir(deviceDir_).entryList(patterns, QDir::System | QDir::Files);
-    std::sort(names.begin(), names.end(), NaturalLess);
-    names.removeDuplicates();
-    return names;
-}
-
-bool SystemPortProber::probe(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    int fd;
-    do {
-        fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return false;
-    // A port another program opened exclusively refuses the open above (EBUSY);
-    // one whose line settings cannot be read is no usable serial port.
-    termios settings{};
-    const bool ok = ::tcgetattr(fd, &settings) == 0;
-    ::close(fd);
-    return ok;
+    if (deviceDir_.isEmpty())
+        return SurveySerialDevices(held);
+    SystemRoots& roots = CurrentSystemRoots();
+    const QString previous = roots.dev;
+    roots.dev = deviceDir_;
+    QList<SerialDevice> devices = SurveySerialDevices(held);
+    roots.dev = previous;
+    return devices;
 }
 
 QStringList SystemPortProber::ListPortNames() const
 {
+    return UsablePortNames(Survey());
+}
+
+QStringList UsablePortNames(const QList<SerialDevice>& devices)
+{
     QStringList usable;
-    for (const QString& name : candidates()) {
-        if (probe(deviceDir_ + QLatin1Char('/') + name))
-            usable.append(name);
+    for (const SerialDevice& device : devices) {
+        if (device.state == PortState::Usable)
+            usable.append(device.name);
     }
     return usable;
 }
@@ -92,21 +83,25 @@ bool NaturalLess(const QString& a, const QString& b)
     return a.size() - i < b.size() - j;
 }
 
-void ListPorts(ConfigModel& model, const PortProber& prober)
+QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober)
 {
-    model.setPorts(prober.ListPortNames());
+    QList<SerialDevice> devices = prober.Survey();
+    model.setPorts(UsablePortNames(devices));
+    return devices;
 }
 
-void RunStartUp(ConfigModel& model, const PortProber& prober,
-                const std::function<void()>& clearPortReady, const QString& lockedFile)
+QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
+                               const std::function<void()>& clearPortReady,
+                               const QString& lockedFile)
 {
     if (clearPortReady)
         clearPortReady();
-    ListPorts(model, prober);
+    QList<SerialDevice> devices = ListPorts(model, prober);
     model.LabelPages();
     model.image().zeroStoredPrefix();
     // The name is relative to the working directory, never the program's folder.
     if (QFileInfo::exists(lockedFile) && LoadImageFile(lockedFile, model.image()))
         model.setConfigLocked(true);
     model.ImageToTable();
+    return devices;
 }

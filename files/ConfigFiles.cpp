@@ -238,7 +238,7 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
         // Put back exactly what was overwritten, then the old length.
         WriteAll(fd, old.left(std::min<qsizetype>(written, old.size())), 0, nullptr);
         if (oldSize < content.size())
-            (void)::ftruncate(fd, oldSize);
+            [[maybe_unused]] const int truncated = ::ftruncate(fd, oldSize);
         (void)::fsync(fd);
     }
     if (::close(fd) != 0 && ok)
@@ -295,7 +295,7 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
         // The replacement keeps the old file's permissions and, where allowed,
         // its owner.
         ok = ::fchmod(fd, target.info.st_mode & 07777) == 0;
-        (void)::fchown(fd, target.info.st_uid, target.info.st_gid);
+        [[maybe_unused]] const int owned = ::fchown(fd, target.info.st_uid, target.info.st_gid);
     }
     if (ok)
         ok = ::fsync(fd) == 0;

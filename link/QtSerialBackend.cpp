@@ -1,11 +1,48 @@
 #include "QtSerialBackend.h"
 
+#include "SerialDevices.h"
+
 #include <QDeadlineTimer>
 #include <QMetaObject>
 
+#include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
-QtSerialBackend::QtSerialBackend(QObject* parent) : QObject(parent)
+long TtyCalls::Write(int fd, const void* data, std::size_t size)
+{
+    return long(::write(fd, data, size));
+}
+
+int TtyCalls::Drain(int fd)
+{
+    int result;
+    do {
+        result = ::tcdrain(fd);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+int TtyCalls::Flush(int fd, int queue)
+{
+    return ::tcflush(fd, queue);
+}
+
+int TtyCalls::Queued(int fd)
+{
+    int bytes = 0;
+    return ::ioctl(fd, TIOCOUTQ, &bytes) == 0 ? bytes : 0;
+}
+
+void TtyCalls::Close(QSerialPort& port)
+{
+    port.close();
+}
+
+QtSerialBackend::QtSerialBackend(QObject* parent, std::shared_ptr<TtyCalls> calls)
+    : QObject(parent), calls_(calls ? std::move(calls) : std::make_shared<TtyCalls>())
 {
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialBackend::onError);
     // Unbounded by default: an idle open port would take in the line forever.
@@ -21,7 +58,15 @@ bool QtSerialBackend::Open(const QString& name)
 {
     Close();
     ++generation_;
-    port_.setPortName(name);
+    // Another program's live lock under any name of the device: busy. Checked
+    // first, as QSerialPort takes a lock in a format not its own for stale and
+    // deletes it.
+    const QString path = DevicePath(name);
+    if (FindLiveLock(path))
+        return false;
+    // QSerialPort locks under the name it is given: the canonical one, so
+    // every alias of the device collides.
+    port_.setPortName(CanonicalDevicePath(path));
     // QSerialPort opens exclusively (a port held by another program fails here).
     if (!port_.open(QIODevice::ReadWrite))
         return false;
@@ -46,13 +91,33 @@ bool QtSerialBackend::Open(const QString& name)
 
 void QtSerialBackend::Close()
 {
-    if (port_.isOpen())
-        port_.close();
+    if (port_.isOpen()) {
+        // The last frame leaves the wire before the old line settings return.
+        if (open_ && !released_ && !hungUp_)
+            drainOutput(int(port_.handle()));
+        calls_->Close(port_);
+    }
     port_.clearError();
     open_ = false;
     hungUp_ = false;
     released_ = false;
     ++generation_;
+}
+
+void QtSerialBackend::drainOutput(int fd)
+{
+    // tcdrain has no time-out: wait for the queue with one, then let tcdrain
+    // wait for the last characters in the UART itself. A queue that does not
+    // empty is discarded, so that neither this nor closing blocks for good.
+    QDeadlineTimer deadline(DrainLimitMs);
+    while (calls_->Queued(fd) > 0) {
+        if (deadline.hasExpired()) {
+            calls_->Flush(fd, TCOFLUSH);
+            return;
+        }
+        ::usleep(1000);
+    }
+    calls_->Drain(fd);
 }
 
 std::int64_t QtSerialBackend::Read(std::uint8_t* dest, std::int64_t maxBytes)
@@ -70,23 +135,49 @@ std::int64_t QtSerialBackend::Write(const std::uint8_t* src, std::int64_t count,
 {
     if (!open_ || released_ || !port_.isOpen())
         return -1;
+    // Straight to the descriptor (non-blocking), so nothing of a frame waits
+    // in a buffer of our own.
+    const int fd = int(port_.handle());
     QDeadlineTimer deadline(timeoutMs); // monotonic
-    const qint64 accepted = port_.write(reinterpret_cast<const char*>(src), count);
-    if (accepted < 0) {
-        releaseIfHungUp();
-        return -1;
-    }
-    while (port_.isOpen() && port_.bytesToWrite() > 0 && !hungUp_) {
+    std::int64_t sent = 0;
+    bool failed = false;
+    while (sent < count) {
+        const long n = calls_->Write(fd, src + sent, std::size_t(count - sent));
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            failed = true;
+            break;
+        }
         const qint64 left = deadline.remainingTime();
         if (left <= 0)
             break;
-        if (!port_.waitForBytesWritten(int(left)) && port_.bytesToWrite() > 0 &&
-            port_.error() != QSerialPort::TimeoutError && port_.error() != QSerialPort::NoError)
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, int(left)) < 0 && errno != EINTR) {
+            failed = true;
             break;
+        }
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            failed = true;
+            break;
+        }
     }
-    const qint64 written = accepted - (port_.isOpen() ? port_.bytesToWrite() : accepted);
-    releaseIfHungUp();
-    return written;
+    if (failed && DescriptorHungUp(fd)) {
+        hungUp_ = true;
+        releaseIfHungUp();
+        return sent > 0 ? sent : -1;
+    }
+    if (sent < count) {
+        // A frame that did not go out whole is abandoned whole: what the
+        // kernel still holds of it must not follow later, glued in front of
+        // the next frame.
+        calls_->Flush(fd, TCOFLUSH);
+    }
+    return failed && sent == 0 ? -1 : sent;
 }
 
 void QtSerialBackend::Purge(unsigned flags)

@@ -1,6 +1,6 @@
 // The real serial backend: QSerialPort at 2400 baud 8N1, no flow control, DTR
 // off, RTS on. Reads never wait (one waitForReadyRead(0) a poll), writes wait
-// with waitForBytesWritten, and neither processes events.
+// for the descriptor within their time-out, and neither processes events.
 //
 // A hung-up device (a pseudo-terminal whose master closed, an adapter pulled
 // out) makes QSerialPort's read notifier fire endlessly with read errors; the
@@ -12,6 +12,14 @@
 // bounded: while nobody reads (the idle window), further bytes wait in the
 // kernel and are dropped there, and the purge before each request starts the
 // next exchange clean.
+//
+// Open refuses a device that another program has locked (a lock file with a
+// live owner under any of the device's names) before QSerialPort, which would
+// delete such a lock, ever sees it, and opens the device by its canonical path
+// so that QSerialPort's own lock collides for every alias of one device.
+// Writes go straight to the descriptor: a write that times out is discarded
+// whole instead of going out later in front of the next frame. Close lets the
+// transmitter drain before QSerialPort restores the old line settings.
 #pragma once
 
 #include "ComUtilites.h"
@@ -19,11 +27,28 @@
 #include <QObject>
 #include <QSerialPort>
 
+#include <cstddef>
+#include <memory>
+
+// The few calls the backend makes on the port's descriptor itself. Replaced in
+// tests to trace their order: a pseudo-terminal cannot show a line draining.
+class TtyCalls
+{
+public:
+    virtual ~TtyCalls() = default;
+    virtual long Write(int fd, const void* data, std::size_t size); // write(2)
+    virtual int Drain(int fd);                                      // tcdrain(3)
+    virtual int Flush(int fd, int queue);                           // tcflush(3)
+    virtual int Queued(int fd); // ioctl(TIOCOUTQ): bytes not yet handed to the line
+    // QSerialPort restores the line settings it found and closes the descriptor.
+    virtual void Close(QSerialPort& port);
+};
+
 class QtSerialBackend : public QObject, public SerialBackend
 {
     Q_OBJECT
 public:
-    explicit QtSerialBackend(QObject* parent = nullptr);
+    explicit QtSerialBackend(QObject* parent = nullptr, std::shared_ptr<TtyCalls> calls = nullptr);
     ~QtSerialBackend() override;
 
     bool Open(const QString& name) override;
@@ -43,11 +68,17 @@ public:
     // True when the descriptor reports a hang-up or an error condition.
     static bool DescriptorHungUp(qintptr fd);
 
+    // How long Close waits for the transmit queue to empty before it gives
+    // up on a line that does not drain (a stalled adapter) and discards it.
+    static constexpr int DrainLimitMs = 1000;
+
 private:
+    void drainOutput(int fd);
     void onError(QSerialPort::SerialPortError error);
     void releaseIfHungUp();
 
     QSerialPort port_;
+    std::shared_ptr<TtyCalls> calls_;
     bool open_ = false;      // open as far as the module is concerned
     bool hungUp_ = false;    // seen hung up; release at the next safe point
     bool released_ = false;  // descriptor closed after a hang-up

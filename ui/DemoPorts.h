@@ -12,6 +12,13 @@ public:
     {
     }
     QStringList ListPortNames() const override { return system_.ListPortNames() + extra_; }
+    QList<SerialDevice> Survey(const QString& held = QString()) const override
+    {
+        QList<SerialDevice> devices = system_.Survey(held);
+        for (const QString& name : extra_)
+            devices << SerialDevice{name, DevicePath(name), PortState::Usable, {}, {}, {}};
+        return devices;
+    }
 
 private:
     const PortProber& system_;

@@ -9,6 +9,8 @@ inline const QString ApplicationTitle = QStringLiteral("ЛУМ-К конфигу
 inline const QString WindowCaption = QStringLiteral("Программа конфигурирования ЛУМ-К");
 
 inline const QString PortGroup = QStringLiteral("Порт для связи с БС");
+// The port selector's tooltip: devices present but not usable, one a line.
+inline const QString UnusablePorts = QStringLiteral("Есть, но недоступны:");
 inline const QString ModeGroup = QStringLiteral("Режим работы ЛУМ-К");
 inline const QString CommonGroup = QStringLiteral("Общие свойства ЛУМ-К");
 inline const QString CheckFault = QStringLiteral("проверять неисправность по входу КН");

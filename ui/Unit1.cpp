@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 using namespace std::chrono_literals;
 
@@ -63,11 +64,25 @@ template <class W> W* place(W* widget, int left, int top, int width, int height)
     return widget;
 }
 
+// A drop-down list that tells before its list opens.
+class DropDownList : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> dropDown;
+    void showPopup() override
+    {
+        if (dropDown)
+            dropDown();
+        QComboBox::showPopup();
+    }
+};
+
 } // namespace
 
 TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& prober,
                QWidget* parent)
-    : QMainWindow(parent), model_(model), engine_(engine),
+    : QMainWindow(parent), model_(model), engine_(engine), prober_(prober),
       ticks_(std::make_unique<TickQueue>(engine))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -163,7 +178,9 @@ void TForm1::createControls()
     Memo1->viewport()->installEventFilter(this);
 
     GroupBox2 = place(named(new TGroupBox(UiTexts::PortGroup, Client), "GroupBox2"), 0, 0, 199, 40);
-    ComboBox1 = place(dropDownList(GroupBox2, "ComboBox1"), 8, 14, 185, ComboHeight);
+    auto* portList = named(new DropDownList(GroupBox2), "ComboBox1");
+    portList->dropDown = [this] { ComboBox1DropDown(); };
+    ComboBox1 = place(portList, 8, 14, 185, ComboHeight);
 
     GroupBox1 =
         place(named(new TGroupBox(UiTexts::ModeGroup, Client), "GroupBox1"), 0, 39, 200, 44);
@@ -322,9 +339,21 @@ int TForm1::PageOf(const TStringGrid* grid) const
     return 0;
 }
 
+void TForm1::presentUnusablePorts(const QList<SerialDevice>& devices)
+{
+    QStringList lines;
+    for (const SerialDevice& device : devices) {
+        if (device.state != PortState::Usable)
+            lines << device.name + QStringLiteral(": ") + device.reason;
+    }
+    if (!lines.isEmpty())
+        lines.prepend(UiTexts::UnusablePorts);
+    ComboBox1->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
 void TForm1::FormCreate(const PortProber& prober)
 {
-    RunStartUp(model_, prober, [this] { engine_.SetPortReady(false); });
+    presentUnusablePorts(RunStartUp(model_, prober, [this] { engine_.SetPortReady(false); }));
     presentModel();
 }
 
@@ -430,6 +459,25 @@ void TForm1::ComboBox1Change()
 {
     model_.setPortIndex(ComboBox1->currentIndex());
     engine_.ConnectPort();
+}
+
+void TForm1::ComboBox1DropDown()
+{
+    // An adapter plugged in after start-up appears when the list is opened:
+    // the list is probed again by the start-up rule. The port the program
+    // holds open stays listed and is not probed; the selected name stays
+    // selected; no change handler runs.
+    const QString selected = model_.currentPortName();
+    const QString held = PortIsOpen() ? selected : QString();
+    const QList<SerialDevice> devices = prober_.Survey(held);
+    QStringList names = UsablePortNames(devices);
+    if (!held.isEmpty() && !names.contains(held))
+        names.append(held);
+    presentUnusablePorts(devices);
+    if (names == model_.ports())
+        return;
+    model_.setPorts(names);
+    model_.setPortIndex(names.indexOf(selected));
 }
 
 void TForm1::ComboBox3Change()

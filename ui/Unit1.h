@@ -14,6 +14,7 @@
 
 class ConfigModel;
 class PortProber;
+struct SerialDevice;
 class TickQueue;
 class TransferEngine;
 class QAction;
@@ -102,6 +103,7 @@ public:
                              const QRect& Rect);
     void StringGrid1DblClick(TStringGrid* Sender);
     void ComboBox1Change();
+    void ComboBox1DropDown();
     void ComboBox2Change();
     void ComboBox2Exit();
     void ComboBox3Change();
@@ -135,6 +137,8 @@ private:
     void presentOperatingMode();
     void presentOptions();
     void presentPorts();
+    // The selector's tooltip: the devices present but not usable, and why.
+    void presentUnusablePorts(const QList<SerialDevice>& devices);
     void presentCell(int page, int row, int column);
     // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
     // dialog in FileDialogFolder's folder with the configuration filter. Returns
@@ -143,6 +147,7 @@ private:
 
     ConfigModel& model_;
     TransferEngine& engine_;
+    const PortProber& prober_;
     std::unique_ptr<TickQueue> ticks_;
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};

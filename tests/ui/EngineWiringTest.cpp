@@ -83,6 +83,84 @@ TEST_F(EngineWiring, PortThatCannotBeOpenedShowsNotOpenWithoutCaptionOrOwner)
     EXPECT_FALSE(form->ProgressBar1->isVisible());
 }
 
+// Opens anything; counts the opens.
+class OpenAnyPort : public SerialBackend
+{
+public:
+    bool Open(const QString&) override { return ++opens, true; }
+    void Close() override {}
+    std::int64_t Read(std::uint8_t*, std::int64_t) override { return 0; }
+    std::int64_t Write(const std::uint8_t*, std::int64_t count, int) override { return count; }
+    void Purge(unsigned) override {}
+    int opens = 0;
+};
+
+TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelection)
+{
+    ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")};
+    CreateWindow();
+    auto backend = std::make_shared<OpenAnyPort>();
+    SetSerialBackend(backend);
+    model.setPortIndex(1); // the program holds ttyUSB0 open
+    ASSERT_TRUE(OpenPort(QStringLiteral("ttyUSB0")));
+    int handlerRuns = 0;
+    QObject::connect(form->ComboBox1, &QComboBox::activated, [&] { ++handlerRuns; });
+    const auto items = [&] {
+        QStringList texts;
+        for (int i = 0; i < form->ComboBox1->count(); ++i)
+            texts << form->ComboBox1->itemText(i);
+        return texts;
+    };
+
+    // Between two openings an adapter appears and the held one drops out of
+    // the probe (it is never probed while open).
+    ports.names = {QStringLiteral("ttyACM0"), QStringLiteral("ttyS0")};
+    ports.heldSeen.clear();
+    form->ComboBox1->showPopup();
+    form->ComboBox1->hidePopup();
+    EXPECT_EQ(ports.heldSeen, QStringList{"ttyUSB0"});
+    EXPECT_EQ(items(), (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(model.currentPortName(), QStringLiteral("ttyUSB0"));
+
+    // Closed, the selected port is probed like any other: still there, it
+    // stays selected; gone, nothing is selected.
+    ClosePort();
+    ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")};
+    form->ComboBox1->showPopup();
+    form->ComboBox1->hidePopup();
+    EXPECT_EQ(items(), (QStringList{"ttyS0", "ttyUSB0"}));
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("ttyUSB0"));
+    ports.names = {QStringLiteral("ttyS0")};
+    form->ComboBox1->showPopup();
+    form->ComboBox1->hidePopup();
+    EXPECT_EQ(items(), QStringList{"ttyS0"});
+    EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
+    EXPECT_EQ(model.portIndex(), -1);
+
+    EXPECT_EQ(handlerRuns, 0);
+    EXPECT_EQ(backend->opens, 1); // only the test's own open
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+}
+
+TEST_F(EngineWiring, PortListTooltip_NamesPresentButUnusableDevicesAndWhy)
+{
+    ports.names = {QStringLiteral("ttyS0")};
+    ports.unusable = {{"ttyUSB0", "/dev/ttyUSB0", PortState::NoPermission, "нет прав", {}, {}},
+                      {"ttyS1", "/dev/ttyS1", PortState::Busy, "занят (minicom)", {}, {}}};
+    CreateWindow();
+    EXPECT_EQ(form->ComboBox1->count(), 1);
+    EXPECT_EQ(form->ComboBox1->toolTip(),
+              UiTexts::UnusablePorts + "\nttyUSB0: нет прав\nttyS1: занят (minicom)");
+    // Reopened once they are usable, the tooltip has nothing left to explain.
+    ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyS1"), QStringLiteral("ttyUSB0")};
+    ports.unusable.clear();
+    form->ComboBox1->showPopup();
+    form->ComboBox1->hidePopup();
+    EXPECT_EQ(form->ComboBox1->count(), 3);
+    EXPECT_TRUE(form->ComboBox1->toolTip().isEmpty());
+}
+
 TEST(Translation, QtsOwnTextsAreRussian)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());

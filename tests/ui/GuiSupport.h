@@ -23,7 +23,16 @@ class FixedPorts : public PortProber
 {
 public:
     QStringList ListPortNames() const override { return names; }
+    // The usable names, then the unusable devices; records every survey's
+    // held port (the one it must not touch).
+    QList<SerialDevice> Survey(const QString& held = QString()) const override
+    {
+        heldSeen << held;
+        return PortProber::Survey(held) + unusable;
+    }
     QStringList names;
+    QList<SerialDevice> unusable;
+    mutable QStringList heldSeen;
 };
 
 // Sleeps of the link take no real time.

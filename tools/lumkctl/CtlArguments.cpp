@@ -42,7 +42,7 @@ struct CommandSpec
 const QList<CommandSpec>& Commands()
 {
     static const QList<CommandSpec> commands = {
-        {CtlCommand::Ports, "ports", {Option::Help}, false, false},
+        {CtlCommand::Ports, "ports", {Option::Help, Option::Json}, false, false},
         {CtlCommand::Read,
          "read",
          {Option::Help, Option::Port, Option::Output, Option::Timeout, Option::Trace,

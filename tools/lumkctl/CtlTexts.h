@@ -16,7 +16,7 @@ inline const QString MainHelp =
                    "Пакетная работа с ЛУМ-К через БС, без окна конфигуратора.\n"
                    "\n"
                    "Команды:\n"
-                   "  ports                          доступные порты, по одному в строке\n"
+                   "  ports [--json]                 последовательные порты и их состояние\n"
                    "  read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
                    "                                 прочитать конфигурацию устройства\n"
                    "  write --port ПОРТ ФАЙЛ [--verify] [--no-backup] [--force]\n"
@@ -47,15 +47,25 @@ inline const QString MainHelp =
 
 // Options shared by the commands that talk to the device.
 inline const QString DeviceOptionsHelp = QStringLiteral(
-    "  --port ПОРТ       имя порта из списка \"lumkctl ports\" или путь к устройству\n"
+    "  --port ПОРТ       имя порта из списка \"lumkctl ports\", путь к устройству\n"
+    "                    или его имя в /dev/serial/by-id/\n"
     "  --timeout СЕК     сколько секунд ждать продвижения передачи (по умолчанию 20)\n"
     "  --trace           выводить в стандартный поток ошибок каждый переданный\n"
     "                    и принятый кадр с отметкой времени\n");
 
-inline const QString PortsHelp =
-    QStringLiteral("Использование: lumkctl ports\n"
-                   "Выводит доступные последовательные порты, по одному в строке, в том же\n"
-                   "порядке, что и список портов конфигуратора.\n");
+inline const QString PortsHelp = QStringLiteral(
+    "Использование: lumkctl ports [--json]\n"
+    "Выводит все последовательные порты (ttyS, ttyUSB, ttyACM и подобные) в том же\n"
+    "порядке, что и список портов конфигуратора, и состояние каждого: доступен\n"
+    "(есть в списке конфигуратора), нет прав (и как их получить), занят (какой\n"
+    "программой, по файлу блокировки или по данным ядра) или ошибка с причиной.\n"
+    "Для адаптера USB выводятся его описание (изготовитель, изделие, серийный\n"
+    "номер) и постоянное имя в /dev/serial/by-id/. В --port годится любое из этих\n"
+    "имён.\n"
+    "\n"
+    "  --json            вывести массив объектов JSON с ключами \"name\", \"path\",\n"
+    "                    \"state\" (\"usable\", \"no-permission\", \"busy\", \"error\"),\n"
+    "                    \"reason\", \"description\" и \"by_id\" (null, где нечего сказать)\n");
 
 inline const QString ReadHelp =
     QStringLiteral("Использование: lumkctl read --port ПОРТ [--output ФАЙЛ] [--confirm]\n"
@@ -174,6 +184,10 @@ inline const QString Stalled = QStringLiteral("Передача не продв�
 inline const QString WakeFailed =
     QStringLiteral("Не удалось ответить БС на приглашение; передача не начата.");
 inline const QString NoPorts = QStringLiteral("Доступных портов нет.");
+inline const QString PortUsable = QStringLiteral("доступен");
+inline const QString PortNoPermission = QStringLiteral("нет прав");
+inline const QString PortBusy = QStringLiteral("занят");
+inline const QString PortError = QStringLiteral("ошибка");
 inline const QString Verified = QStringLiteral("Проверка: устройство содержит записанное.");
 inline const QString VerifyFailed = QStringLiteral("Проверка: отличий %1.");
 inline const QString VerifyAddress = QStringLiteral("адрес %1: записано %2, прочитано %3");
@@ -191,10 +205,6 @@ inline const QString TracePartlySent = QStringLiteral(" (передано %1 и�
 // --- why a port cannot be opened ----------------------------------------------------
 
 inline const QString NoSuchDevice = QStringLiteral("Причина: нет такого устройства (%1).");
-inline const QString PermissionDenied = QStringLiteral(
-    "Причина: нет прав на %1; устройство принадлежит группе %2. Добавьте пользователя "
-    "в эту группу (sudo usermod -aG %2 ИМЯ) и войдите в систему заново.");
-inline const QString PermissionDeniedNoGroup = QStringLiteral("Причина: нет прав на %1.");
 inline const QString HeldByOther = QStringLiteral("Причина: порт занят другой программой.");
 inline const QString NotSerial = QStringLiteral("Причина: %1 не последовательный порт.");
 inline const QString SettingsRejected =

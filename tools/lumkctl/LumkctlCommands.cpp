@@ -13,10 +13,14 @@
 #include "Interrupt.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
+#include "SerialDevices.h"
 #include "StartUp.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cctype>
 #include <csignal>
@@ -173,12 +177,62 @@ SessionResult ReadUntilTwoAgree(DeviceSession& session, QList<ParamImage> seen,
     return SessionResult::Done;
 }
 
-int Ports(CtlContext& context)
+QString StateText(PortState state)
 {
-    const QStringList names = context.prober.ListPortNames();
-    for (const QString& name : names)
-        context.console.OutLine(name);
-    if (names.isEmpty())
+    switch (state) {
+    case PortState::Usable:
+        return CtlTexts::PortUsable;
+    case PortState::NoPermission:
+        return CtlTexts::PortNoPermission;
+    case PortState::Busy:
+        return CtlTexts::PortBusy;
+    case PortState::Error:
+        break;
+    }
+    return CtlTexts::PortError;
+}
+
+QByteArray PortsJson(const QList<SerialDevice>& devices)
+{
+    const auto textOrNull = [](const QString& text) {
+        return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+    };
+    QJsonArray array;
+    for (const SerialDevice& device : devices) {
+        QJsonObject object;
+        object.insert(QStringLiteral("name"), device.name);
+        object.insert(QStringLiteral("path"), device.path);
+        object.insert(QStringLiteral("state"), PortStateName(device.state));
+        object.insert(QStringLiteral("reason"), textOrNull(device.reason));
+        object.insert(QStringLiteral("description"), textOrNull(device.description));
+        object.insert(QStringLiteral("by_id"), textOrNull(device.byId));
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+// Every serial device with its state; the usable ones are what the window's
+// port selector offers.
+int Ports(const CtlArguments& args, CtlContext& context)
+{
+    const QList<SerialDevice> devices = context.prober.Survey();
+    if (args.json) {
+        context.console.Out(PortsJson(devices));
+        return ExitOk;
+    }
+    bool anyUsable = false;
+    for (const SerialDevice& device : devices) {
+        anyUsable = anyUsable || device.state == PortState::Usable;
+        QString line = device.name + QStringLiteral(" — ") + StateText(device.state);
+        if (!device.reason.isEmpty())
+            line += QStringLiteral(": ") + device.reason;
+        context.console.OutLine(line);
+        for (const QString& detail : {device.description, device.byId}) {
+            if (!detail.isEmpty())
+                context.console.OutLine(QStringLiteral("    ") + detail);
+        }
+    }
+    if (!anyUsable)
         context.console.ErrLine(CtlTexts::NoPorts);
     return ExitOk;
 }
@@ -406,7 +460,7 @@ int RunCommand(const CtlArguments& args, CtlContext& context)
     }
     switch (args.command) {
     case CtlCommand::Ports:
-        return Ports(context);
+        return Ports(args, context);
     case CtlCommand::Read:
         return Read(args, context);
     case CtlCommand::Write:

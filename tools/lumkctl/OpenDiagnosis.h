@@ -1,6 +1,7 @@
 // Why a serial port cannot be opened, in one plain line for the operator: no
-// such device, no permission (naming the group that owns the device), held by
-// another program, not a serial port, or line settings refused.
+// such device, no permission (with the fix: the serial group to join, or that
+// only an administrator can help), held by another program (naming it), not a
+// serial port, or line settings refused.
 #pragma once
 
 #include <QString>
@@ -17,6 +18,8 @@ QString ResolvePortArgument(const QString& port);
 // Tries the device again and says why it does not open; an empty string never.
 QString ExplainOpenFailure(const QString& port);
 
-// The reason for an errno of open(2) on `path`; `group` names the group owning
-// the device (empty when unknown). Empty when errno says nothing useful.
-QString DescribeOpenErrno(int error, const QString& path, const QString& group);
+// The reason for an errno of open(2) on `path`, owned by `owner`:`group` with
+// permission bits `mode` (empty names when unknown). Empty when errno says
+// nothing useful.
+QString DescribeOpenErrno(int error, const QString& path, const QString& owner = {},
+                          const QString& group = {}, unsigned mode = 0);

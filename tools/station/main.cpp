@@ -59,10 +59,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lumk-station"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMK_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(Description));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Also make a symbolic link PATH to the program's side."),
                                   QStringLiteral("PATH"));

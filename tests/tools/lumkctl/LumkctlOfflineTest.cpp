@@ -253,7 +253,7 @@ TEST_F(Offline, Show_UnreadableFile_ExitsEightWithReadErrorAndNoOutput)
     }
 }
 
-TEST_F(Offline, Ports_ListsUsableSerialDevicesInNaturalOrder)
+TEST_F(Offline, Ports_ListsEveryDeviceInNaturalOrderWithItsState)
 {
     TestPty a, b;
     ASSERT_TRUE(a.ok() && b.ok());
@@ -261,9 +261,50 @@ TEST_F(Offline, Ports_ListsUsableSerialDevicesInNaturalOrder)
     ASSERT_TRUE(QFile::link(b.slavePath(), Path("ttyS2")));
     WriteBytes(Path("ttyUSB0"), "not a terminal");
     ASSERT_TRUE(QFile::link(Path("gone"), Path("ttyACM0")));
+    const QString sys = CurrentSystemRoots().sys;
+    CurrentSystemRoots().sys = dir.path(); // no adapter of this machine describes them
     const ToolRun run = RunTool({"ports"}, SystemPortProber(dir.path()));
+    CurrentSystemRoots().sys = sys;
     EXPECT_EQ(run.status, ExitOk);
-    EXPECT_EQ(run.out, QByteArray("ttyS2\nttyS10\n"));
+    EXPECT_EQ(QString::fromUtf8(run.out),
+              QStringLiteral("ttyACM0 — ошибка: нет такого устройства (%1)\n"
+                             "ttyS2 — доступен\n"
+                             "ttyS10 — доступен\n"
+                             "ttyUSB0 — ошибка: %2 не последовательный порт\n")
+                  .arg(Path("ttyACM0"), Path("ttyUSB0")));
+}
+
+TEST_F(Offline, Ports_Json_OneObjectForEachDeviceWithNulls)
+{
+    class Devices : public PortProber
+    {
+    public:
+        QStringList ListPortNames() const override { return {"ttyUSB0"}; }
+        QList<SerialDevice> Survey(const QString& = QString()) const override
+        {
+            return {{"ttyS0", "/dev/ttyS0", PortState::Busy, "занят", {}, {}},
+                    {"ttyUSB0", "/dev/ttyUSB0", PortState::Usable, {}, "FTDI FT232R (A1)",
+                     "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}};
+        }
+    };
+    const ToolRun run = RunTool({"ports", "--json"}, Devices());
+    EXPECT_EQ(run.status, ExitOk);
+    const QJsonArray ports = QJsonDocument::fromJson(run.out).array();
+    ASSERT_EQ(ports.size(), 2) << run.out.data();
+    const QJsonObject busy = ports[0].toObject();
+    const QJsonObject usb = ports[1].toObject();
+    EXPECT_EQ(busy.keys(),
+              (QStringList{"by_id", "description", "name", "path", "reason", "state"}));
+    EXPECT_EQ(busy["name"].toString(), "ttyS0");
+    EXPECT_EQ(busy["path"].toString(), "/dev/ttyS0");
+    EXPECT_EQ(busy["state"].toString(), "busy");
+    EXPECT_EQ(busy["reason"].toString(), "занят");
+    EXPECT_TRUE(busy["description"].isNull());
+    EXPECT_TRUE(busy["by_id"].isNull());
+    EXPECT_EQ(usb["state"].toString(), "usable");
+    EXPECT_TRUE(usb["reason"].isNull());
+    EXPECT_EQ(usb["description"].toString(), "FTDI FT232R (A1)");
+    EXPECT_EQ(usb["by_id"].toString(), "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0");
 }
 
 TEST_F(Offline, Ports_NoneUsable_PrintNothingAndSayWhy)

@@ -367,6 +367,16 @@ TEST(StationProgram, HelpDescribesBehaviour)
         EXPECT_TRUE(help.contains(QLatin1String(word))) << word;
 }
 
+TEST(StationProgram, PrintsItsVersion)
+{
+    QProcess p;
+    p.start(QStringLiteral(LUMK_STATION_PATH), {QStringLiteral("--version")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+              QStringLiteral("lumk-station ") + QStringLiteral(LUMK_VERSION));
+}
+
 TEST(StationProgram, PrintsPath_SavesImageAfterWrite)
 {
     QTemporaryDir dir;
