@@ -80,7 +80,8 @@ for text in '<name xml:lang="ru">ЛУМ-К конфигуратор</name>' '<su
   grep -qF "$text" "${metainfo[@]}" || fail "metainfo lacks $text"
 done
 
-# Completion: commands, a command's options, .lmk files, port names.
+# Completion: commands, a command's options, .lmk files (as many as the command
+# takes), port names.
 complete_words() { # complete_words DIR WORD... -> what Tab offers for the last word
   local dir=$1
   shift
@@ -89,7 +90,10 @@ complete_words() { # complete_words DIR WORD... -> what Tab offers for the last 
     cd "$dir"
     # shellcheck disable=SC1091
     source "$share/bash-completion/completions/lumkctl"
-    lumkctl() { [ "$1" = ports ] && printf 'ttyS0\nttyUSB0\n'; }
+    lumkctl() { # as "lumkctl ports" prints: a device a line, details indented
+      [ "$1" = ports ] && printf '%s\n' 'ttyS0 — доступен' 'ttyUSB0 — занят: minicom (PID 7)' \
+        '    FTDI FT232R USB UART A1B2C3' '    /dev/serial/by-id/usb-FTDI_A1B2C3-if00-port0'
+    }
     COMP_WORDS=(lumkctl "$@")
     COMP_CWORD=$#
     _lumkctl 2>/dev/null
@@ -107,15 +111,23 @@ expect_completion() {
 }
 expect_completion 'write' wr
 expect_completion '--verify' write --v
+expect_completion '--force' write --f
+expect_completion 'a.lmk' diff a.lmk ''
+expect_completion '' diff a.lmk a.lmk ''
 expect_completion 'a.lmk' show ''
 expect_completion 'ttyS0 ttyUSB0' read --port ''
 
-# The unpacked programs start: the tools answer --help and --version, the
-# windows keep running on the offscreen platform (in a folder without
-# regul.lmk) until stopped.
+# The unpacked programs start: the tools answer --help and print the package's
+# version, the windows keep running on the offscreen platform (in a folder
+# without regul.lmk) until stopped.
 help=$("$root/usr/bin/lumkctl" --help) || fail "lumkctl --help exited with $?"
 grep -q '^Использование: lumkctl' <<<"$help" || fail "unexpected help: $help"
-"$root/usr/bin/lumkctl" --version >/dev/null || fail "lumkctl --version exited with $?"
+upstream=$(dpkg-deb -f "$deb" Version)
+upstream=${upstream%%-*}
+for tool in lumkctl lumk-station; do
+  version=$("$root/usr/bin/$tool" --version) || fail "$tool --version exited with $?"
+  [ "$version" = "$tool $upstream" ] || fail "$tool --version printed '$version', not '$tool $upstream'"
+done
 status=0
 "$root/usr/bin/lumkctl" frobnicate 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a usage error exited with $status, not 2"
