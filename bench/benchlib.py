@@ -55,9 +55,14 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / CLOCK_TICKS
 
 
-def resident_kib(pid):
+def status_kib(pid, field):
+    """A size field of /proc/PID/status ("VmRSS", "VmData") in KiB, -1 if absent."""
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
     return -1
+
+
+def resident_kib(pid):
+    return status_kib(pid, "VmRSS")

@@ -18,17 +18,9 @@ import threading
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the tree
-from benchlib import ROOT, build, cpu_seconds, offscreen_env, resident_kib
+from benchlib import ROOT, build, cpu_seconds, offscreen_env, resident_kib, status_kib
 
 MIB = 1024
-
-
-def data_kib(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmData:"):
-                return int(line.split()[1])
-    return -1
 
 
 def start_window(prog, port):
@@ -44,7 +36,7 @@ def start_window(prog, port):
 def watch(proc, seconds, label):
     """Samples resident size every few seconds; prints the figures."""
     time.sleep(2)  # the first transfer's last replies settle
-    rss0, data0 = resident_kib(proc.pid), data_kib(proc.pid)
+    rss0, data0 = resident_kib(proc.pid), status_kib(proc.pid, "VmData")
     cpu0, t0 = cpu_seconds(proc.pid), time.monotonic()
     low = high = rss0
     step = max(1.0, min(10.0, seconds / 60))
@@ -52,7 +44,7 @@ def watch(proc, seconds, label):
         time.sleep(step)
         rss = resident_kib(proc.pid)
         low, high = min(low, rss), max(high, rss)
-    rss1, data1 = resident_kib(proc.pid), data_kib(proc.pid)
+    rss1, data1 = resident_kib(proc.pid), status_kib(proc.pid, "VmData")
     cpu1, t1 = cpu_seconds(proc.pid), time.monotonic()
     wall = t1 - t0
     print("  %s, %.0f s:" % (label, wall))

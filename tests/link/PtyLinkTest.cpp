@@ -88,6 +88,20 @@ protected:
         return !engine.ProgressVisible();
     }
 
+    // A pseudo-terminal with no station behind it: the test plays the device
+    // on `master` (non-blocking); the program's side is opened as the port.
+    void OpenBarePty(int& master, QtSerialBackend*& backend)
+    {
+        int slave = -1;
+        char name[128];
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
+        backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+        ASSERT_NE(backend, nullptr);
+    }
+
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink};
@@ -282,14 +296,9 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
 // transfer stalls for good.
 TEST_F(PtyLink, PurgedBytesUnderThePortsNotifier_PortStaysOpen)
 {
-    int master = -1, slave = -1;
-    char name[128];
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ::close(slave);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
-    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
-    ASSERT_NE(backend, nullptr);
+    int master = -1;
+    QtSerialBackend* backend = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenBarePty(master, backend));
     const char bytes[4] = {'\xFF', 0, 0, '\xFF'};
     for (int i = 0; i < 20 && !backend->Released(); ++i) {
         ASSERT_EQ(::write(master, bytes, sizeof bytes), 4);
@@ -360,14 +369,9 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
 // the kernel's small buffer, and a purge still starts the next exchange clean.
 TEST_F(PtyLink, FloodWhileIdle_BackendBufferStaysBounded)
 {
-    int master = -1, slave = -1;
-    char name[128];
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    ::close(slave);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
-    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
-    ASSERT_NE(backend, nullptr);
+    int master = -1;
+    QtSerialBackend* backend = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenBarePty(master, backend));
 
     const std::vector<char> chunk(4096, '\x55');
     std::int64_t sent = 0;
