@@ -15,7 +15,9 @@
 //     image the write was started with, unless the line made that unknowable
 //     (a 'W' request lost on a silent line, the station replaced without a new
 //     start, or a stale or forged frame that passes the reply check);
-//  W2 every 'W' request carries the block of the image the write was started with;
+//  W2 every 'W' request carries the block of the image the write was started
+//     with, unless the engine may have taken a stale frame, or a true frame of
+//     the station after a lost 'W', for that request's echo;
 //  R1 a read that ends with its decode (not locked, no write joined) leaves
 //     image and table exactly the station's image, unless the line made that
 //     unknowable as above;
@@ -28,7 +30,7 @@
 //  L1 requests are well formed by the frame layout; a tick sends at most one
 //     frame; nothing is sent while idle; a read never stores past 37 bytes of
 //     the link buffer; position 0..100 and block index 0..5.
-// The documented creep of the progress bar to 100 after a silent station is
+// The progress bar's creep to 100 after a silent station is intended and
 // allowed: nothing requires a transfer to end.
 #include "ComUtilites.h"
 #include "ConfigFiles.h"
