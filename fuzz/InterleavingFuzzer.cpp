@@ -13,8 +13,9 @@
 // Invariants, checked after every step:
 //  W1 "Записано": the station on the line holds exactly bytes 0..69 of the
 //     image the write was started with, unless the line made that unknowable
-//     (a 'W' request lost on a silent line, the station replaced without a new
-//     start, or a stale or forged frame that passes the reply check);
+//     (a 'W' request lost on a silent line, the station replaced or another
+//     port opened without a new start, or a stale or forged frame that passes
+//     the reply check);
 //  W2 every 'W' request carries the block of the image the write was started
 //     with, unless the engine may have taken a stale frame, or a true frame of
 //     the station after a lost 'W', for that request's echo;
@@ -723,6 +724,11 @@ bool Line::Open(const QString& portName)
     open = true;
     name = portName;
     bytes.clear();
+    // Another connection: until a port selection starts the transfer over, its
+    // blocks may come from two stations (ticks inside "Нет устройства" read the
+    // newly opened port, as intended), so neither read nor write is held to one.
+    h_.readDirty = true;
+    h_.writeReplaced = true;
     // A station that is there invites on the new connection (perhaps too late).
     Station* s = h_.onLine();
     if (s && s->present && !s->silent)
