@@ -115,7 +115,12 @@ void ConfigModel::setConfigLocked(bool locked)
 
 QString ConfigModel::DelayText(int address) const
 {
-    const int code = (image_.byte(address - 1) >> 4) & 3;
+    return delayText(image_.byte(address - 1));
+}
+
+QString ConfigModel::delayText(std::uint8_t addressByte) const
+{
+    const int code = (addressByte >> 4) & 3;
     if (mode_ == OtherDevicesMode) {
         static const QString texts[] = {Delay0, Delay60, Delay120, Delay360};
         return texts[code];
@@ -125,6 +130,11 @@ QString ConfigModel::DelayText(int address) const
 }
 
 void ConfigModel::TableToImage()
+{
+    TableToImage(image_);
+}
+
+void ConfigModel::TableToImage(ParamImage& image) const
 {
     for (int a = 1; a <= AddressTable::Addresses; ++a) {
         const int page = AddressTable::pageOf(a);
@@ -142,25 +152,30 @@ void ConfigModel::TableToImage()
             if (d == Delay360 || d == Delay240 || d == Delay60)
                 b |= 0x10;
         }
-        image_.setByte(a - 1, b);
+        image.setByte(a - 1, b);
     }
     if (mode_ == OtherDevicesMode) {
-        image_.setByte(0, image_.byte(0) | 0x04);
+        image.setByte(0, image.byte(0) | 0x04);
         if (options_.checkBox1)
-            image_.setByte(1, image_.byte(1) | 0x04);
+            image.setByte(1, image.byte(1) | 0x04);
         if (options_.radioButton1)
-            image_.setByte(0, image_.byte(0) | 0x03);
+            image.setByte(0, image.byte(0) | 0x03);
     } else {
-        image_.setByte(1, image_.byte(1) | 0x04);
+        image.setByte(1, image.byte(1) | 0x04);
     }
 }
 
 void ConfigModel::ImageToTable()
 {
-    const std::uint8_t byte0 = image_.byte(0);
-    const std::uint8_t byte1 = image_.byte(1);
+    ImageToTable(image_);
+}
+
+void ConfigModel::ImageToTable(const ParamImage& image)
+{
+    const std::uint8_t byte0 = image.byte(0);
+    const std::uint8_t byte1 = image.byte(1);
     for (int a = 1; a <= AddressTable::Addresses; ++a) {
-        const std::uint8_t v = image_.byte(a - 1);
+        const std::uint8_t v = image.byte(a - 1);
         if (!(v & 0x80)) {
             setModeAndDelay(a, ModeUnused, QString());
             continue;
@@ -172,12 +187,12 @@ void ConfigModel::ImageToTable()
             o.checkBox2 = byte0 & 0x02;
             o.radioButton1 = byte0 & 0x01;
             setOptions(o);
-            setModeAndDelay(a, ModeUsed, DelayText(a));
+            setModeAndDelay(a, ModeUsed, delayText(v));
         } else {
             setOperatingMode(SpeechMode);
             setOptions(o);
             const int n = 1 + ((v >> 3) & 1) + 2 * ((v >> 6) & 1);
-            setModeAndDelay(a, MessageText(n), DelayText(a));
+            setModeAndDelay(a, MessageText(n), delayText(v));
         }
     }
 }

@@ -62,6 +62,10 @@ public:
     QString DelayText(int address) const;
     void TableToImage();
     void ImageToTable();
+    // The same conversions with another image: encode into `target` (bytes
+    // 0..63; the rest stays), or decode `source`. The model's image is not touched.
+    void TableToImage(ParamImage& target) const;
+    void ImageToTable(const ParamImage& source);
 
     // --- table editing rules ---------------------------------------------
     // The choices a mode (column 1) or delay (column 2) cell offers in a mode.
@@ -85,6 +89,7 @@ signals:
 
 private:
     void setModeAndDelay(int address, const QString& mode, const QString& delay);
+    QString delayText(std::uint8_t addressByte) const;
 
     ParamImage image_;
     AddressTable table_;

@@ -24,31 +24,37 @@ QString LmkFileName(const QString& chosen)
     return stem + FileTexts::Extension;
 }
 
-FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts)
+FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
+                           bool transferOpen)
 {
     // The dialog insisted the choice exists; it may have vanished since.
     if (chosen.isEmpty() || !QFileInfo::exists(chosen))
         return FileOutcome::NotTried;
-    if (!LoadImageFile(LmkFileName(chosen), model.image())) {
+    ParamImage copy = model.image();
+    ParamImage& image = transferOpen ? copy : model.image();
+    if (!LoadImageFile(LmkFileName(chosen), image)) {
         prompts.ShowFileError(FileTexts::ReadError);
         return FileOutcome::Failed;
     }
-    model.ImageToTable();
+    model.ImageToTable(image);
     return FileOutcome::Done;
 }
 
-FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts)
+FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
+                           bool transferOpen)
 {
     if (chosen.isEmpty())
         return FileOutcome::NotTried;
-    model.TableToImage();
+    ParamImage copy = model.image();
+    ParamImage& image = transferOpen ? copy : model.image();
+    model.TableToImage(image);
     const QString target = LmkFileName(chosen);
     // The dialog asked about the chosen name only; a different file that would be
     // replaced gets its own question.
     if (QFileInfo(target).absoluteFilePath() != QFileInfo(chosen).absoluteFilePath() &&
         QFileInfo::exists(target) && !prompts.ConfirmReplace(target))
         return FileOutcome::NotTried;
-    if (!WriteImageFile(target, model.image())) {
+    if (!WriteImageFile(target, image)) {
         prompts.ShowFileError(FileTexts::WriteError);
         return FileOutcome::Failed;
     }

@@ -30,12 +30,17 @@ QString LmkFileName(const QString& chosen);
 
 // Loads bytes 0..69 of the image from the first line of the derived ".lmk" file
 // and decodes them into the table. Image and table stay as they were on failure.
-FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts);
+// While a transfer is open (`transferOpen`) the file is decoded from a copy of
+// the image, so the image the transfer reads into or writes from is left alone.
+FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
+                           bool transferOpen = false);
 
 // Encodes the table into the image and writes its text form to the derived
 // ".lmk" file, replacing any file of that name only once the new content is
-// completely on disk.
-FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts);
+// completely on disk. While a transfer is open the table is encoded into a copy
+// of the image and the copy is written; the transfer's image is left alone.
+FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
+                           bool transferOpen = false);
 
 // Writes the 140-digit text form of bytes 0..69 and CR LF to `path`. An existing
 // file is replaced atomically, or written in place when its folder allows no new

@@ -63,6 +63,9 @@ void TransferEngine::ConnectPort()
     setVisible(true);
     blockIndex_ = 0;
     readRequested_ = true;
+    // A write still requested starts over from block 0, perhaps with another
+    // station: none of its blocks has reached this one yet.
+    writtenBlocks_ = 0;
 }
 
 void TransferEngine::StartRead()
@@ -71,6 +74,7 @@ void TransferEngine::StartRead()
     setVisible(true);
     blockIndex_ = 0;
     readRequested_ = true;
+    writtenBlocks_ = 0; // as in ConnectPort: a write still requested starts over
 }
 
 void TransferEngine::StartWrite()

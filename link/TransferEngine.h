@@ -57,9 +57,10 @@ private:
     bool writeRequested_ = false;
     int position_ = 0;
     bool visible_ = false;
-    // Blocks this write has already sent with 'W' (bit k = block k). While a
+    // Blocks this write has already sent with 'W' (bit k = block k) since it
+    // last started over from block 0 (a start or a port selection). While a
     // write is requested, only replies for these blocks are stored: the device's
-    // old blocks would otherwise overwrite the operator's edits (the mended fault).
+    // old blocks would otherwise overwrite the operator's edits.
     unsigned writtenBlocks_ = 0;
 };
 

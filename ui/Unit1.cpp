@@ -537,12 +537,12 @@ void TForm1::OpenFile(const QString& chosen)
 {
     if (model_.ConfigLocked())
         return; // the command is disabled while the start-up file locks the configuration
-    OpenConfigFile(model_, chosen, fileBoxes_);
+    OpenConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
 }
 
 void TForm1::SaveFile(const QString& chosen)
 {
-    SaveConfigFile(model_, chosen, fileBoxes_);
+    SaveConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
 }
 
 QString TForm1::chooseFile(bool save)

@@ -2,6 +2,28 @@
 
 #include "LinkFrames.h"
 
+// The station sums and checks its frames by the byte layout itself, not with the
+// program's helpers, so that a mistake in those cannot hide in both sides.
+namespace {
+
+std::uint8_t sumOf3To16(const std::uint8_t* p)
+{
+    unsigned sum = 0;
+    for (int i = 3; i <= 16; ++i)
+        sum += p[i];
+    return std::uint8_t(sum % 256);
+}
+
+std::uint8_t xorOf0To17(const std::uint8_t* p)
+{
+    std::uint8_t x = 0;
+    for (int i = 0; i <= 17; ++i)
+        x ^= p[i];
+    return x;
+}
+
+} // namespace
+
 ScriptedStation::ScriptedStation(ScriptedPort& port, std::int64_t replyDelayMs)
     : port_(port), delayMs_(replyDelayMs)
 {
@@ -20,8 +42,8 @@ QByteArray ScriptedStation::BlockFrame(int block, char command) const
     const ParamImage::Block data = image.block(block);
     for (int i = 0; i < ParamImage::BlockSize; ++i)
         p[5 + i] = data[i];
-    p[17] = FrameChecksum(p);
-    p[18] = FrameCheckByte(p);
+    p[17] = sumOf3To16(p);
+    p[18] = xorOf0To17(p);
     return f;
 }
 
@@ -32,11 +54,11 @@ bool ScriptedStation::WellFormedRequest(const QByteArray& frame)
     const auto* p = reinterpret_cast<const std::uint8_t*>(frame.constData());
     if (p[0] != 0xFF || p[1] != 0x81 || p[2] != 0x00 || p[4] > 5)
         return false;
-    if (p[3] != CommandWrite && p[3] != CommandRead && p[3] != CommandRest)
+    if (p[3] != 'W' && p[3] != 'S' && p[3] != 'R')
         return false;
-    if (p[18] != FrameCheckByte(p))
+    if (p[18] != xorOf0To17(p))
         return false;
-    return p[3] != CommandWrite || p[17] == FrameChecksum(p);
+    return p[3] != 'W' || p[17] == sumOf3To16(p);
 }
 
 void ScriptedStation::Send(QByteArray frame)
@@ -52,7 +74,7 @@ void ScriptedStation::received(const QByteArray& bytes)
 {
     if (!answering)
         return;
-    if (bytes == QByteArray(reinterpret_cast<const char*>(WakeFrame), WakeFrameSize)) {
+    if (bytes == QByteArrayLiteral("\xFF\x80\x0F\x0F\x7F")) {
         Send(BlockFrame(0));
         return;
     }
@@ -63,7 +85,7 @@ void ScriptedStation::received(const QByteArray& bytes)
     requests.append(bytes);
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const int block = p[4];
-    if (p[3] == CommandWrite)
+    if (p[3] == 'W')
         image.setBlock(block, p + 5);
     Send(BlockFrame(block, char(p[3])));
 }

@@ -406,6 +406,37 @@ TEST_F(Engine, WriteDuringRead_StoresEchoesOfBlocksAlreadyWritten)
         EXPECT_EQ(model.image().byte(i), encoded.byte(i)) << i;
 }
 
+// A port selected again while a write waits (a second device on the line): the
+// write starts over for the new station, whose old blocks are never stored and
+// sent back in place of the operator's.
+TEST_F(Engine, PortSelectedAgainDuringWrite_NewStationGetsTheWholeWrite)
+{
+    Connect();
+    while (engine.ProgressVisible())
+        TickOnce();
+    model.setCell(1, 1, 1, CoreTexts::ModeUsed);
+    model.setCell(1, 1, 2, CoreTexts::Delay120);
+    engine.StartWrite();
+    const ParamImage encoded = model.image();
+    TickOnce();
+    TickOnce(); // 'W' 0 reached the first station, 'W' 1 is sent
+    station.answering = false;
+    TickOnce(); // silent: the bar stays open
+
+    ParamImage other; // the second device's old data
+    for (int i = 0; i < ParamImage::Size; ++i)
+        other.setByte(i, std::uint8_t(0x90 + i));
+    station.image = other;
+    station.answering = true;
+    ClosePort(); // reopened at once: the scripted line would drop the invitation at the close
+    Connect();
+    for (int i = 0; i < 20 && engine.ProgressVisible(); ++i)
+        TickOnce();
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    for (int i = 0; i < ParamImage::StoredSize; ++i)
+        EXPECT_EQ(station.image.byte(i), encoded.byte(i)) << i;
+}
+
 TEST_F(Engine, ReadWhileLocked_FetchesButDoesNotStore)
 {
     model.setConfigLocked(true);

@@ -5,6 +5,8 @@
 
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "LinkFrames.h"
+#include "ScriptedStation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -265,4 +267,49 @@ TEST_F(FileCommands, OpeningAFileNeverLocks)
     form->OpenFile(Path("a.lmk"));
     EXPECT_TRUE(form->N5->isEnabled());
     EXPECT_FALSE(model.ConfigLocked());
+}
+
+// Save or Open while a read is running (their dialogs keep the ticks going):
+// Save writes the table as shown, Open shows the file, and neither touches the
+// image the read fills, so the read still ends with exactly the device's data.
+TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
+{
+    CreateWindow();
+    auto clock = std::make_shared<VirtualClock>();
+    auto port = std::make_shared<ScriptedPort>(clock);
+    SetLinkClock(clock);
+    SetSerialBackend(port);
+    ScriptedStation station(*port);
+    for (int i = 0; i < 64; ++i)
+        station.image.setByte(i, 0xF8); // "Сообщ.4", "240 сек."
+    WriteBytes(Path("other.lmk"), QByteArray(140, '0') + "\r\n");
+    ConfigModel device;
+    device.LabelPages();
+    device.image() = station.image;
+    device.ImageToTable();
+
+    for (const bool save : {true, false}) {
+        SCOPED_TRACE(save ? "save" : "open");
+        model.ImageToTable(ParamImage()); // every address "Нет"
+        model.setPorts({QStringLiteral("COM1")});
+        ClosePort(); // the scripted line drops what was queued at a close
+        port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4));
+        model.setPortIndex(0);
+        engine.ConnectPort();
+        for (int tick = 0; tick < 4; ++tick)
+            engine.Tick(); // blocks 0 to 2 stored
+        ParamImage shown = model.image();
+        model.TableToImage(shown);
+        if (save) {
+            form->SaveFile(Path("mid.lmk"));
+            EXPECT_EQ(ReadBytes(Path("mid.lmk")), shown.toText() + "\r\n");
+        } else {
+            form->OpenFile(Path("other.lmk"));
+        }
+        for (int tick = 0; tick < 10 && engine.ProgressVisible(); ++tick)
+            engine.Tick();
+        EXPECT_FALSE(engine.ProgressVisible());
+        EXPECT_EQ(model.image(), station.image);
+        EXPECT_EQ(model.table(), device.table());
+    }
 }

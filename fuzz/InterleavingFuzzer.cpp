@@ -1,0 +1,840 @@
+// Fuzz target: the operator, the 100 ms timer and the station interleaved in
+// virtual time. The real model, transfer engine and file commands run against
+// a station built here from the byte layout of the frames (its own checksum
+// and framing, not the link code), on a line that tags every byte with the
+// frame it came from. The operator selects ports (the same station, another
+// one with other data, one that cannot be opened, one where nothing answers),
+// reads, writes, saves, opens, edits cells by the popup's rules, clicks
+// headers, changes the mode and the options; modal waits (messages, questions,
+// file dialogs) run nested ticks and station events. The station answers,
+// answers late, drops, corrupts, sends an invitation, cuts frames, adds noise,
+// goes silent, hangs up, comes back, and is replaced by another station.
+//
+// Invariants, checked after every step:
+//  W1 "Записано": the station on the line holds exactly bytes 0..69 of the
+//     image the write was started with, unless the line made that unknowable
+//     (a 'W' request lost on a silent line, the station replaced or another
+//     port opened without a new start, or a stale or forged frame that passes
+//     the reply check);
+//  W2 every 'W' request carries the block of the image the write was started
+//     with, unless the engine may have taken a stale frame, or a true frame of
+//     the station after a lost 'W', for that request's echo;
+//  R1 a read that ends with its decode (not locked, no write joined) leaves
+//     image and table exactly the station's image, unless the line made that
+//     unknowable as above;
+//  S1 Save writes exactly the encoding of the table at that moment (bytes 64..69
+//     from the image); it rebuilds the image only when no transfer is open;
+//  O1 Open shows the file's image in the table; it changes the image only when no
+//     transfer is open;
+//  I1 the image changes only by a tick of an unlocked read, a write's start
+//     (bytes 0..63 only), and Save or Open with no transfer open;
+//  L1 requests are well formed by the frame layout; a tick sends at most one
+//     frame; nothing is sent while idle; a read never stores past 37 bytes of
+//     the link buffer; position 0..100 and block index 0..5.
+// The progress bar's creep to 100 after a silent station is intended and
+// allowed: nothing requires a transfer to end.
+#include "ComUtilites.h"
+#include "ConfigFiles.h"
+#include "ConfigModel.h"
+#include "FileTexts.h"
+#include "LinkTexts.h"
+#include "ModelOracle.h"
+#include "TransferEngine.h"
+#include "VirtualClock.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// LUMK_FUZZ_TRACE=1 prints what happens, to read a finding.
+const bool tracing = std::getenv("LUMK_FUZZ_TRACE") != nullptr;
+#define TRACE(...)                                                                                 \
+    do {                                                                                           \
+        if (tracing)                                                                               \
+            std::fprintf(stderr, __VA_ARGS__);                                                     \
+    } while (0)
+
+// --- the station's own view of the frames ------------------------------------
+constexpr int FrameLen = 19;
+constexpr int DataLen = 12;
+constexpr int ImageLen = 72;
+constexpr int FileBytes = 70;
+constexpr int MaxStored = 2 * FrameLen - 1;
+const std::uint8_t Invite[4] = {0xFF, 0x00, 0x00, 0xFF};
+const std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
+
+std::uint8_t sum3to16(const std::uint8_t* f)
+{
+    unsigned s = 0;
+    for (int i = 3; i <= 16; ++i)
+        s += f[i];
+    return std::uint8_t(s % 256);
+}
+
+std::uint8_t xor0to17(const std::uint8_t* f)
+{
+    std::uint8_t x = 0;
+    for (int i = 0; i <= 17; ++i)
+        x ^= f[i];
+    return x;
+}
+
+using Image = std::array<std::uint8_t, ImageLen>;
+
+Image imageFromSeed(std::uint32_t seed)
+{
+    Image img{};
+    std::uint32_t x = seed * 2654435761u + 12345u;
+    for (auto& b : img) {
+        x = x * 1103515245u + 12345u;
+        b = std::uint8_t(x >> 16);
+    }
+    return img;
+}
+
+struct Station
+{
+    int id = 0;
+    Image image{};
+    long epoch = 0; // bumped by every stored 'W'
+    bool silent = false;
+    bool present = true;
+};
+
+struct Frame
+{
+    int station;
+    long epoch;
+};
+
+struct Reached
+{
+    long checkedReads = 0, checkedWrites = 0, saves = 0, savesInTransfer = 0, opens = 0,
+         opensInTransfer = 0, connects = 0, lostAnswers = 0;
+    ~Reached()
+    {
+        if (std::getenv("LUMK_FUZZ_STATS"))
+            std::fprintf(stderr,
+                         "reached: reads checked %ld, writes checked %ld, saves %ld (%ld in a "
+                         "transfer), opens %ld (%ld in a transfer), connections %ld\n",
+                         checkedReads, checkedWrites, saves, savesInTransfer, opens,
+                         opensInTransfer, connects);
+    }
+} reached;
+
+const QString PortNames[4] = {QStringLiteral("ttyA"), QStringLiteral("ttyB"),
+                              QStringLiteral("ttyDead"), QStringLiteral("ttyMute")};
+
+QDir& workDir()
+{
+    static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isDir()
+                                 ? QStringLiteral("/dev/shm/lumk-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/lumk-fuzz-XXXXXX"));
+    static QDir d(dir.path());
+    return d;
+}
+
+struct Harness;
+
+// The line: bytes arrive at virtual times, each tagged with its frame.
+class Line : public SerialBackend
+{
+public:
+    explicit Line(Harness& h) : h_(h) {}
+    struct Byte
+    {
+        std::int64_t at;
+        std::uint8_t v;
+        int frame;  // -1: not part of a station frame
+        int offset; // position in its frame
+    };
+    bool Open(const QString& name) override;
+    void Close() override
+    {
+        open = false;
+        name.clear();
+        bytes.clear();
+    }
+    std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
+    std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
+    void Purge(unsigned flags) override;
+
+    void Deliver(const std::uint8_t* p, int n, std::int64_t delay, int frame);
+
+    bool open = false;
+    QString name;
+    std::deque<Byte> bytes;
+    Byte tags[LinkBufferSize] = {}; // what each buffer position last received
+
+private:
+    Harness& h_;
+};
+
+struct Harness : MessageSink, FileCommandPrompts
+{
+    explicit Harness(FuzzedDataProvider& input) : in(input) {}
+
+    FuzzedDataProvider& in;
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    std::shared_ptr<Line> line = std::make_shared<Line>(*this);
+    ConfigModel model;
+    TransferEngine engine{model, *this};
+    Station stations[2];
+    int nextStation = 0;
+    std::vector<Frame> frames;
+    QStringList messages;
+    int depth = 0;
+    long ticksRun = 0;
+    int writesInTick[8] = {};
+
+    // What the current write and read may be held to.
+    bool writeTracked = false;
+    Image writeImage{};
+    bool writeLost = false, writeReplaced = false, writeStale = false;
+    // The last 'W' of each block since the write last started over.
+    std::array<std::array<std::uint8_t, DataLen>, 6> sentW{};
+    unsigned sentMask = 0;
+    bool readClean = false, readDirty = false;
+
+    bool stepInput() const { return in.remaining_bytes() > 0; }
+    int pick(int lo, int hi, int fallback)
+    {
+        return stepInput() ? in.ConsumeIntegralInRange(lo, hi) : fallback;
+    }
+
+    Station* onLine()
+    {
+        if (!line->open)
+            return nullptr;
+        if (line->name == PortNames[0])
+            return &stations[0];
+        if (line->name == PortNames[1])
+            return &stations[1];
+        return nullptr;
+    }
+
+    Station fresh(std::uint32_t seed)
+    {
+        Station s;
+        s.id = nextStation++;
+        s.image = imageFromSeed(seed);
+        return s;
+    }
+
+    // --- the station --------------------------------------------------------
+    int newFrame(const Station& s)
+    {
+        frames.push_back({s.id, s.epoch});
+        return int(frames.size()) - 1;
+    }
+
+    void sendBlock(Station& s, std::uint8_t command, int block)
+    {
+        std::uint8_t f[FrameLen] = {0xFF, 0x81, 0x00, command, std::uint8_t(block)};
+        for (int i = 0; i < DataLen; ++i)
+            f[5 + i] = s.image[DataLen * block + i];
+        f[17] = sum3to16(f);
+        f[18] = xor0to17(f);
+        const int id = newFrame(s);
+        const int how = pick(0, 11, 0);
+        TRACE("%*s station %d sends %c %d as %d\n", depth * 2, "", s.id, command, block, how);
+        switch (how) {
+        case 6: // late
+            line->Deliver(f, FrameLen, pick(500, 3000, 500), id);
+            return;
+        case 7: // lost on the way
+            ++reached.lostAnswers;
+            return;
+        case 8: // one byte damaged: never passes the reply check with other data
+            f[pick(0, FrameLen - 1, 0)] ^= std::uint8_t(pick(1, 255, 1));
+            break;
+        case 9: // an invitation instead
+            line->Deliver(Invite, 4, pick(0, 90, 30), -1);
+            return;
+        case 10: { // cut short
+            line->Deliver(f, pick(1, FrameLen - 1, 1), pick(0, 90, 30), id);
+            return;
+        }
+        case 11: { // noise first
+            std::uint8_t noise[8];
+            const int n = pick(1, 8, 1);
+            for (int i = 0; i < n; ++i)
+                noise[i] = std::uint8_t(pick(0, 255, 0));
+            const std::int64_t delay = pick(0, 90, 30);
+            line->Deliver(noise, n, delay, -1);
+            line->Deliver(f, FrameLen, delay, id);
+            return;
+        }
+        default:
+            break;
+        }
+        line->Deliver(f, FrameLen, pick(0, 90, 30), id);
+    }
+
+    // The reply the engine handled in this tick: taints what it makes unknowable.
+    void inspectReply()
+    {
+        std::uint8_t r[FrameLen];
+        bool whole = true;
+        for (int i = 0; i < FrameLen; ++i) {
+            r[i] = line->tags[i].v;
+            whole = whole && line->tags[i].frame >= 0 && line->tags[i].offset == i &&
+                    line->tags[i].frame == line->tags[0].frame;
+        }
+        const bool passes = r[4] <= 5 && r[17] == sum3to16(r);
+        if (!passes)
+            return;
+        bool current = false;
+        if (whole) {
+            const Frame& f = frames.at(std::size_t(line->tags[0].frame));
+            const Station* s = onLine();
+            current = s && s->id == f.station && s->epoch == f.epoch;
+        }
+        if (!current) {
+            readDirty = true;
+            writeStale = true;
+            return;
+        }
+        // A true frame of the station that is no echo of the 'W' sent for its
+        // block (that request was lost): storing it would send the device's own
+        // block back. The line cannot tell the two apart.
+        if (writeTracked && (sentMask & (1u << r[4])) &&
+            !std::equal(r + 5, r + 5 + DataLen, sentW[r[4]].begin()))
+            writeStale = true;
+    }
+
+    void onWrite(const std::uint8_t* p, int n)
+    {
+        TRACE("%*s write %d bytes cmd %c block %d (t=%lld)\n", depth * 2, "", n,
+              n == FrameLen ? p[3] : '-', n == FrameLen ? p[4] : -1, (long long)clock->NowMs());
+        FUZZ_CHECK(depth < 8);
+        FUZZ_CHECK(++writesInTick[depth] <= 1 || depth == 0); // L1: one frame a tick
+        if (n == 5) {
+            FUZZ_CHECK(std::equal(p, p + 5, Wake));
+        } else {
+            FUZZ_CHECK(n == FrameLen);
+            FUZZ_CHECK(p[0] == 0xFF && p[1] == 0x81 && p[2] == 0x00);
+            FUZZ_CHECK(p[3] == 'W' || p[3] == 'S' || p[3] == 'R');
+            FUZZ_CHECK(p[4] <= 5);
+            FUZZ_CHECK(p[18] == xor0to17(p));
+            inspectReply();
+            if (p[3] == 'W') {
+                FUZZ_CHECK(p[17] == sum3to16(p));
+                // W2: the write's own image, unless a stale frame was stored.
+                if (writeTracked && !writeStale)
+                    for (int i = 0; i < DataLen && DataLen * p[4] + i < FileBytes; ++i)
+                        FUZZ_CHECK(p[5 + i] == writeImage[DataLen * p[4] + i]);
+                std::copy(p + 5, p + 5 + DataLen, sentW[p[4]].begin());
+                sentMask |= 1u << p[4];
+            }
+        }
+        Station* s = onLine();
+        if (!s || !s->present || s->silent) {
+            if (n == FrameLen && p[3] == 'W')
+                writeLost = true;
+            return;
+        }
+        if (n == 5) {
+            sendBlock(*s, 'S', 0);
+            return;
+        }
+        const int block = p[4];
+        if (p[3] == 'W') {
+            std::copy(p + 5, p + 5 + DataLen, s->image.begin() + DataLen * block);
+            ++s->epoch;
+        }
+        sendBlock(*s, p[3], block);
+    }
+
+    // --- the station's own doings -----------------------------------------------
+    void stationEvent()
+    {
+        Station* s = onLine();
+        const int what = pick(0, 6, 0);
+        TRACE("%*s station event %d\n", depth * 2, "", what);
+        switch (what) {
+        case 0:
+            if (s && s->present)
+                line->Deliver(Invite, 4, pick(0, 600, 0), -1);
+            break;
+        case 1:
+            if (s)
+                s->silent = !s->silent;
+            break;
+        case 2: // hangs up
+            if (s)
+                s->present = false;
+            break;
+        case 3: // comes back and invites
+            if (s) {
+                s->present = true;
+                s->silent = false;
+                line->Deliver(Invite, 4, pick(0, 600, 0), -1);
+            }
+            break;
+        case 4: { // replaced by another station with other data
+            const int slot = pick(0, 1, 0);
+            const bool wasOnLine = s == &stations[slot];
+            stations[slot] = fresh(stepInput() ? in.ConsumeIntegral<std::uint32_t>() : 7);
+            if (wasOnLine) {
+                writeReplaced = true;
+                readDirty = true;
+            }
+            break;
+        }
+        case 5: { // noise
+            std::uint8_t noise[24];
+            const int n = pick(1, 24, 1);
+            for (int i = 0; i < n; ++i)
+                noise[i] = std::uint8_t(pick(0, 255, 0));
+            if (line->open)
+                line->Deliver(noise, n, pick(0, 900, 0), -1);
+            break;
+        }
+        default: // a frame of its own
+            if (s && s->present)
+                sendBlock(*s, 'S', pick(0, 5, 0));
+            break;
+        }
+    }
+
+    // --- the timer ------------------------------------------------------------------
+    void tick()
+    {
+        const bool wasVisible = engine.ProgressVisible();
+        const bool wasReading = engine.ReadRequested();
+        const bool wasWriting = engine.WriteRequested();
+        const bool locked = model.ConfigLocked();
+        const bool readWatched = readClean && !wasWriting;
+        const int modeBefore = model.OperatingMode();
+        const CommonOptions optionsBefore = model.options();
+        const ParamImage imageBefore = model.image();
+        const qsizetype messagesBefore = messages.size();
+        const long ticksBefore = ticksRun;
+
+        clock->Advance(100);
+        TRACE("%*s tick: pos %d block %d read %d write %d\n", depth * 2, "",
+              engine.ProgressPosition(), engine.BlockIndex(), wasReading, wasWriting);
+        writesInTick[depth + 1] = 0;
+        ++depth;
+        ++ticksRun;
+        engine.Tick();
+        --depth;
+
+        FUZZ_CHECK(engine.ProgressPosition() >= 0 && engine.ProgressPosition() <= 100);
+        FUZZ_CHECK(engine.BlockIndex() >= 0 && engine.BlockIndex() <= 5);
+        if (!wasVisible) { // L1: idle ticks do nothing
+            FUZZ_CHECK(writesInTick[depth + 1] == 0);
+            FUZZ_CHECK(model.image() == imageBefore);
+            FUZZ_CHECK(ticksRun == ticksBefore + 1);
+            return;
+        }
+        if (!wasReading || locked) // I1
+            FUZZ_CHECK(model.image() == imageBefore);
+        const QStringList shown = messages.mid(messagesBefore);
+        const bool ended = wasReading && !engine.ReadRequested() &&
+                           !shown.contains(LinkTexts::NotConnected) &&
+                           !shown.contains(LinkTexts::Written);
+        if (ended && readWatched && !readDirty && !locked) { // R1
+            const Station* s = onLine();
+            FUZZ_CHECK(s != nullptr);
+            ParamImage want;
+            for (int i = 0; i < ImageLen; ++i)
+                want.setByte(i, s->image[i]);
+            FUZZ_CHECK(model.image() == want);
+            oracle::checkDecoded(model, want, modeBefore, optionsBefore);
+            ++reached.checkedReads;
+        }
+        if (!engine.ReadRequested())
+            readClean = false;
+    }
+
+    // A modal wait: the timer goes on ticking and the station goes on acting.
+    void modal()
+    {
+        if (depth >= 4)
+            return;
+        ++depth;
+        writesInTick[depth] = 0;
+        for (int n = pick(0, 4, 0); n > 0; --n) {
+            if (pick(0, 3, 0) == 2)
+                stationEvent();
+            else
+                tick();
+        }
+        --depth;
+    }
+
+    // --- messages and questions -----------------------------------------------
+    void ShowMessage(const QString& text) override
+    {
+        FUZZ_CHECK(text == LinkTexts::NoDevice || text == LinkTexts::NotConnected ||
+                   text == LinkTexts::Written);
+        messages.append(text);
+        TRACE("%*s message %s\n", depth * 2, "", qPrintable(text));
+        if (text == LinkTexts::Written) {
+            inspectReply(); // the last echo, handled in this tick
+            if (writeTracked && !writeLost && !writeReplaced && !writeStale) { // W1
+                const Station* s = onLine();
+                FUZZ_CHECK(s != nullptr);
+                for (int i = 0; i < FileBytes; ++i)
+                    FUZZ_CHECK(s->image[i] == writeImage[i]);
+                ++reached.checkedWrites;
+            }
+            writeTracked = false;
+        }
+        if (text == LinkTexts::NotConnected)
+            writeTracked = false;
+        modal();
+    }
+    void ShowFileError(const QString& text) override
+    {
+        FUZZ_CHECK(text == FileTexts::ReadError || text == FileTexts::WriteError);
+        modal();
+    }
+    bool ConfirmReplace(const QString&) override
+    {
+        if (saveCheck)
+            saveCheck();
+        modal();
+        return pick(0, 1, 1) == 1;
+    }
+    std::function<void()> saveCheck;
+
+    // --- restarts -------------------------------------------------------------
+    void readStarted()
+    {
+        readClean = !engine.WriteRequested();
+        readDirty = false;
+        if (engine.WriteRequested()) {
+            writeLost = writeReplaced = false;
+            sentMask = 0;
+        }
+    }
+
+    // --- the operator ---------------------------------------------------------
+    void selectPort()
+    {
+        const int index = pick(0, 3, 0);
+        TRACE("select port %d\n", index);
+        model.setPortIndex(index);
+        const qsizetype before = messages.size();
+        openFailed = false;
+        engine.ConnectPort();
+        const bool ok = !openFailed && messages.size() == before && engine.ProgressVisible() &&
+                        engine.ReadRequested() && engine.ProgressPosition() == 0 &&
+                        engine.BlockIndex() == 0 && line->open;
+        if (ok) {
+            ++reached.connects;
+            readStarted();
+        }
+    }
+    bool openFailed = false;
+
+    ParamImage expectedEncoding(ParamImage base) const
+    {
+        const bool other = model.OperatingMode() == OtherDevicesMode;
+        for (int a = 1; a <= AddressTable::Addresses; ++a) {
+            bool known = true;
+            std::uint8_t b =
+                oracle::encodeRow(oracle::cellOf(model, a, AddressTable::ModeColumn),
+                                  oracle::cellOf(model, a, AddressTable::DelayColumn), known);
+            FUZZ_CHECK(known); // every row comes from the editing rules
+            if (a == 1 && other)
+                b |= 0x04 | (model.options().radioButton1 ? 0x03 : 0);
+            if (a == 2 && (!other || model.options().checkBox1))
+                b |= 0x04;
+            base.setByte(a - 1, b);
+        }
+        return base;
+    }
+
+    void save()
+    {
+        modal(); // the file dialog
+        static const char* names[] = {"a.lmk", "b.txt", "dir.lmk", ""};
+        const QString chosen = QString::fromLatin1(names[pick(0, 3, 0)]);
+        const QString path = chosen.isEmpty() ? QString() : workDir().filePath(chosen);
+        const bool transferOpen = engine.ProgressVisible();
+        const ParamImage before = model.image();
+        const ParamImage want = expectedEncoding(before);
+        const QString target = path.isEmpty() ? QString() : LmkFileName(path);
+        const QByteArray old = target.isEmpty() ? QByteArray() : fileBytes(target);
+        saveCheck = [&] {
+            FUZZ_CHECK(model.image() == (transferOpen ? before : want)); // S1, before the question
+        };
+        const long ticksBefore = ticksRun;
+        const FileOutcome outcome = SaveConfigFile(model, path, *this, transferOpen);
+        saveCheck = nullptr;
+        ++reached.saves;
+        if (transferOpen)
+            ++reached.savesInTransfer;
+        if (outcome == FileOutcome::Done) { // S1
+            QByteArray text(reinterpret_cast<const char*>(want.bytes().data()), FileBytes);
+            FUZZ_CHECK(fileBytes(target) == text.toHex().toUpper() + "\r\n");
+        } else {
+            FUZZ_CHECK(target.isEmpty() || fileBytes(target) == old);
+        }
+        if (ticksRun == ticksBefore && outcome != FileOutcome::NotTried)
+            FUZZ_CHECK(model.image() == (transferOpen ? before : want));
+    }
+
+    static QByteArray fileBytes(const QString& path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray("<none>");
+        return f.readAll();
+    }
+
+    void open()
+    {
+        if (model.ConfigLocked())
+            return; // the command is disabled
+        modal(); // the file dialog
+        static const char* names[] = {"a.lmk", "c.lmk", "d.txt", "gone.lmk", ""};
+        const QString chosen = QString::fromLatin1(names[pick(0, 4, 0)]);
+        const QString path = chosen.isEmpty() ? QString() : workDir().filePath(chosen);
+        const bool transferOpen = engine.ProgressVisible();
+        const ParamImage before = model.image();
+        const int modeBefore = model.OperatingMode();
+        const CommonOptions optionsBefore = model.options();
+        ParamImage fromFile = before;
+        const bool readable = !path.isEmpty() && LoadImageFile(LmkFileName(path), fromFile);
+        const long ticksBefore = ticksRun;
+        const FileOutcome outcome = OpenConfigFile(model, path, *this, transferOpen);
+        ++reached.opens;
+        if (transferOpen)
+            ++reached.opensInTransfer;
+        if (outcome == FileOutcome::Done) { // O1
+            FUZZ_CHECK(readable);
+            oracle::checkDecoded(model, fromFile, modeBefore, optionsBefore);
+            FUZZ_CHECK(model.image() == (transferOpen ? before : fromFile));
+        } else if (ticksRun == ticksBefore) {
+            FUZZ_CHECK(model.image() == before);
+        }
+    }
+
+    void editCell()
+    {
+        // The popup's rules: a delay cell of an unused address does not open.
+        const int page = pick(1, 4, 1), row = pick(1, 16, 1), col = pick(1, 2, 1);
+        if (col == AddressTable::DelayColumn &&
+            model.cell(page, row, AddressTable::ModeColumn) == CoreTexts::ModeUnused)
+            return;
+        const QStringList choices = ConfigModel::Choices(col, model.OperatingMode());
+        const QString text = choices.at(pick(0, int(choices.size()) - 1, 0));
+        model.setCell(page, row, col, text);
+        if (col == AddressTable::ModeColumn)
+            model.ModeCellChanged(page, row, text);
+    }
+
+    void operatorStep()
+    {
+        const ParamImage before = model.image();
+        const long ticksBefore = ticksRun;
+        bool mayChangeImage = false;
+        const int what = pick(0, 13, 0);
+        TRACE("operator %d\n", what);
+        switch (what) {
+        case 0:
+        case 1:
+        case 2:
+            for (int n = pick(1, 8, 1); n > 0; --n)
+                tick();
+            return;
+        case 3:
+            selectPort();
+            break;
+        case 4:
+            engine.StartRead();
+            readStarted();
+            break;
+        case 5: {
+            engine.StartWrite();
+            oracle::checkEncoded(model, before);
+            for (int i = 0; i < ImageLen; ++i)
+                writeImage[i] = model.image().byte(i);
+            writeTracked = true;
+            writeLost = writeReplaced = writeStale = false;
+            sentMask = 0;
+            readClean = false;
+            mayChangeImage = true;
+            break;
+        }
+        case 6:
+            save();
+            mayChangeImage = true;
+            break;
+        case 7:
+            open();
+            mayChangeImage = true;
+            break;
+        case 8:
+            editCell();
+            break;
+        case 9: { // a header click
+            const int page = pick(1, 4, 1);
+            if (pick(0, 1, 0) == 0)
+                model.ToggleModeColumn(page);
+            else
+                model.AdvanceDelayColumn(page);
+            break;
+        }
+        case 10: // the mode selector or the mode menu
+            model.setOperatingMode(pick(0, 1, 0));
+            model.ApplyOperatingMode();
+            break;
+        case 11:
+            if (pick(0, 1, 0) == 0)
+                model.setCheckBox1(!model.options().checkBox1);
+            else
+                model.setRadioButton1(!model.options().radioButton1);
+            break;
+        case 12:
+            stationEvent();
+            break;
+        default: // the about box
+            modal();
+            break;
+        }
+        if (!mayChangeImage && ticksRun == ticksBefore) // I1
+            FUZZ_CHECK(model.image() == before);
+    }
+};
+
+bool Line::Open(const QString& portName)
+{
+    if (portName == PortNames[2])
+        return false;
+    open = true;
+    name = portName;
+    bytes.clear();
+    // Another connection: until a port selection starts the transfer over, its
+    // blocks may come from two stations (ticks inside "Нет устройства" read the
+    // newly opened port, as intended), so neither read nor write is held to one.
+    h_.readDirty = true;
+    h_.writeReplaced = true;
+    // A station that is there invites on the new connection (perhaps too late).
+    Station* s = h_.onLine();
+    if (s && s->present && !s->silent)
+        Deliver(Invite, 4, h_.pick(0, 600, 20), -1);
+    return true;
+}
+
+std::int64_t Line::Read(std::uint8_t* dest, std::int64_t maxBytes)
+{
+    if (!open)
+        return -1;
+    const std::ptrdiff_t at = dest - LinkBuffer;
+    FUZZ_CHECK(at >= 0 && at + maxBytes <= LinkBufferSize);
+    const std::int64_t now = h_.clock->NowMs();
+    std::int64_t got = 0;
+    while (got < maxBytes && !bytes.empty() && bytes.front().at <= now) {
+        tags[at + got] = bytes.front();
+        dest[got++] = bytes.front().v;
+        bytes.pop_front();
+    }
+    FUZZ_CHECK(at + got <= MaxStored); // L1
+    return got;
+}
+
+std::int64_t Line::Write(const std::uint8_t* src, std::int64_t count, int)
+{
+    if (!open)
+        return -1;
+    h_.onWrite(src, int(count));
+    return count;
+}
+
+void Line::Purge(unsigned flags)
+{
+    if (!(flags & PURGE_RXCLEAR))
+        return;
+    const std::int64_t now = h_.clock->NowMs();
+    while (!bytes.empty() && bytes.front().at <= now)
+        bytes.pop_front();
+}
+
+void Line::Deliver(const std::uint8_t* p, int n, std::int64_t delay, int frame)
+{
+    const std::int64_t at = h_.clock->NowMs() + delay;
+    auto pos = bytes.end();
+    while (pos != bytes.begin() && std::prev(pos)->at > at)
+        --pos;
+    std::vector<Byte> add;
+    for (int i = 0; i < n; ++i)
+        add.push_back({at, p[i], frame, i});
+    bytes.insert(pos, add.begin(), add.end());
+    FUZZ_CHECK(bytes.size() < 100000);
+}
+
+void prepareFiles(FuzzedDataProvider& in)
+{
+    QDir& d = workDir();
+    for (const char* name : {"a.lmk", "b.lmk", "b.txt", "c.lmk", "d.lmk", "d.txt"})
+        d.remove(QString::fromLatin1(name));
+    d.mkpath(QStringLiteral("dir.lmk"));
+    const Image img = imageFromSeed(in.ConsumeIntegral<std::uint32_t>());
+    QByteArray text = QByteArray(reinterpret_cast<const char*>(img.data()), FileBytes).toHex();
+    text.truncate(in.ConsumeIntegralInRange(0, 150));
+    QFile c(d.filePath(QStringLiteral("c.lmk")));
+    if (c.open(QIODevice::WriteOnly))
+        c.write(text + "\r\n");
+    QFile t(d.filePath(QStringLiteral("d.txt")));
+    if (t.open(QIODevice::WriteOnly))
+        t.write("no configuration");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    ResetComUtilites();
+    {
+        Harness h(in);
+        SetLinkClock(h.clock);
+        SetSerialBackend(h.line);
+        SetOpenFailureReporter([&h](const QString& text) {
+            FUZZ_CHECK(text.startsWith(LinkTexts::NotOpenPrefix));
+            h.openFailed = true;
+            h.modal();
+        });
+        prepareFiles(in);
+        h.stations[0] = h.fresh(in.ConsumeIntegral<std::uint32_t>());
+        h.stations[1] = h.fresh(in.ConsumeIntegral<std::uint32_t>());
+        h.model.LabelPages();
+        if (in.ConsumeIntegralInRange(0, 7) == 0) { // a locked start-up configuration
+            const Image img = imageFromSeed(in.ConsumeIntegral<std::uint32_t>());
+            for (int i = 0; i < FileBytes; ++i)
+                h.model.image().setByte(i, img[i]);
+            h.model.setConfigLocked(true);
+        }
+        h.model.ImageToTable();
+        h.model.setPorts({PortNames[0], PortNames[1], PortNames[2], PortNames[3]});
+
+        for (int step = 0; step < 64 && h.stepInput(); ++step)
+            h.operatorStep();
+        // The input is spent: the station answers everything, the timer runs on.
+        for (int n = 0; n < 24; ++n)
+            h.tick();
+        ResetComUtilites(); // the line refers to the harness
+    }
+    ResetComUtilites();
+    return 0;
+}
