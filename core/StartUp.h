@@ -55,5 +55,5 @@ QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober);
 // `lockedFile` is taken relative to the working directory. Returns the port
 // survey of ListPorts.
 QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
-                const std::function<void()>& clearPortReady = {},
-                const QString& lockedFile = QStringLiteral("regul.lmk"));
+                               const std::function<void()>& clearPortReady = {},
+                               const QString& lockedFile = QStringLiteral("regul.lmk"));

@@ -243,8 +243,8 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
     if (!ok) {
         // Put back exactly what was overwritten, then the old length.
         WriteAll(fd, old.left(std::min<qsizetype>(written, old.size())), 0, nullptr);
-        if (oldSize < content.size())
-            [[maybe_unused]] const int truncated = ::ftruncate(fd, oldSize);
+        if (oldSize < content.size()) [[maybe_unused]]
+            const int truncated = ::ftruncate(fd, oldSize);
         (void)::fsync(fd);
     }
     if (::close(fd) != 0 && ok)

@@ -52,9 +52,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <iterator>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -605,7 +605,7 @@ struct Harness : MessageSink, FileCommandPrompts
     {
         if (model.ConfigLocked())
             return; // the command is disabled
-        modal(); // the file dialog
+        modal();    // the file dialog
         static const char* names[] = {"a.lmk", "c.lmk", "d.txt", "gone.lmk", ""};
         const QString chosen = QString::fromLatin1(names[pick(0, 4, 0)]);
         const QString path = chosen.isEmpty() ? QString() : workDir().filePath(chosen);

@@ -123,8 +123,9 @@ int main(int argc, char** argv)
     PrepareApplication(app);
 
     const SystemPortProber system;
-    const QStringList extra =
-        (mode == "memory" || mode == "idle") && argc > 2 ? QStringList{QString::fromLocal8Bit(argv[2])} : QStringList{};
+    const QStringList extra = (mode == "memory" || mode == "idle") && argc > 2
+                                  ? QStringList{QString::fromLocal8Bit(argv[2])}
+                                  : QStringList{};
     const ExtraPortsProber ports(system, extra);
     Configurator configurator(ports);
     ConfigModel& model = configurator.model;

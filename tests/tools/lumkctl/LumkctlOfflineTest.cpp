@@ -283,7 +283,11 @@ TEST_F(Offline, Ports_Json_OneObjectForEachDeviceWithNulls)
         QList<SerialDevice> Survey(const QString& = QString()) const override
         {
             return {{"ttyS0", "/dev/ttyS0", PortState::Busy, "занят", {}, {}},
-                    {"ttyUSB0", "/dev/ttyUSB0", PortState::Usable, {}, "FTDI FT232R (A1)",
+                    {"ttyUSB0",
+                     "/dev/ttyUSB0",
+                     PortState::Usable,
+                     {},
+                     "FTDI FT232R (A1)",
                      "/dev/serial/by-id/usb-FTDI_FT232R_A1-if00-port0"}};
         }
     };

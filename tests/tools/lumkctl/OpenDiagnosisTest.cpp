@@ -61,8 +61,8 @@ TEST(OpenDiagnosis, DescribeOpenErrno_WordsEachCause)
         int error;
         QString group;
         unsigned mode;
-        QString says;    // the line holds this
-        QString never;   // and never this
+        QString says;  // the line holds this
+        QString never; // and never this
     } cases[] = {
         {ENOENT, {}, 0, CtlTexts::NoSuchDevice.arg(path), {}},
         {ENXIO, {}, 0, CtlTexts::NoSuchDevice.arg(path), {}},
@@ -79,7 +79,8 @@ TEST(OpenDiagnosis, DescribeOpenErrno_WordsEachCause)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         SCOPED_TRACE(c.group.toStdString());
-        const QString line = DescribeOpenErrno(c.error, path, QStringLiteral("root"), c.group, c.mode);
+        const QString line =
+            DescribeOpenErrno(c.error, path, QStringLiteral("root"), c.group, c.mode);
         EXPECT_TRUE(line.contains(c.says)) << line.toStdString();
         if (!c.never.isEmpty()) {
             EXPECT_FALSE(line.contains(c.never)) << line.toStdString();
