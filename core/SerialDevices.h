@@ -22,8 +22,26 @@ struct SystemRoots
     QStringList lockDirs = {QStringLiteral("/run/lock"), QStringLiteral("/var/lock")};
 };
 
-// The roots every function below reads. Tests replace them and restore them.
+// The roots every function below reads. Tests replace them through
+// ScopedSystemRoots.
 SystemRoots& CurrentSystemRoots();
+
+// Replaces CurrentSystemRoots() for its own lifetime, restoring them on every
+// way out (a fake device tree for one test).
+class ScopedSystemRoots
+{
+public:
+    explicit ScopedSystemRoots(SystemRoots roots) : saved_(CurrentSystemRoots())
+    {
+        CurrentSystemRoots() = std::move(roots);
+    }
+    ~ScopedSystemRoots() { CurrentSystemRoots() = saved_; }
+    ScopedSystemRoots(const ScopedSystemRoots&) = delete;
+    ScopedSystemRoots& operator=(const ScopedSystemRoots&) = delete;
+
+private:
+    SystemRoots saved_;
+};
 
 // The device path for a port name: "ttyUSB0" and "pts/3" live in the device
 // folder, as does a bare name of its serial/by-id folder; an absolute or ./ ../

@@ -18,20 +18,9 @@ QList<SerialDevice> PortProber::Survey(const QString&) const
     return devices;
 }
 
-SystemPortProber::SystemPortProber(QString deviceDir) : deviceDir_(std::move(deviceDir))
-{
-}
-
 QList<SerialDevice> SystemPortProber::Survey(const QString& held) const
 {
-    if (deviceDir_.isEmpty())
-        return SurveySerialDevices(held);
-    SystemRoots& roots = CurrentSystemRoots();
-    const QString previous = roots.dev;
-    roots.dev = deviceDir_;
-    QList<SerialDevice> devices = SurveySerialDevices(held);
-    roots.dev = previous;
-    return devices;
+    return SurveySerialDevices(held);
 }
 
 QStringList SystemPortProber::ListPortNames() const

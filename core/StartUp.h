@@ -28,17 +28,12 @@ public:
 // The machine's serial devices. A device is listed only when no other program
 // holds a live lock of it, it opens (not held exclusively by another program)
 // and its line settings can be read; it is closed again at once and its
-// settings are never changed.
+// settings are never changed. The folders read are CurrentSystemRoots().
 class SystemPortProber : public PortProber
 {
 public:
-    // An empty `deviceDir` reads the device folder of CurrentSystemRoots().
-    explicit SystemPortProber(QString deviceDir = QString());
     QStringList ListPortNames() const override;
     QList<SerialDevice> Survey(const QString& held = QString()) const override;
-
-private:
-    QString deviceDir_;
 };
 
 // "ttyS2" before "ttyS10": digit runs compare by value.

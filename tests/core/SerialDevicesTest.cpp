@@ -115,8 +115,7 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
         }
     }
 
-    const SystemRoots saved = CurrentSystemRoots();
-    CurrentSystemRoots() = SystemRoots{path("dev"), path("sys"), "/proc", {path("lock")}};
+    const ScopedSystemRoots roots(SystemRoots{path("dev"), path("sys"), "/proc", {path("lock")}});
     const QString out = path("out/survey");
     const int code = RunUnprivileged([&] {
         QByteArray lines;
@@ -129,7 +128,6 @@ TEST(SerialDevices, Survey_EachDeviceWithItsStateReasonDescriptionAndById)
         QFile f(out);
         return f.open(QIODevice::WriteOnly) && f.write(lines) == lines.size() ? 0 : 1;
     });
-    CurrentSystemRoots() = saved;
     ASSERT_EQ(code, 0);
 
     QStringList names;

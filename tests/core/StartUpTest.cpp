@@ -174,7 +174,10 @@ TEST(SystemPorts, ListsOnlyDevicesThatOpenAndAnswerASettingsQuery)
     QFile other(dev.filePath("console"));
     ASSERT_TRUE(other.open(QIODevice::WriteOnly));
 
-    SystemPortProber prober(dev.path());
+    SystemRoots fake = CurrentSystemRoots();
+    fake.dev = dev.path();
+    const ScopedSystemRoots roots(fake);
+    SystemPortProber prober;
     EXPECT_EQ(prober.ListPortNames(), (QStringList{"ttyS2", "ttyS10"}));
 
     // A terminal held exclusively by another program is not listed.

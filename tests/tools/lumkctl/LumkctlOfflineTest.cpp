@@ -261,10 +261,11 @@ TEST_F(Offline, Ports_ListsEveryDeviceInNaturalOrderWithItsState)
     ASSERT_TRUE(QFile::link(b.slavePath(), Path("ttyS2")));
     WriteBytes(Path("ttyUSB0"), "not a terminal");
     ASSERT_TRUE(QFile::link(Path("gone"), Path("ttyACM0")));
-    const QString sys = CurrentSystemRoots().sys;
-    CurrentSystemRoots().sys = dir.path(); // no adapter of this machine describes them
-    const ToolRun run = RunTool({"ports"}, SystemPortProber(dir.path()));
-    CurrentSystemRoots().sys = sys;
+    SystemRoots fake = CurrentSystemRoots();
+    fake.dev = dir.path();
+    fake.sys = dir.path(); // no adapter of this machine describes them
+    const ScopedSystemRoots roots(fake);
+    const ToolRun run = RunTool({"ports"}, SystemPortProber());
     EXPECT_EQ(run.status, ExitOk);
     EXPECT_EQ(QString::fromUtf8(run.out),
               QStringLiteral("ttyACM0 — ошибка: нет такого устройства (%1)\n"
@@ -313,7 +314,10 @@ TEST_F(Offline, Ports_Json_OneObjectForEachDeviceWithNulls)
 
 TEST_F(Offline, Ports_NoneUsable_PrintNothingAndSayWhy)
 {
-    const ToolRun run = RunTool({"ports"}, SystemPortProber(dir.path()));
+    SystemRoots fake = CurrentSystemRoots();
+    fake.dev = dir.path();
+    const ScopedSystemRoots roots(fake);
+    const ToolRun run = RunTool({"ports"}, SystemPortProber());
     EXPECT_EQ(run.status, ExitOk);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_FALSE(run.err.isEmpty());

@@ -27,11 +27,10 @@ TEST(OpenDiagnosis, PortDevicePath_NamesLiveInDevPathsStayAsGiven)
     QTemporaryDir dev;
     ASSERT_TRUE(QDir(dev.path()).mkpath("serial/by-id"));
     ASSERT_TRUE(QFile::link("../../ttyUSB0", dev.filePath("serial/by-id/usb-FTDI_A1-port0")));
-    const SystemRoots saved = CurrentSystemRoots();
-    CurrentSystemRoots().dev = dev.path();
-    const QString byId = PortDevicePath("usb-FTDI_A1-port0");
-    CurrentSystemRoots() = saved;
-    EXPECT_EQ(byId, dev.filePath("serial/by-id/usb-FTDI_A1-port0"));
+    SystemRoots fake = CurrentSystemRoots();
+    fake.dev = dev.path();
+    const ScopedSystemRoots roots(fake);
+    EXPECT_EQ(PortDevicePath("usb-FTDI_A1-port0"), dev.filePath("serial/by-id/usb-FTDI_A1-port0"));
 }
 
 TEST(OpenDiagnosis, ResolvePortArgument_MakesExistingRelativePathsAbsolute)
