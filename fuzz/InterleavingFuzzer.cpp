@@ -39,6 +39,7 @@
 #include "FileTexts.h"
 #include "LinkTexts.h"
 #include "ModelOracle.h"
+#include "StationSums.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
 
@@ -76,22 +77,6 @@ constexpr int FileBytes = 70;
 constexpr int MaxStored = 2 * FrameLen - 1;
 const std::uint8_t Invite[4] = {0xFF, 0x00, 0x00, 0xFF};
 const std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
-
-std::uint8_t sum3to16(const std::uint8_t* f)
-{
-    unsigned s = 0;
-    for (int i = 3; i <= 16; ++i)
-        s += f[i];
-    return std::uint8_t(s % 256);
-}
-
-std::uint8_t xor0to17(const std::uint8_t* f)
-{
-    std::uint8_t x = 0;
-    for (int i = 0; i <= 17; ++i)
-        x ^= f[i];
-    return x;
-}
 
 using Image = std::array<std::uint8_t, ImageLen>;
 
@@ -247,8 +232,8 @@ struct Harness : MessageSink, FileCommandPrompts
         std::uint8_t f[FrameLen] = {0xFF, 0x81, 0x00, command, std::uint8_t(block)};
         for (int i = 0; i < DataLen; ++i)
             f[5 + i] = s.image[DataLen * block + i];
-        f[17] = sum3to16(f);
-        f[18] = xor0to17(f);
+        f[17] = StationSumOf3To16(f);
+        f[18] = StationXorOf0To17(f);
         const int id = newFrame(s);
         const int how = pick(0, 11, 0);
         TRACE("%*s station %d sends %c %d as %d\n", depth * 2, "", s.id, command, block, how);
@@ -295,7 +280,7 @@ struct Harness : MessageSink, FileCommandPrompts
             whole = whole && line->tags[i].frame >= 0 && line->tags[i].offset == i &&
                     line->tags[i].frame == line->tags[0].frame;
         }
-        const bool passes = r[4] <= 5 && r[17] == sum3to16(r);
+        const bool passes = r[4] <= 5 && r[17] == StationSumOf3To16(r);
         if (!passes)
             return;
         bool current = false;
@@ -330,10 +315,10 @@ struct Harness : MessageSink, FileCommandPrompts
             FUZZ_CHECK(p[0] == 0xFF && p[1] == 0x81 && p[2] == 0x00);
             FUZZ_CHECK(p[3] == 'W' || p[3] == 'S' || p[3] == 'R');
             FUZZ_CHECK(p[4] <= 5);
-            FUZZ_CHECK(p[18] == xor0to17(p));
+            FUZZ_CHECK(p[18] == StationXorOf0To17(p));
             inspectReply();
             if (p[3] == 'W') {
-                FUZZ_CHECK(p[17] == sum3to16(p));
+                FUZZ_CHECK(p[17] == StationSumOf3To16(p));
                 // W2: the write's own image, unless a stale frame was stored.
                 if (writeTracked && !writeStale)
                     for (int i = 0; i < DataLen && DataLen * p[4] + i < FileBytes; ++i)

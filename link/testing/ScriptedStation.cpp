@@ -1,28 +1,7 @@
 #include "ScriptedStation.h"
 
 #include "LinkFrames.h"
-
-// The station sums and checks its frames by the byte layout itself, not with the
-// program's helpers, so that a mistake in those cannot hide in both sides.
-namespace {
-
-std::uint8_t sumOf3To16(const std::uint8_t* p)
-{
-    unsigned sum = 0;
-    for (int i = 3; i <= 16; ++i)
-        sum += p[i];
-    return std::uint8_t(sum % 256);
-}
-
-std::uint8_t xorOf0To17(const std::uint8_t* p)
-{
-    std::uint8_t x = 0;
-    for (int i = 0; i <= 17; ++i)
-        x ^= p[i];
-    return x;
-}
-
-} // namespace
+#include "StationSums.h"
 
 ScriptedStation::ScriptedStation(ScriptedPort& port, std::int64_t replyDelayMs)
     : port_(port), delayMs_(replyDelayMs)
@@ -42,8 +21,8 @@ QByteArray ScriptedStation::BlockFrame(int block, char command) const
     const ParamImage::Block data = image.block(block);
     for (int i = 0; i < ParamImage::BlockSize; ++i)
         p[5 + i] = data[i];
-    p[17] = sumOf3To16(p);
-    p[18] = xorOf0To17(p);
+    p[17] = StationSumOf3To16(p);
+    p[18] = StationXorOf0To17(p);
     return f;
 }
 
@@ -56,9 +35,9 @@ bool ScriptedStation::WellFormedRequest(const QByteArray& frame)
         return false;
     if (p[3] != 'W' && p[3] != 'S' && p[3] != 'R')
         return false;
-    if (p[18] != xorOf0To17(p))
+    if (p[18] != StationXorOf0To17(p))
         return false;
-    return p[3] != 'W' || p[17] == sumOf3To16(p);
+    return p[3] != 'W' || p[17] == StationSumOf3To16(p);
 }
 
 void ScriptedStation::Send(QByteArray frame)
