@@ -243,8 +243,9 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
     if (!ok) {
         // Put back exactly what was overwritten, then the old length.
         WriteAll(fd, old.left(std::min<qsizetype>(written, old.size())), 0, nullptr);
-        if (oldSize < content.size()) [[maybe_unused]]
-            const int truncated = ::ftruncate(fd, oldSize);
+        if (oldSize < content.size()) {
+            [[maybe_unused]] const int truncated = ::ftruncate(fd, oldSize);
+        }
         (void)::fsync(fd);
     }
     if (::close(fd) != 0 && ok)
@@ -327,9 +328,30 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
     return true;
 }
 
+int CreateNewFile(const QByteArray& nativeName, const QByteArray& content)
+{
+    const int fd =
+        ::open(nativeName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    if (!WriteAll(fd, content, 0, nullptr) || ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(nativeName.constData());
+    return error;
+}
+
+QByteArray ImageFileText(const ParamImage& image)
+{
+    return image.toText() + QByteArrayLiteral("\r\n");
+}
+
 bool WriteImageFileNamed(const QByteArray& nativeName, const ParamImage& image, QString* reason)
 {
-    return ReplaceFileContent(nativeName, image.toText() + QByteArrayLiteral("\r\n"), reason);
+    return ReplaceFileContent(nativeName, ImageFileText(image), reason);
 }
 
 bool WriteImageFile(const QString& path, const ParamImage& image)

@@ -2,6 +2,7 @@
 // operator chose, so they run the same from a dialog and from a test.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class ConfigModel;
@@ -42,6 +43,9 @@ FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileComman
 FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
                            bool transferOpen = false);
 
+// The 140 digits of bytes 0..69 and CR LF, as a configuration file holds them.
+QByteArray ImageFileText(const ParamImage& image);
+
 // Writes the 140-digit text form of bytes 0..69 and CR LF to `path`. An existing
 // file is replaced atomically, or written in place when its folder allows no new
 // file; a failure leaves the file that was there as it was.
@@ -63,3 +67,8 @@ bool WriteImageFileNamed(const QByteArray& nativeName, const ParamImage& image, 
 // close are checked; the new content replaces the old file in one step, in the
 // folder of the file a symbolic link leads to.
 bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content, QString* reason);
+
+// Creates `nativeName` anew (never through a link, never over an existing
+// file) with `content` flushed to the disk. Returns 0, or the errno of the
+// failure, after which no file of that name is left.
+int CreateNewFile(const QByteArray& nativeName, const QByteArray& content);

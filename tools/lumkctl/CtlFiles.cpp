@@ -8,48 +8,12 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int MaxBackupAttempts = 100;
 
-// Creates `name` anew (never through a link, never over a file) with `data`,
-// flushed to the disk. Returns errno, 0 on success; a failed file is removed.
-int CreateNewFile(const QByteArray& name, const QByteArray& data)
-{
-    const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
-    qsizetype done = 0;
-    int error = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(name.constData());
-    return error;
-}
-
 } // namespace
-
-QByteArray ImageFileText(const ParamImage& image)
-{
-    return image.toText() + "\r\n";
-}
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data)
 {

@@ -11,9 +11,6 @@
 
 class ParamImage;
 
-// The 140 digits of bytes 0..69 and CR LF, as a configuration file holds them.
-QByteArray ImageFileText(const ParamImage& image);
-
 // Writes `data` to `path` through a temporary file that then replaces it, so
 // the file is either the old one or completely the new one. False on failure.
 bool WriteFileAtomically(const QString& path, const QByteArray& data);
