@@ -3,10 +3,9 @@
 // finishes with the state those nested ticks left.
 #include "TransferEngine.h"
 
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkFrames.h"
-#include "LinkTexts.h"
+#include "SerialLink.h"
 
 #include <QMetaObject>
 
@@ -19,8 +18,9 @@ constexpr int IdleSleepMs = 300;
 constexpr int LastBlock = ParamImage::BlockCount - 1;
 } // namespace
 
-TransferEngine::TransferEngine(ConfigModel& model, MessageSink& messages, QObject* parent)
-    : QObject(parent), model_(model), messages_(messages)
+TransferEngine::TransferEngine(ConfigModel& model, MessageSink& messages, SerialLink& link,
+                               QObject* parent)
+    : QObject(parent), model_(model), messages_(messages), link_(link)
 {
 }
 
@@ -41,110 +41,138 @@ void TransferEngine::setVisible(bool visible)
     emit progressChanged(position_, visible_);
 }
 
-void TransferEngine::ConnectPort()
+TransferPhase TransferEngine::phase() const
 {
-    const QString name = model_.currentPortName();
-    if (!OpenPort(name))
-        return; // OpenPort has shown "Not open "
-    if (!ReadPort(InviteFrameSize)) {
-        messages_.ShowMessage(LinkTexts::NoDevice);
-        ClosePort();
-        model_.setPortIndex(-1);
-        return;
-    }
-    if (IsInvitation()) {
-        PutWakeFrame();
-        if (!WritePort(WakeFrameSize))
-            return;
-    }
-    // Any other 4 bytes count as a live station too.
-    portReady_ = true;
+    if (!visible_)
+        return TransferPhase::Idle;
+    return position_ < PositionStep ? TransferPhase::WaitingForReply : TransferPhase::Transferring;
+}
+
+void TransferEngine::beginTransfer()
+{
     setPosition(0);
     setVisible(true);
     blockIndex_ = 0;
-    readRequested_ = true;
-    // A write still requested starts over from block 0, perhaps with another
-    // station: none of its blocks has reached this one yet.
     writtenBlocks_ = 0;
+}
+
+LinkOutcome TransferEngine::ConnectPort()
+{
+    const QString name = model_.currentPortName();
+    if (!link_.Open(name))
+        return LinkOutcome::PortNotOpened; // the link has reported "Not open "
+    std::uint8_t* buffer = link_.Buffer();
+    if (!link_.Read(InviteFrameSize)) {
+        messages_.ShowMessage(LinkOutcome::NoDevice);
+        link_.Close();
+        model_.setPortIndex(-1);
+        return LinkOutcome::NoDevice;
+    }
+    if (IsInvitation(buffer)) {
+        PutWakeFrame(buffer);
+        if (!link_.Write(WakeFrameSize))
+            return LinkOutcome::WakeNotSent;
+    }
+    // Any other 4 bytes count as a live station too.
+    portReady_ = true;
+    beginTransfer();
+    readRequested_ = true;
+    return LinkOutcome::Connected;
 }
 
 void TransferEngine::StartRead()
 {
-    setPosition(0);
-    setVisible(true);
-    blockIndex_ = 0;
+    beginTransfer();
     readRequested_ = true;
-    writtenBlocks_ = 0; // as in ConnectPort: a write still requested starts over
 }
 
 void TransferEngine::StartWrite()
 {
     model_.TableToImage();
-    setPosition(0);
-    setVisible(true);
-    blockIndex_ = 0;
+    beginTransfer();
     writeRequested_ = true;
-    writtenBlocks_ = 0;
 }
 
 void TransferEngine::Tick()
 {
-    // 1.
     if (!visible_)
-        return;
-    // 2.
+        return; // idle
     setPosition(position_ + 1);
-    // 3. No reply accepted since the start.
-    if (position_ == TimeoutPosition) {
-        readRequested_ = false;
+    if (position_ == TimeoutPosition)
+        timeOutWithoutReply(); // and the tick goes on
+    if (portReady_ && link_.IsOpen() && link_.Read(BlockFrameSize)) {
+        if (answerReply())
+            finishTransfer();
+        sendRequest();
+        return;
+    }
+    // The station's invitation in place of a reply: wake it again.
+    if (portReady_ && link_.IsOpen() && visible_ && IsInvitation(link_.Buffer())) {
+        PutWakeFrame(link_.Buffer());
+        link_.Write(WakeFrameSize);
+        return;
+    }
+    // Nothing to answer.
+    link_.Clock().SleepMs(IdleSleepMs);
+    link_.Purge(PURGE_RXCLEAR);
+}
+
+void TransferEngine::timeOutWithoutReply()
+{
+    readRequested_ = false;
+    writeRequested_ = false;
+    setPosition(0);
+    setVisible(false);
+    messages_.ShowMessage(LinkOutcome::NotConnected);
+    emit transferEnded(LinkOutcome::NotConnected);
+}
+
+bool TransferEngine::answerReply()
+{
+    const std::uint8_t* reply = link_.Buffer();
+    if (ReplyAccepted(reply, blockIndex_)) {
+        setPosition((position_ / PositionStep) * PositionStep + PositionStep);
+        const bool storeable = !writeRequested_ || (writtenBlocks_ & (1u << blockIndex_));
+        if (readRequested_ && !model_.ConfigLocked() && storeable)
+            model_.image().setBlock(blockIndex_, reply + 5);
+        // The first accepted reply only raises the position.
+        if (position_ > PositionStep)
+            ++blockIndex_;
+    }
+    return blockIndex_ > LastBlock;
+}
+
+void TransferEngine::finishTransfer()
+{
+    blockIndex_ = 0;
+    LinkOutcome outcome = LinkOutcome::Read;
+    if (writeRequested_) {
         writeRequested_ = false;
-        setPosition(0);
-        setVisible(false);
-        messages_.ShowMessage(LinkTexts::NotConnected);
+        outcome = LinkOutcome::Written;
+        // Nested ticks may run inside this message (TickQueue); the rest
+        // of this tick goes on with the state they leave.
+        messages_.ShowMessage(LinkOutcome::Written);
     }
-    // 4.
-    if (portReady_ && PortIsOpen() && ReadPort(BlockFrameSize)) {
-        if (ReplyAccepted(blockIndex_)) {
-            setPosition((position_ / PositionStep) * PositionStep + PositionStep);
-            const bool storeable = !writeRequested_ || (writtenBlocks_ & (1u << blockIndex_));
-            if (readRequested_ && !model_.ConfigLocked() && storeable)
-                model_.image().setBlock(blockIndex_, LinkBuffer + 5);
-            if (position_ > PositionStep)
-                ++blockIndex_;
-        }
-        if (blockIndex_ > LastBlock) {
-            blockIndex_ = 0;
-            if (writeRequested_) {
-                writeRequested_ = false;
-                // Nested ticks may run inside this message (TickQueue); the rest
-                // of this tick goes on with the state they leave.
-                messages_.ShowMessage(LinkTexts::Written);
-            }
-            if (readRequested_)
-                model_.ImageToTable();
-            readRequested_ = false;
-            setVisible(false);
-        }
-        const std::uint8_t command =
-            writeRequested_ ? CommandWrite : readRequested_ ? CommandRead : CommandRest;
-        PutRequest(command, blockIndex_, model_.image());
-        if (command == CommandWrite)
-            writtenBlocks_ |= 1u << blockIndex_;
-        PurgePort(PURGE_TXCLEAR);
-        PurgePort(PURGE_RXCLEAR);
-        WritePort(BlockFrameSize); // a failed write is ignored: the next tick reads again
-        PurgePort(PURGE_RXCLEAR);
-        return;
-    }
-    // 5. The station's invitation in place of a reply.
-    if (portReady_ && PortIsOpen() && visible_ && IsInvitation()) {
-        PutWakeFrame();
-        WritePort(WakeFrameSize);
-        return;
-    }
-    // 6.
-    CurrentLinkClock().SleepMs(IdleSleepMs);
-    PurgePort(PURGE_RXCLEAR);
+    if (readRequested_)
+        model_.ImageToTable();
+    readRequested_ = false;
+    setVisible(false);
+    emit transferEnded(outcome);
+}
+
+void TransferEngine::sendRequest()
+{
+    std::uint8_t* buffer = link_.Buffer();
+    const std::uint8_t command = writeRequested_  ? CommandWrite
+                                 : readRequested_ ? CommandRead
+                                                  : CommandRest;
+    PutRequest(buffer, command, blockIndex_, model_.image());
+    if (command == CommandWrite)
+        writtenBlocks_ |= 1u << blockIndex_;
+    link_.Purge(PURGE_TXCLEAR);
+    link_.Purge(PURGE_RXCLEAR);
+    link_.Write(BlockFrameSize); // a failed write is ignored: the next tick reads again
+    link_.Purge(PURGE_RXCLEAR);
 }
 
 TickQueue::TickQueue(TransferEngine& engine, QObject* parent) : QObject(parent), engine_(engine) {}

@@ -3,11 +3,11 @@
 #include "Unit1.h"
 
 #include "AddressTable.h"
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "GroupBox.h"
+#include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
 #include "UiTexts.h"
@@ -101,8 +101,9 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
     setFixedSize(fixedSize_);
     move(InitialLeft, InitialTop);
 
-    // OpenPort reports a port it cannot open in a box of its own.
-    SetOpenFailureReporter([](const QString& text) { ShowPlainBox(QString(), text); });
+    // The link reports a port it cannot open in a box of its own.
+    engine_.link().SetOpenFailureReporter(
+        [](const QString& text) { ShowPlainBox(QString(), text); });
 
     connectModel();
     FormCreate(prober);
@@ -113,7 +114,7 @@ TForm1::~TForm1()
 {
     // Closing the window moves the focus; this window is gone by then.
     disconnect(focusWatch_);
-    SetOpenFailureReporter(nullptr);
+    engine_.link().SetOpenFailureReporter(nullptr);
 }
 
 void TForm1::createMenu()
@@ -468,7 +469,7 @@ void TForm1::ComboBox1DropDown()
     // holds open stays listed and is not probed; the selected name stays
     // selected; no change handler runs.
     const QString selected = model_.currentPortName();
-    const QString held = PortIsOpen() ? selected : QString();
+    const QString held = engine_.link().IsOpen() ? selected : QString();
     const QList<SerialDevice> devices = prober_.Survey(held);
     QStringList names = UsablePortNames(devices);
     if (!held.isEmpty() && !names.contains(held))

@@ -2,6 +2,7 @@
 #include "StartUp.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
+#include "PortDoubles.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -18,16 +19,6 @@
 using namespace CoreTexts;
 
 namespace {
-
-class FixedPorts : public PortProber
-{
-public:
-    explicit FixedPorts(QStringList names) : names_(std::move(names)) {}
-    QStringList ListPortNames() const override { return names_; }
-
-private:
-    QStringList names_;
-};
 
 // Runs each test in a fresh working directory, where "regul.lmk" is looked for.
 class StartUp : public ::testing::Test
@@ -122,7 +113,7 @@ TEST_F(StartUp, UnreadableLockedFileIsIgnoredSilently)
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     const int code = RunUnprivileged([] {
         ConfigModel child;
-        RunStartUp(child, FixedPorts({}));
+        RunStartUp(child, FixedPorts());
         return !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0') ? 0 : 1;
     });
     EXPECT_EQ(code, 0);

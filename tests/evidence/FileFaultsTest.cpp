@@ -6,6 +6,7 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "PortDoubles.h"
 #include "StartUp.h"
 #include "TestFiles.h"
 
@@ -57,12 +58,6 @@ int saveExpectingWriteError(ConfigModel& model, const QString& chosen)
         return WrongOutcome;
     return prompts.errors == QStringList{FileTexts::WriteError} ? int(Passed) : int(WrongReport);
 }
-
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
 
 const QByteArray GoodContent = "C8B4" + QByteArray(136, '0') + "\r\n"; // a saved file
 

@@ -202,17 +202,6 @@ inline const QString HiddenBytesDiffer = QStringLiteral(
 inline const QString TraceNotSent = QStringLiteral(" (не передано)");
 inline const QString TracePartlySent = QStringLiteral(" (передано %1 из %2)");
 
-// --- why a port cannot be opened ----------------------------------------------------
-
-inline const QString NoSuchDevice = QStringLiteral("Причина: нет такого устройства (%1).");
-inline const QString HeldByOther = QStringLiteral("Причина: порт занят другой программой.");
-inline const QString NotSerial = QStringLiteral("Причина: %1 не последовательный порт.");
-inline const QString SettingsRejected =
-    QStringLiteral("Причина: порт не принимает настройки линии (2400 бод, 8N1).");
-inline const QString OtherReason = QStringLiteral("Причина: %1.");
-inline const QString UnknownReason =
-    QStringLiteral("Причина не установлена: при повторной проверке порт открылся.");
-
 // --- show and diff ---------------------------------------------------------------
 
 inline const QString ModeLabel = QStringLiteral("Режим работы");
