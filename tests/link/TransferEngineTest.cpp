@@ -41,6 +41,8 @@ protected:
         LinkTest::SetUp();
         model.setPorts({"COM1", "COM2"});
         station.image = StationImage();
+        QObject::connect(&engine, &TransferEngine::transferEnded,
+                         [this](LinkOutcome outcome) { ended.append(outcome); });
     }
 
     // Selects COM1 with the station inviting; the station answers the wake frame.
@@ -62,6 +64,7 @@ protected:
 
     ConfigModel model;
     RecordingSink sink;
+    QList<LinkOutcome> ended; // every transferEnded
     TransferEngine engine{model, sink, link};
     ScriptedStation station{*port};
 };
@@ -136,11 +139,13 @@ TEST_F(Engine, Read_FollowsSevenTickTable)
     const Row table[] = {{15, 0, 'S', 0}, {30, 1, 'S', 1}, {45, 2, 'S', 2}, {60, 3, 'S', 3},
                          {75, 4, 'S', 4}, {90, 5, 'S', 5}, {100, 0, 'R', 0}};
     const ParamImage before = model.image();
+    EXPECT_EQ(engine.phase(), TransferPhase::WaitingForReply);
     for (int tick = 1; tick <= 7; ++tick) {
         SCOPED_TRACE(tick);
         const Row& row = table[tick - 1];
         const qsizetype writesBefore = port->writes.size();
         TickOnce();
+        EXPECT_EQ(engine.phase(), tick < 7 ? TransferPhase::Transferring : TransferPhase::Idle);
         EXPECT_EQ(engine.ProgressPosition(), row.position);
         EXPECT_EQ(engine.BlockIndex(), row.blockIndex);
         ASSERT_EQ(port->writes.size(), writesBefore + 1);
@@ -153,6 +158,7 @@ TEST_F(Engine, Read_FollowsSevenTickTable)
         }
         EXPECT_EQ(engine.ProgressVisible(), tick < 7);
     }
+    EXPECT_EQ(ended, QList<LinkOutcome>{LinkOutcome::Read});
     EXPECT_FALSE(engine.ReadRequested());
     EXPECT_EQ(model.image(), station.image);
     // Decoded: address 1 "Да" / "60 сек." in the other-devices mode.
@@ -180,6 +186,7 @@ TEST_F(Engine, TimeOut_WithNoPortEverSelected_FourteenthTickShowsNotConnected)
     EXPECT_TRUE(sink.shown.isEmpty());
     engine.Tick();
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(ended, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
     EXPECT_FALSE(engine.ReadRequested());
@@ -324,6 +331,7 @@ TEST_F(Engine, Write_EndsWithWrittenAndNoDecode)
     EXPECT_EQ(blocks, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(Command(LastWrite()), 'R');
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(ended, (QList<LinkOutcome>{LinkOutcome::Read, LinkOutcome::Written}));
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_FALSE(engine.WriteRequested());
     EXPECT_EQ(station.image, expected);
