@@ -2,7 +2,6 @@
 
 #include "ConfigModel.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober)
@@ -13,6 +12,7 @@ QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober)
 }
 
 QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
+                               const ImageFileReader& readFile,
                                const std::function<void()>& clearPortReady,
                                const QString& lockedFile)
 {
@@ -22,7 +22,7 @@ QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
     model.LabelPages();
     model.image().zeroStoredPrefix();
     // The name is relative to the working directory, never the program's folder.
-    if (QFileInfo::exists(lockedFile) && LoadImageFile(lockedFile, model.image()))
+    if (readFile && QFileInfo::exists(lockedFile) && readFile(lockedFile, model.image()))
         model.setConfigLocked(true);
     model.ImageToTable();
     return devices;

@@ -36,6 +36,7 @@
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "FileTexts.h"
+#include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ModelOracle.h"
 #include "SerialLink.h"

@@ -7,6 +7,7 @@
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "GroupBox.h"
+#include "ImageFile.h"
 #include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
@@ -354,7 +355,8 @@ void TForm1::presentUnusablePorts(const QList<SerialDevice>& devices)
 
 void TForm1::FormCreate(const PortProber& prober)
 {
-    presentUnusablePorts(RunStartUp(model_, prober, [this] { engine_.SetPortReady(false); }));
+    presentUnusablePorts(
+        RunStartUp(model_, prober, LoadImageFile, [this] { engine_.SetPortReady(false); }));
     presentModel();
 }
 

@@ -2,6 +2,7 @@
 #include "StartUp.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
+#include "ImageFile.h"
 #include "PortDoubles.h"
 #include "TestFiles.h"
 
@@ -36,7 +37,8 @@ protected:
     void run()
     {
         portReadyCleared = false;
-        RunStartUp(model, FixedPorts({"COM1", "COM3"}), [this] { portReadyCleared = true; });
+        RunStartUp(model, FixedPorts({"COM1", "COM3"}), LoadImageFile,
+                   [this] { portReadyCleared = true; });
     }
     QTemporaryDir dir;
     QString previous;
@@ -109,7 +111,7 @@ TEST_F(StartUp, UnreadableLockedFileIsIgnoredSilently)
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     const int code = RunUnprivileged([] {
         ConfigModel child;
-        RunStartUp(child, FixedPorts());
+        RunStartUp(child, FixedPorts(), LoadImageFile);
         return !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0') ? 0 : 1;
     });
     EXPECT_EQ(code, 0);

@@ -6,6 +6,7 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "ImageFile.h"
 #include "PortDoubles.h"
 #include "StartUp.h"
 #include "TestFiles.h"
@@ -322,7 +323,7 @@ TEST_F(FileFaults, StartUpWithAPipeAsLockedFile_GoesOnUnlocked)
         [&] {
             NoPorts none;
             ConfigModel m;
-            RunStartUp(m, none, {}, path("regul.lmk"));
+            RunStartUp(m, none, LoadImageFile, {}, path("regul.lmk"));
             return !m.ConfigLocked() && m.cell(1, 1, 1) == CoreTexts::ModeUnused ? int(Passed) : 30;
         },
         5);

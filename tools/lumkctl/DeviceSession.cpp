@@ -37,8 +37,7 @@ DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTi
 {
     // The start-up of the window, without its locked configuration file: a
     // "regul.lmk" in the working directory must not hide what the device holds.
-    RunStartUp(
-        model_, NoPorts(), [this] { engine_.SetPortReady(false); }, QString());
+    RunStartUp(model_, NoPorts(), nullptr, [this] { engine_.SetPortReady(false); });
     // A port that does not open is reported by Connect, with the reason.
     link_.SetOpenFailureReporter([](const QString&) {});
     if (trace) {

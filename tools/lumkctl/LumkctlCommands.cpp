@@ -10,6 +10,7 @@
 #include "CtlFiles.h"
 #include "CtlTexts.h"
 #include "DeviceSession.h"
+#include "ImageFile.h"
 #include "Interrupt.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
@@ -117,7 +118,7 @@ bool LoadFile(const QByteArray& name, ParamImage& image, QString& malformation)
 bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& shown,
                     Console& console)
 {
-    RunStartUp(model, NoPorts(), {}, QString());
+    RunStartUp(model, NoPorts(), nullptr);
     QString malformation;
     if (!LoadFile(name, model.image(), malformation)) {
         console.ErrLine(CtlTexts::ReadError.arg(shown));
