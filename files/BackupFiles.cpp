@@ -1,10 +1,8 @@
-// Atomic replacement and exclusive creation of configuration files.
-#include "CtlFiles.h"
+// Backups are created exclusively: an earlier one is never replaced.
+#include "BackupFiles.h"
 
 #include "ConfigFiles.h"
 #include "ParamImage.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -14,11 +12,6 @@ namespace {
 constexpr int MaxBackupAttempts = 100;
 
 } // namespace
-
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
-{
-    return ReplaceFileContent(QFile::encodeName(path), data, nullptr);
-}
 
 QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int attempt)
 {
@@ -33,11 +26,6 @@ QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int 
     name += ".lmk";
     // Beside the file, in the folder as it was given.
     return slash < 0 ? name : file.left(slash + 1) + name;
-}
-
-QString BackupFileName(const QString& file, const QDateTime& at, int attempt)
-{
-    return QFile::decodeName(BackupFileNameNamed(QFile::encodeName(file), at, attempt));
 }
 
 QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
@@ -55,9 +43,4 @@ QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
     if (reason)
         *reason = QString::fromLocal8Bit(std::strerror(error));
     return QByteArray();
-}
-
-QString WriteBackupFile(const QString& file, const ParamImage& image, const QDateTime& at)
-{
-    return QFile::decodeName(WriteBackupFileNamed(QFile::encodeName(file), image, at, nullptr));
 }
