@@ -247,30 +247,6 @@ TEST_F(ConfigFiles, FailedSaveReportsButStillRebuildsTheImage)
     EXPECT_EQ(prompts.errors.size(), 1);
 }
 
-TEST_F(ConfigFiles, ShortWriteLeavesTheOldFileIntact)
-{
-    WriteBytes(path("conf.lmk"), OldContent);
-    model.ToggleModeColumn(1);
-    const QString target = path("conf.lmk");
-    // The file size limit lets only part of the 142 bytes reach the disk.
-    const int code = RunInChild([&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{40, 40};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return 10;
-        if (SaveConfigFile(model, target, prompts) != FileOutcome::Failed)
-            return 11;
-        return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(target), OldContent);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"}); // no leftovers
-}
-
-namespace {
-
-} // namespace
-
 TEST_F(ConfigFiles, ReadOnlyFolderAndFileFailWithoutTouchingTheFile)
 {
     const QString folder = path("ro");
