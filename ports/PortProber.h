@@ -21,6 +21,13 @@ public:
     virtual QList<SerialDevice> Survey(const QString& held = QString()) const;
 };
 
+// No ports: for a program whose port comes from elsewhere (the command line).
+class NoPorts : public PortProber
+{
+public:
+    QStringList ListPortNames() const override { return {}; }
+};
+
 // The machine's serial devices. A device is listed only when no other program
 // holds a live lock of it, it opens (not held exclusively by another program)
 // and its line settings can be read; it is closed again at once and its

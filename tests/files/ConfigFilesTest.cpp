@@ -4,6 +4,7 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "PromptDoubles.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -19,20 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingPrompts : public FileCommandPrompts
-{
-public:
-    void ShowFileError(const QString& text) override { errors.append(text); }
-    bool ConfirmReplace(const QString& path) override
-    {
-        questions.append(path);
-        return answer;
-    }
-    QStringList errors;
-    QStringList questions;
-    bool answer = false;
-};
 
 // A model whose table shows a random mix of used and unused rows.
 void fillRandomly(ConfigModel& model, std::mt19937& rng)

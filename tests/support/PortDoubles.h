@@ -1,14 +1,8 @@
-// Port lists for tests: none, or fixed names (all usable) followed by unusable
-// devices, recording which port each survey was told the program holds.
+// Port lists for tests (NoPorts is the program's own): fixed names (all usable) followed by
+// unusable devices, recording which port each survey was told the program holds.
 #pragma once
 
 #include "PortProber.h"
-
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
 
 class FixedPorts : public PortProber
 {

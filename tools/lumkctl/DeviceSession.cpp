@@ -17,19 +17,8 @@
 
 #include <optional>
 
-using namespace std::chrono_literals;
-
 namespace {
-
-constexpr std::int64_t TickPeriodMs = 100;
-
-// The tool offers no port list of its own: the port comes from the command line.
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
-
+constexpr std::int64_t TickPeriodMs = 100; // the window's timer period
 } // namespace
 
 DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace)

@@ -28,12 +28,6 @@
 
 namespace {
 
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
-
 int ExitFor(SessionResult result)
 {
     switch (result) {

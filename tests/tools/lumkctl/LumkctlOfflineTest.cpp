@@ -8,6 +8,7 @@
 #include "CoreTexts.h"
 #include "CtlTestSupport.h"
 #include "CtlTexts.h"
+#include "PromptDoubles.h"
 #include "TestPty.h"
 
 #include <QDir>
@@ -28,14 +29,6 @@
 #include <unistd.h>
 
 namespace {
-
-class NoPrompts : public FileCommandPrompts
-{
-public:
-    void ShowFileError(const QString& text) override { errors.append(text); }
-    bool ConfirmReplace(const QString&) override { return true; }
-    QStringList errors;
-};
 
 // The window's state right after start-up without a locked file.
 void StartLikeWindow(ConfigModel& model)
@@ -158,7 +151,7 @@ TEST_F(Offline, ShowJson_OtherDevicesExample_DecodesAsWorkedOutByHand)
 TEST_F(Offline, ShowJson_FilesSavedByTheWindow_ShowWhatTheWindowOpens)
 {
     std::mt19937 rng(20260102);
-    NoPrompts prompts;
+    RecordingPrompts prompts(true);
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         ConfigModel saved;
