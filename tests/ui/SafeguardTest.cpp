@@ -243,7 +243,7 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
 {
     for (const bool blocked : {false, true}) {
         SCOPED_TRACE(blocked ? "folder blocked" : "55 older backups");
-        const QDir folder(TForm1::BackupFolder());
+        QDir folder(TForm1::BackupFolder());
         folder.removeRecursively();
         QFile::remove(folder.path());
         ASSERT_TRUE(QDir().mkpath(QFileInfo(folder.path()).path()));
@@ -263,6 +263,7 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
         SelectNextPort();
         ASSERT_TRUE(TransferEnded());
         model.setCell(1, 3, 1, MessageText(2));
+        QTest::qWait(300); // the read's last 'R' is answered
         const int answeredBefore = station.Stats().requestsAnswered;
 
         if (blocked) {
