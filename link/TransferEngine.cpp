@@ -196,9 +196,9 @@ void TransferEngine::Tick()
             readRequested_ = false;
             setVisible(false);
         }
-        const std::uint8_t command = writeRequested_                          ? CommandWrite
+        const std::uint8_t command = writeRequested_                           ? CommandWrite
                                      : readRequested_ || check_ != Check::None ? CommandRead
-                                                                              : CommandRest;
+                                                                               : CommandRest;
         PutRequest(command, blockIndex_, model_.image());
         if (command == CommandWrite)
             writtenBlocks_ |= 1u << blockIndex_;

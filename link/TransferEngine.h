@@ -18,10 +18,13 @@ enum class ConnectRead { IntoTable, DeviceOnly };
 // A write's read-back: the device's bytes 0..69 against what was written.
 struct WriteCheck
 {
-    bool confirmed = false;       // the read-back completed
-    int differingAddresses = 0;   // of bytes 0..63
-    int differingOtherBytes = 0;  // of bytes 64..69
-    bool matches() const { return confirmed && differingAddresses == 0 && differingOtherBytes == 0; }
+    bool confirmed = false;      // the read-back completed
+    int differingAddresses = 0;  // of bytes 0..63
+    int differingOtherBytes = 0; // of bytes 64..69
+    bool matches() const
+    {
+        return confirmed && differingAddresses == 0 && differingOtherBytes == 0;
+    }
 };
 
 // Shows the engine's plain modal messages ("Нет устройства", "Не подключен ЛУМ-К",

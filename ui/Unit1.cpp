@@ -13,17 +13,16 @@
 #include "UiTexts.h"
 
 #include <QAbstractItemView>
-#include <QCloseEvent>
-#include <QDateTime>
-#include <QFileInfo>
-#include <QStandardPaths>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -33,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cerrno>
@@ -342,8 +342,8 @@ void TForm1::setBaseline(Origin origin, const QString& name)
 
 void TForm1::presentModified()
 {
-    modified_ = !SameStoredBytes(encodedTable(), baselineImage_) ||
-                model_.table() != baselineTable_;
+    modified_ =
+        !SameStoredBytes(encodedTable(), baselineImage_) || model_.table() != baselineTable_;
     presentTitle();
 }
 
@@ -633,6 +633,10 @@ void TForm1::Button3Click()
 void TForm1::Button4Click()
 {
     writeAfterDeviceRead_ = false;
+    if (engine_.WriteRequested()) {
+        startWrite(); // starts over; the backup taken at its first start stands
+        return;
+    }
     // With a device on the line, what it holds is kept first; when that is not
     // known (the table came from elsewhere), the device is read for it.
     if (engine_.PortReady() && PortIsOpen()) {
@@ -735,9 +739,9 @@ bool TForm1::keepBackup()
     lastBackup_ = QDir::toNativeSeparators(path);
     // The last BackupsKept stay; the names sort by time.
     QStringList kept = folder.entryList(
-        {QStringLiteral("[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-*.lmk")},
-        QDir::Files,
-                                        QDir::Name);
+        {QStringLiteral(
+            "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-*.lmk")},
+        QDir::Files, QDir::Name);
     while (kept.size() > BackupsKept)
         QFile::remove(folder.filePath(kept.takeFirst()));
     return true;

@@ -184,8 +184,8 @@ private:
     ParamImage writeImage_;
     bool modified_ = false;
     Origin origin_ = Origin::StartUp;
-    QString shownName_;    // file name or port in the title
-    QString titleNote_;    // the last write's check
+    QString shownName_; // file name or port in the title
+    QString titleNote_; // the last write's check
     QString lastBackup_;
     bool writeAfterDeviceRead_ = false;
 

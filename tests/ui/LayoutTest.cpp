@@ -294,7 +294,7 @@ TEST_F(Layout, UnderADarkPaletteHeadersTakeButtonColoursAndDataCellsStayBlackOnW
     dark.setColor(QPalette::WindowText, Qt::white);
     QApplication::setPalette(dark);
     CreateWindow();
-    model.ToggleModeColumn(3); // text in the data cells
+    model.ToggleModeColumn(3);                     // text in the data cells
     ASSERT_TRUE(form->SaveFile(Path("dark.lmk"))); // saved: no cell marked as changed
     TStringGrid* grid = form->StringGrid3;
     const QImage image = grid->grab().toImage();

@@ -74,7 +74,10 @@ protected:
         ModalWatcher watcher([&](QWidget* w) { question = CloseMessageBox(w, answer); });
         QTest::keyClick(form->ComboBox1, Qt::Key_Down);
     }
-    bool TransferEnded() { return WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000); }
+    bool TransferEnded()
+    {
+        return WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000);
+    }
     // Clicks "записать" and closes "Записано", running `whileShown` first.
     void WriteAndCloseWritten(const std::function<void()>& whileShown = {})
     {
@@ -181,8 +184,8 @@ TEST_F(Safeguards, WriteIsReadBack_DifferenceInABox_MatchInTheTitle)
         if (deviceChanges) {
             BoxSeen seen;
             {
-                ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::No); },
-                                     20000);
+                ModalWatcher watcher(
+                    [&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::No); }, 20000);
                 ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
             }
             EXPECT_TRUE(seen.text.startsWith(UiTexts::WriteDiffers(1, 0)));
@@ -253,9 +256,10 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
         } else {
             ASSERT_TRUE(QDir().mkpath(folder.path()));
             for (int i = 0; i < 55; ++i)
-                ASSERT_TRUE(WriteImageFile(
-                    folder.filePath(QStringLiteral("2000-01-01-0000%1-ttyS0.lmk").arg(i, 2, 10, QLatin1Char('0'))),
-                    ParamImage()));
+                ASSERT_TRUE(
+                    WriteImageFile(folder.filePath(QStringLiteral("2000-01-01-0000%1-ttyS0.lmk")
+                                                       .arg(i, 2, 10, QLatin1Char('0'))),
+                                   ParamImage()));
         }
         station.SetImage(StationSimulator::DemoImage());
         ports.names = {station.ProgramSidePath()};
@@ -272,7 +276,8 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
                 ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
                 QTest::mouseClick(form->Button4, Qt::LeftButton);
             }
-            EXPECT_TRUE(seen.text.startsWith(UiTexts::BackupFailed(QString(), QString()).section('\n', 0, 0)));
+            EXPECT_TRUE(seen.text.startsWith(
+                UiTexts::BackupFailed(QString(), QString()).section('\n', 0, 0)));
             EXPECT_FALSE(engine.WriteRequested());
             EXPECT_FALSE(form->ProgressBar1->isVisible());
             QTest::qWait(1500);
@@ -284,7 +289,8 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
             EXPECT_EQ(kept.size(), TForm1::BackupsKept);
             EXPECT_FALSE(kept.contains(QStringLiteral("2000-01-01-000005-ttyS0.lmk")));
             EXPECT_TRUE(kept.contains(QStringLiteral("2000-01-01-000006-ttyS0.lmk")));
-            EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(StationSimulator::DemoImage()));
+            EXPECT_EQ(FileContent(form->LastBackup()),
+                      ImageFileText(StationSimulator::DemoImage()));
             EXPECT_FALSE(QFileInfo(form->LastBackup()).fileName().contains(QLatin1Char(':')));
         }
         form.reset();
