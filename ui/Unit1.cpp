@@ -554,10 +554,14 @@ void TForm1::ComboBox1Change()
     // it had confirmed.
     if (cut && (!PortIsOpen() || engine_.LinkPort() != cutPort))
         reportCutWrite(cutPort, cutBlocks);
+    cutReported_ = false; // the write starts over on this connection
 }
 
 void TForm1::reportCutWrite(const QString& port, int confirmedBlocks)
 {
+    if (cutReported_)
+        return;
+    cutReported_ = true;
     ShowPlainBox(ApplicationTitle(), UiTexts::WriteCut(port, confirmedBlocks) + backupNote());
 }
 
@@ -655,6 +659,7 @@ void TForm1::Button4Click()
 
 void TForm1::startWrite()
 {
+    cutReported_ = false;
     engine_.StartWrite();
     writeTable_ = model_.table();
     writeImage_ = model_.image();
@@ -749,6 +754,9 @@ bool TForm1::keepBackup()
 
 void TForm1::Timer1Timer()
 {
+    // A device that hangs up in the middle of a write is left half written.
+    if (!cutReported_ && engine_.WriteUnderway() && PortHungUp())
+        reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     ticks_->Post();
 }
 

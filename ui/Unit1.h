@@ -188,6 +188,7 @@ private:
     QString titleNote_; // the last write's check
     QString lastBackup_;
     bool writeAfterDeviceRead_ = false;
+    bool cutReported_ = false; // the running write's cut was reported
 
     ConfigModel& model_;
     TransferEngine& engine_;

@@ -203,41 +203,51 @@ TEST_F(Safeguards, WriteIsReadBack_DifferenceInABox_MatchInTheTitle)
     }
 }
 
-// Selecting another port while a write is stalled says which port was left
-// with how many confirmed blocks, and where the device's earlier configuration is.
-TEST_F(Safeguards, PortSwitchDuringWrite_NamesThePortLeftHalfWritten)
+// A write cut short, by selecting another port while it is stalled or by the
+// device hanging up, says which port was left with how many confirmed blocks,
+// and where the device's earlier configuration is.
+TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
 {
-    StationOptions stalling = StationSimulator::DefaultOptions();
-    // Frames after the wake: one unsolicited, seven for the read, then the
-    // write's: the echoes of W0 and W1 go out, W2 is stored but never answered.
-    stalling.faults.silentAfter = 10;
-    stalling.log = [](const QString&) {};
-    StationSimulator first(stalling);
-    ASSERT_TRUE(first.Start());
-    ports.names = {first.ProgramSidePath(), station.ProgramSidePath()};
-    CreateWindow();
-    SelectNextPort();
-    ASSERT_TRUE(TransferEnded());
-    QTest::mouseClick(form->Button4, Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return engine.WriteConfirmedBlocks() == 2; }, 20000));
-    QTest::qWait(1500);
-    ASSERT_EQ(engine.WriteConfirmedBlocks(), 2);
-
-    BoxSeen seen;
-    {
-        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
+    for (const bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp ? "hang-up" : "another port selected");
+        StationOptions cutting = StationSimulator::DefaultOptions();
+        // Frames after the wake: one unsolicited, seven for the read, then the
+        // write's: the echoes of W0 and W1 go out, W2 is stored but never answered.
+        (hangUp ? cutting.faults.hangUpAfter : cutting.faults.silentAfter) = 10;
+        cutting.log = [](const QString&) {};
+        StationSimulator first(cutting);
+        ASSERT_TRUE(first.Start());
+        const QString firstPath = first.ProgramSidePath();
+        ports.names = {firstPath, station.ProgramSidePath()};
+        CreateWindow();
         SelectNextPort();
+        ASSERT_TRUE(TransferEnded());
+
+        BoxSeen seen;
+        {
+            ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); }, 20000);
+            QTest::mouseClick(form->Button4, Qt::LeftButton);
+            if (hangUp) {
+                ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
+            } else {
+                ASSERT_TRUE(WaitFor([&] { return engine.WriteConfirmedBlocks() == 2; }, 20000));
+                QTest::qWait(1500);
+                ASSERT_EQ(engine.WriteConfirmedBlocks(), 2);
+                SelectNextPort();
+            }
+        }
+        EXPECT_EQ(seen.text,
+                  UiTexts::WriteCut(firstPath, 2) + "\n" + UiTexts::BackupNote(form->LastBackup()));
+        EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(StationSimulator::DemoImage()));
+        if (!hangUp) {
+            ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); }, 20000);
+            ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
+            EXPECT_EQ(seen.text, LinkTexts::Written); // the second device got the whole write
+        }
+        form.reset();
+        ClosePort();
+        first.Stop();
     }
-    EXPECT_EQ(seen.text, UiTexts::WriteCut(first.ProgramSidePath(), 2) + "\n" +
-                             UiTexts::BackupNote(form->LastBackup()));
-    EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(StationSimulator::DemoImage()));
-    {
-        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); }, 20000);
-        ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
-    }
-    EXPECT_EQ(seen.text, LinkTexts::Written); // the second device got the whole write
-    form.reset();
-    first.Stop();
 }
 
 // The backup before a write: the last 50 are kept; one that cannot be written
