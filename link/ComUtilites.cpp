@@ -125,6 +125,11 @@ bool WritePort(int n)
     return written == n;
 }
 
+bool PortHungUp()
+{
+    return PortHandle != 0 && CurrentSerialBackend().HungUp();
+}
+
 void PurgePort(unsigned flags)
 {
     if (PortHandle != 0)

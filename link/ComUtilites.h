@@ -40,6 +40,8 @@ bool WritePort(int n);
 // Discards pending data of the open port: PURGE_TXCLEAR and/or PURGE_RXCLEAR.
 void PurgePort(unsigned flags);
 inline bool PortIsOpen() { return PortHandle != 0; }
+// The open port's device hung up.
+bool PortHungUp();
 
 // The platform's serial port. Exactly one port is open at a time.
 class SerialBackend
@@ -56,6 +58,8 @@ public:
     virtual std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) = 0;
     // PURGE_TXCLEAR and/or PURGE_RXCLEAR.
     virtual void Purge(unsigned flags) = 0;
+    // The open device hung up (it is gone until the port is opened again).
+    virtual bool HungUp() const { return false; }
 };
 
 // Milliseconds of a monotonic clock, and sleeping.
