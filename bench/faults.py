@@ -9,10 +9,10 @@ seed, and one lumkctl command against it. Each read and each write is run in
 two modes with the same image, seed and fault rates, side by side:
   - reads:  lumkctl read, and lumkctl read --confirm; a completed read must
     print exactly the station's bytes 0..69;
-  - writes: lumkctl write, and lumkctl write --verify, of a fresh
-    configuration; a write reported as good must leave exactly that
-    configuration in the station, and --verify must report differences only
-    when the station really differs.
+  - writes: lumkctl write --no-verify, and lumkctl write (which reads the
+    device back), of a fresh configuration; a write reported as good must
+    leave exactly that configuration in the station, and the read-back must
+    report differences only when the station really differs.
 Frame faults are drawn per block frame at 10 % in all: the simulator's own
 (corrupted byte, wrong block, dropped frame, invitation in place of a reply,
 cut-off frame) plus two compensating data bytes, which keep the checksum and
@@ -20,7 +20,11 @@ are added by a relay between the simulator and lumkctl: in the station's
 replies, and in the tool's 'W' requests (there keeping the check byte too, so
 the station stores a wrong block: a bad write). Every tenth run the
 station also goes silent, and every tenth run it hangs up; after a hang-up the
-port is selected again (a new lumkctl read) and must work.
+port is selected again (a new lumkctl read) and must work. The station also
+loses 'W' requests (LOST_W_RATE of them: not stored, not answered) and sends
+its last frame again after a second: for a lost W0 that frame is the block-0
+answer to the read's 'R', which passes for W0's echo, so a write without
+read-back reports "Записано" while block 0 never arrived.
 
 A run ends in one of: completed and right; a reported failure (exit 3..6);
 the specified open transfer (no progress: exit 6 after --timeout); or wrong
@@ -45,11 +49,13 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # 10 % of the block frames in all.
 SIMULATOR_RATE = 0.018
 RELAY_RATE = 0.01
+# 'W' requests the station loses (then it replays its last frame).
+LOST_W_RATE = 0.03
 EXIT_NAMES = {0: "ok", 3: "port not open", 4: "no device", 5: "not connected",
               6: "open transfer (no progress)", 7: "verify found differences", 8: "file error",
               9: "reads disagree (unreliable link)"}
 FAULT_KINDS = ("corrupted", "wrong block", "dropped", "invitation sent", "truncated",
-               "going silent", "hanging up")
+               "going silent", "hanging up", "lost")
 
 
 def hexline(image):
@@ -155,7 +161,8 @@ class Station:
         self.log = open(log_path, "w")
         self.proc = subprocess.Popen(
             [os.path.join(build, "bench/faults_station/lumk-faults-station"), image.hex().upper(),
-             str(seed), str(SIMULATOR_RATE), str(silent_after), str(hang_up_after), link],
+             str(seed), str(SIMULATOR_RATE), str(silent_after), str(hang_up_after), link,
+             str(LOST_W_RATE)],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log, text=True)
         self.path = self.proc.stdout.readline().strip()
 
@@ -199,7 +206,8 @@ def lumkctl(build, args, timeout_s, folder, tag):
 
 
 def run_one(build, kind, index, base_seed, work, checked):
-    """One run; `checked` adds --confirm to a read and --verify to a write."""
+    """One run; `checked` adds --confirm to a read, and leaves a write its
+    read-back (otherwise --no-verify)."""
     rng = random.Random(base_seed * 100003 + index * 2 + (kind == "write"))
     seed = rng.randrange(1, 1 << 30)
     folder = tempfile.mkdtemp(prefix="%s%03d%s-" % (kind, index, "c" if checked else ""), dir=work)
@@ -236,7 +244,7 @@ def run_one(build, kind, index, base_seed, work, checked):
                 f.write(hexline(new_img))
             code, text, wall, cpu = lumkctl(build, ["write", "--port", port, new_file,
                                                     "--no-backup", "--timeout", "5", "--trace"]
-                                            + (["--verify"] if checked else []), 180, folder, "write")
+                                            + ([] if checked else ["--no-verify"]), 180, folder, "write")
             result["code"] = code
             result["reported_written"] = "Записано" in text
             stored = station.image()
@@ -320,7 +328,8 @@ def tally(results, args, seconds, work):
             outcomes[name] = outcomes.get(name, 0) + 1
         for k in sorted(outcomes):
             print("  %-45s %d" % (k, outcomes[k]))
-        undetectable = [r for r in rs if r.get("compensated") or any("truncated" in f for f in r["faults"])]
+        undetectable = [r for r in rs if r.get("compensated")
+                        or any("truncated" in f or "lost" in f for f in r["faults"])]
         clean = [r for r in rs if r not in undetectable]
         # Wrong: reported as good (exit 0) and not right; a difference that
         # --verify reports (exit 7) is caught, not slipped through.
@@ -341,10 +350,14 @@ def tally(results, args, seconds, work):
         if kind == "write":
             caught = [r for r in rs if r["code"] == 7 and r.get("reported_written")]
             false_alarm = [r for r in caught if r.get("stored_new")]
-            print("  \"Записано\" then --verify found differences: %d (the station really differed in %d)"
+            print("  \"Записано\" then the read-back found differences: %d (the station really differed in %d)"
                   % (len(caught), len(caught) - len(false_alarm)))
             silently_wrong = [r for r in rs if r["code"] == 0 and not r.get("right")]
-            print("  completed, verified and still wrong: %d" % len(silently_wrong))
+            print("  reported good (exit 0) but not on the device: %d" % len(silently_wrong))
+            lost_w0 = [r for r in rs if any("W block 0 lost" in f for f in r["faults"])]
+            print("  runs where the station lost W0 and replayed its last frame: %d;"
+                  " of them reported good and not on the device: %d"
+                  % (len(lost_w0), sum(1 for r in lost_w0 if r in silently_wrong)))
         hang = [r for r in rs if r["special"] == "hang-up"]
         if hang:
             ok_again = sum(1 for r in hang if r.get("again"))
@@ -361,7 +374,7 @@ def tally(results, args, seconds, work):
 
 def mode_name(kind, checked):
     return kind + (" --confirm" if kind == "read" and checked else "") + \
-        (" --verify" if kind == "write" and checked else "")
+        (" --no-verify" if kind == "write" and not checked else "")
 
 
 def side_by_side(results):
@@ -394,7 +407,7 @@ def side_by_side(results):
               % (mode_name(kind, checked), len(rs), len(faulty), len(ok), wrong, false_alarms, bad,
                  missed, sum(1 for r in rs if r["code"] == 9), mean([r["wall"] for r in ok]),
                  mean([r["wall"] for r in rs])))
-    print("wrong: completed reads that delivered another image; false alarms: --verify found"
+    print("wrong: completed reads that delivered another image; false alarms: the read-back found"
           " differences the station did not have;\nbad writes: \"Записано\" but the station holds"
           " something else; missed: of those, exit 0; exit 9: reads that never agreed.")
 

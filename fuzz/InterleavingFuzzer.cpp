@@ -16,6 +16,10 @@
 //     (a 'W' request lost on a silent line, the station replaced or another
 //     port opened without a new start, or a stale or forged frame that passes
 //     the reply check);
+//  V1 a write's read-back that finds the station holding what was written (the
+//     image at "Записано") is true: the station on the line holds those bytes
+//     0..69, unless a stale or forged frame passed the reply check during the
+//     read-back or the station was replaced;
 //  W2 every 'W' request carries the block of the image the write was started
 //     with, unless the engine may have taken a stale frame, or a true frame of
 //     the station after a lost 'W', for that request's echo;
@@ -110,15 +114,16 @@ struct Frame
 struct Reached
 {
     long checkedReads = 0, checkedWrites = 0, saves = 0, savesInTransfer = 0, opens = 0,
-         opensInTransfer = 0, connects = 0, lostAnswers = 0;
+         opensInTransfer = 0, connects = 0, lostAnswers = 0, checkedVerifies = 0;
     ~Reached()
     {
         if (std::getenv("LUMK_FUZZ_STATS"))
             std::fprintf(stderr,
                          "reached: reads checked %ld, writes checked %ld, saves %ld (%ld in a "
-                         "transfer), opens %ld (%ld in a transfer), connections %ld\n",
+                         "transfer), opens %ld (%ld in a transfer), connections %ld, "
+                         "read-backs checked %ld\n",
                          checkedReads, checkedWrites, saves, savesInTransfer, opens,
-                         opensInTransfer, connects);
+                         opensInTransfer, connects, checkedVerifies);
     }
 } reached;
 
@@ -172,7 +177,12 @@ private:
 
 struct Harness : MessageSink, FileCommandPrompts
 {
-    explicit Harness(FuzzedDataProvider& input) : in(input) {}
+    explicit Harness(FuzzedDataProvider& input) : in(input)
+    {
+        engine.SetVerifyWrites(true);
+        QObject::connect(&engine, &TransferEngine::writeChecked,
+                         [this](const WriteCheck& check) { writeChecked(check); });
+    }
 
     FuzzedDataProvider& in;
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
@@ -196,6 +206,9 @@ struct Harness : MessageSink, FileCommandPrompts
     std::array<std::array<std::uint8_t, DataLen>, 6> sentW{};
     unsigned sentMask = 0;
     bool readClean = false, readDirty = false;
+    // The read-back after the last "Записано".
+    bool checkTracked = false, checkDirty = false;
+    Image checkImage{};
 
     bool stepInput() const { return in.remaining_bytes() > 0; }
     int pick(int lo, int hi, int fallback)
@@ -294,6 +307,7 @@ struct Harness : MessageSink, FileCommandPrompts
         if (!current) {
             readDirty = true;
             writeStale = true;
+            checkDirty = true;
             return;
         }
         // A true frame of the station that is no echo of the 'W' sent for its
@@ -380,6 +394,7 @@ struct Harness : MessageSink, FileCommandPrompts
             if (wasOnLine) {
                 writeReplaced = true;
                 readDirty = true;
+                checkDirty = true;
             }
             break;
         }
@@ -484,10 +499,27 @@ struct Harness : MessageSink, FileCommandPrompts
                 ++reached.checkedWrites;
             }
             writeTracked = false;
+            checkTracked = true;
+            checkDirty = false;
+            for (int i = 0; i < ImageLen; ++i)
+                checkImage[i] = model.image().byte(i);
         }
         if (text == LinkTexts::NotConnected)
             writeTracked = false;
         modal();
+    }
+    void writeChecked(const WriteCheck& check)
+    {
+        TRACE("%*s read-back: confirmed %d, differing %d + %d\n", depth * 2, "", check.confirmed,
+              check.differingAddresses, check.differingOtherBytes);
+        if (check.matches() && checkTracked && !checkDirty) { // V1
+            const Station* s = onLine();
+            FUZZ_CHECK(s != nullptr);
+            for (int i = 0; i < FileBytes; ++i)
+                FUZZ_CHECK(s->image[i] == checkImage[i]);
+            ++reached.checkedVerifies;
+        }
+        checkTracked = false;
     }
     void ShowFileError(const QString& text) override
     {

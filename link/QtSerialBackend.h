@@ -56,6 +56,7 @@ public:
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
     void Purge(unsigned flags) override;
+    bool HungUp() const override { return hungUp_ || released_; }
 
     // Unread input the backend holds at most (a few frames' worth, far more
     // than one exchange needs).

@@ -26,6 +26,8 @@ public:
     virtual std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) = 0;
     // PURGE_TXCLEAR and/or PURGE_RXCLEAR.
     virtual void Purge(unsigned flags) = 0;
+    // The open device hung up (it is gone until the port is opened again).
+    virtual bool HungUp() const { return false; }
 };
 
 // Milliseconds of a monotonic clock, and sleeping.

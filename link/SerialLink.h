@@ -51,6 +51,8 @@ public:
     void Purge(unsigned flags);
 
     bool IsOpen() const { return *handle_ != 0; }
+    // The open port's device hung up.
+    bool HungUp() const { return IsOpen() && backend_ && backend_->HungUp(); }
     // The open port, or 0. A new value for every successful open.
     PortHandleType Handle() const { return *handle_; }
     std::uint8_t* Buffer() { return buffer_; }

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 constexpr int TimeoutPosition = 14;
@@ -50,13 +51,15 @@ TransferPhase TransferEngine::phase() const
 
 void TransferEngine::beginTransfer()
 {
+    check_ = Check::None;
     setPosition(0);
     setVisible(true);
     blockIndex_ = 0;
     writtenBlocks_ = 0;
+    confirmedBlocks_ = 0;
 }
 
-LinkOutcome TransferEngine::ConnectPort()
+LinkOutcome TransferEngine::ConnectPort(ConnectRead how)
 {
     const QString name = model_.currentPortName();
     if (!link_.Open(name))
@@ -75,8 +78,19 @@ LinkOutcome TransferEngine::ConnectPort()
     }
     // Any other 4 bytes count as a live station too.
     portReady_ = true;
+    linkPort_ = name;
+    deviceKnown_ = false;
+    // A write still requested starts over from block 0, perhaps with another
+    // station: none of its blocks has reached this one yet.
+    writtenBlocks_ = 0;
+    confirmedBlocks_ = 0;
+    if (how == ConnectRead::DeviceOnly && !writeRequested_) {
+        startCheck(Check::Device);
+        return LinkOutcome::Connected;
+    }
     beginTransfer();
     readRequested_ = true;
+    readPure_ = !writeRequested_;
     return LinkOutcome::Connected;
 }
 
@@ -84,6 +98,7 @@ void TransferEngine::StartRead()
 {
     beginTransfer();
     readRequested_ = true;
+    readPure_ = !writeRequested_;
 }
 
 void TransferEngine::StartWrite()
@@ -91,6 +106,30 @@ void TransferEngine::StartWrite()
     model_.TableToImage();
     beginTransfer();
     writeRequested_ = true;
+    readPure_ = false;
+    deviceKnown_ = false; // the device is being changed
+}
+
+void TransferEngine::StartDeviceRead()
+{
+    startCheck(Check::Device);
+}
+
+void TransferEngine::startCheck(Check check)
+{
+    check_ = check;
+    ticksWithoutReply_ = 0;
+    setPosition(0);
+    setVisible(true);
+    blockIndex_ = 0;
+}
+
+int TransferEngine::WriteConfirmedBlocks() const
+{
+    int n = 0;
+    for (unsigned bits = confirmedBlocks_; bits; bits &= bits - 1)
+        ++n;
+    return n;
 }
 
 void TransferEngine::Tick()
@@ -98,23 +137,36 @@ void TransferEngine::Tick()
     if (!visible_)
         return; // idle
     setPosition(position_ + 1);
-    if (position_ == TimeoutPosition)
+    // A check read ends unconfirmed after as many silent ticks as a start may
+    // wait; it never shows "Не подключен ЛУМ-К".
+    const Check checking = check_;
+    const bool checkFailed = check_ != Check::None && ++ticksWithoutReply_ >= TimeoutPosition;
+    if (checkFailed) {
+        check_ = Check::None;
+        setPosition(0);
+        setVisible(false);
+    }
+    if (!checkFailed && position_ == TimeoutPosition)
         timeOutWithoutReply(); // and the tick goes on
+    TickEnd end;
     if (portReady_ && link_.IsOpen() && link_.Read(BlockFrameSize)) {
         if (answerReply())
-            finishTransfer();
+            finishTransfer(end);
         sendRequest();
-        return;
-    }
-    // The station's invitation in place of a reply: wake it again.
-    if (portReady_ && link_.IsOpen() && visible_ && IsInvitation(link_.Buffer())) {
+    } else if (portReady_ && link_.IsOpen() && visible_ && IsInvitation(link_.Buffer())) {
+        // The station's invitation in place of a reply: wake it again.
         PutWakeFrame(link_.Buffer());
         link_.Write(WakeFrameSize);
-        return;
+    } else {
+        // Nothing to answer.
+        link_.Clock().SleepMs(IdleSleepMs);
+        link_.Purge(PURGE_RXCLEAR);
     }
-    // Nothing to answer.
-    link_.Clock().SleepMs(IdleSleepMs);
-    link_.Purge(PURGE_RXCLEAR);
+    // The read-back of a write and the device-only read come after the
+    // exchange itself, so its frames and ticks stay as they are up to "Записано".
+    endCheck(checking, end.checkDone, checkFailed);
+    if (end.verifyNow && !visible_)
+        startCheck(Check::Verify);
 }
 
 void TransferEngine::timeOutWithoutReply()
@@ -132,9 +184,18 @@ bool TransferEngine::answerReply()
     const std::uint8_t* reply = link_.Buffer();
     if (ReplyAccepted(reply, blockIndex_)) {
         setPosition((position_ / PositionStep) * PositionStep + PositionStep);
-        const bool storeable = !writeRequested_ || (writtenBlocks_ & (1u << blockIndex_));
+        const bool echoed = writtenBlocks_ & (1u << blockIndex_);
+        if (writeRequested_ && echoed)
+            confirmedBlocks_ |= 1u << blockIndex_;
+        const bool storeable = !writeRequested_ || echoed;
+        if (readRequested_ && storeable)
+            readCopy_.setBlock(blockIndex_, reply + 5);
         if (readRequested_ && !model_.ConfigLocked() && storeable)
             model_.image().setBlock(blockIndex_, reply + 5);
+        if (check_ != Check::None) {
+            scratch_.setBlock(blockIndex_, reply + 5);
+            ticksWithoutReply_ = 0;
+        }
         // The first accepted reply only raises the position.
         if (position_ > PositionStep)
             ++blockIndex_;
@@ -142,30 +203,45 @@ bool TransferEngine::answerReply()
     return blockIndex_ > LastBlock;
 }
 
-void TransferEngine::finishTransfer()
+void TransferEngine::finishTransfer(TickEnd& end)
 {
     blockIndex_ = 0;
-    LinkOutcome outcome = LinkOutcome::Read;
+    std::optional<LinkOutcome> ended;
     if (writeRequested_) {
         writeRequested_ = false;
-        outcome = LinkOutcome::Written;
+        expected_ = model_.image();
+        end.verifyNow = verifyWrites_;
+        ended = LinkOutcome::Written;
         // Nested ticks may run inside this message (TickQueue); the rest
         // of this tick goes on with the state they leave.
         messages_.ShowMessage(LinkOutcome::Written);
     }
-    if (readRequested_)
+    if (readRequested_) {
         model_.ImageToTable();
+        if (readPure_) {
+            deviceImage_ = readCopy_;
+            deviceKnown_ = true;
+        }
+        if (!ended)
+            ended = LinkOutcome::Read;
+        emit tableRead();
+    }
+    if (check_ != Check::None && !readRequested_) {
+        end.checkDone = true;
+        check_ = Check::None;
+    }
     readRequested_ = false;
     setVisible(false);
-    emit transferEnded(outcome);
+    if (ended)
+        emit transferEnded(*ended);
 }
 
 void TransferEngine::sendRequest()
 {
     std::uint8_t* buffer = link_.Buffer();
-    const std::uint8_t command = writeRequested_  ? CommandWrite
-                                 : readRequested_ ? CommandRead
-                                                  : CommandRest;
+    const std::uint8_t command = writeRequested_                           ? CommandWrite
+                                 : readRequested_ || check_ != Check::None ? CommandRead
+                                                                           : CommandRest;
     PutRequest(buffer, command, blockIndex_, model_.image());
     if (command == CommandWrite)
         writtenBlocks_ |= 1u << blockIndex_;
@@ -173,6 +249,27 @@ void TransferEngine::sendRequest()
     link_.Purge(PURGE_RXCLEAR);
     link_.Write(BlockFrameSize); // a failed write is ignored: the next tick reads again
     link_.Purge(PURGE_RXCLEAR);
+}
+
+void TransferEngine::endCheck(Check checking, bool done, bool failed)
+{
+    if (done) {
+        deviceImage_ = scratch_;
+        deviceKnown_ = true;
+    }
+    if (!done && !failed)
+        return;
+    if (checking == Check::Verify) {
+        WriteCheck result;
+        result.confirmed = done;
+        for (int i = 0; done && i < ParamImage::StoredSize; ++i) {
+            if (scratch_.byte(i) != expected_.byte(i))
+                ++(i < 64 ? result.differingAddresses : result.differingOtherBytes);
+        }
+        emit writeChecked(result);
+    } else if (checking == Check::Device) {
+        emit deviceRead(done);
+    }
 }
 
 TickQueue::TickQueue(TransferEngine& engine, QObject* parent) : QObject(parent), engine_(engine) {}

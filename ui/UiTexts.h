@@ -44,4 +44,44 @@ inline QString AboutText()
            Version;
 }
 
+// Selecting a port when the table holds what the device may not.
+inline const QString ReplaceTableQuestion =
+    QStringLiteral("Прочесть параметры устройства и заменить ими таблицу?");
+// Exit or closing the window with changes neither saved nor written.
+inline const QString SaveChangesQuestion = QStringLiteral("Сохранить изменения?");
+// The title after a write the device was read back for.
+inline const QString WriteVerifiedNote = QStringLiteral("записано и проверено");
+inline QString WriteDiffers(int addresses, int otherBytes)
+{
+    QString text = QStringLiteral("Устройство прочитано после записи и хранит не то, что записано: "
+                                  "отличается адресов: %1.")
+                       .arg(addresses);
+    if (otherBytes > 0)
+        text += QStringLiteral(" Отличается служебных байтов: %1.").arg(otherBytes);
+    return text;
+}
+inline const QString WriteAgainQuestion = QStringLiteral("Записать ещё раз?");
+inline const QString WriteUnconfirmed =
+    QStringLiteral("Запись не подтверждена: устройство не удалось прочитать после записи.");
+inline QString WriteCut(const QString& port, int confirmedBlocks)
+{
+    return QStringLiteral("Запись на порт %1 не завершена: устройство подтвердило блоков: %2 из 6, "
+                          "его конфигурация теперь частично новая.")
+        .arg(port)
+        .arg(confirmedBlocks);
+}
+inline QString BackupNote(const QString& path)
+{
+    return QStringLiteral("Прежняя конфигурация устройства сохранена в файле\n%1").arg(path);
+}
+inline QString BackupFailed(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Резервная копия конфигурации устройства не сохранена, запись не "
+                          "начата.\n%1: %2")
+        .arg(path, reason);
+}
+inline const QString BackupReadFailed =
+    QStringLiteral("Устройство не прочитано, резервная копия его конфигурации не сохранена: "
+                   "запись не начата.");
+
 } // namespace UiTexts

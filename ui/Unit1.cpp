@@ -18,9 +18,12 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -30,9 +33,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTimer>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 
 using namespace std::chrono_literals;
@@ -87,7 +93,7 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
       ticks_(std::make_unique<TickQueue>(engine))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(UiTexts::WindowCaption);
+    setWindowTitle(UiTexts::WindowCaption + QStringLiteral("[*]"));
     setFont(windowFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));
@@ -108,6 +114,9 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
 
     connectModel();
     FormCreate(prober);
+    setBaseline(Origin::StartUp, model_.ConfigLocked() ? CoreTexts::LockedFileName : QString());
+    // Every write is read back; the result is shown after "Записано".
+    engine_.SetVerifyWrites(true);
     StringGrid1->setFocus();
 }
 
@@ -289,6 +298,68 @@ void TForm1::connectModel()
         ProgressBar1->setValue(position);
         ProgressBar1->setVisible(visible);
     });
+    connect(&model_, &ConfigModel::cellChanged, this, &TForm1::presentModified);
+    connect(&model_, &ConfigModel::operatingModeChanged, this, &TForm1::presentModified);
+    connect(&model_, &ConfigModel::optionsChanged, this, &TForm1::presentModified);
+    connect(&engine_, &TransferEngine::tableRead, this,
+            [this] { setBaseline(Origin::Device, engine_.LinkPort()); });
+    connect(&engine_, &TransferEngine::writeChecked, this, &TForm1::onWriteChecked);
+    connect(&engine_, &TransferEngine::deviceRead, this, &TForm1::onDeviceRead);
+}
+
+ParamImage TForm1::encodedTable() const
+{
+    ParamImage image = model_.image();
+    model_.TableToImage(image);
+    return image;
+}
+
+static bool SameStoredBytes(const ParamImage& a, const ParamImage& b)
+{
+    return std::memcmp(a.bytes().data(), b.bytes().data(), ParamImage::StoredSize) == 0;
+}
+
+bool TForm1::TableModified() const
+{
+    return modified_;
+}
+
+bool TForm1::CellChanged(int page, int row, int column) const
+{
+    return row > 0 && column > 0 &&
+           model_.cell(page, row, column) != baselineTable_.cell(page, row, column);
+}
+
+void TForm1::setBaseline(Origin origin, const QString& name)
+{
+    origin_ = origin;
+    shownName_ = name;
+    titleNote_.clear();
+    baselineTable_ = model_.table();
+    baselineImage_ = encodedTable();
+    presentModified();
+    for (TStringGrid* grid : grids_)
+        grid->update();
+}
+
+void TForm1::presentModified()
+{
+    modified_ =
+        !SameStoredBytes(encodedTable(), baselineImage_) || model_.table() != baselineTable_;
+    presentTitle();
+}
+
+void TForm1::presentTitle()
+{
+    QString title = UiTexts::WindowCaption;
+    if (!titleNote_.isEmpty())
+        title = titleNote_ + QStringLiteral(" — ") + title;
+    if (!shownName_.isEmpty())
+        title = shownName_ + QStringLiteral("[*] — ") + title;
+    else
+        title += QStringLiteral("[*]");
+    setWindowTitle(title);
+    setWindowModified(modified_);
 }
 
 void TForm1::presentModel()
@@ -398,9 +469,16 @@ void TForm1::StringGrid1DrawCell(TStringGrid* Sender, QPainter* painter, int ACo
     // The fixed column and the header row take the palette's button face and
     // text, so they stay readable under a dark palette.
     const bool fixed = ACol == 0 || ARow == 0;
-    painter->fillRect(Rect, fixed ? palette().color(QPalette::Button) : QColor(Qt::white));
+    // A value that differs from the configuration last read, opened, saved or
+    // written: bold on a pale yellow, black on light in either palette.
+    const bool changed = !fixed && CellChanged(PageOf(Sender), ARow, ACol);
+    painter->fillRect(Rect, fixed     ? palette().color(QPalette::Button)
+                            : changed ? QColor(0xFF, 0xF4, 0xC2)
+                                      : QColor(Qt::white));
     painter->setPen(fixed ? palette().color(QPalette::ButtonText) : QColor(Qt::black));
-    painter->setFont(font());
+    QFont cellFont = font();
+    cellFont.setBold(changed);
+    painter->setFont(cellFont);
     const QString text =
         painter->fontMetrics().elidedText(Sender->Cells(ACol, ARow), Qt::ElideRight, Rect.width());
     painter->drawText(Rect, Qt::AlignCenter | Qt::TextSingleLine, text);
@@ -460,8 +538,40 @@ void TForm1::ComboBox2Exit()
 
 void TForm1::ComboBox1Change()
 {
+    writeAfterDeviceRead_ = false;
+    // A table the device does not hold is replaced only when the operator says so.
+    ConnectRead how = ConnectRead::IntoTable;
+    if (!model_.ConfigLocked() && (origin_ == Origin::File || modified_)) {
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::ReplaceTableQuestion,
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes)
+            how = ConnectRead::DeviceOnly;
+    }
+    const bool cut = engine_.WriteUnderway();
+    const QString cutPort = engine_.LinkPort();
+    const int cutBlocks = engine_.WriteConfirmedBlocks();
     model_.setPortIndex(ComboBox1->currentIndex());
-    engine_.ConnectPort();
+    engine_.ConnectPort(how);
+    // The write starts over on the new connection; the port it left keeps what
+    // it had confirmed.
+    if (cut && (!engine_.link().IsOpen() || engine_.LinkPort() != cutPort))
+        reportCutWrite(cutPort, cutBlocks);
+    cutReported_ = false; // the write starts over on this connection
+}
+
+void TForm1::reportCutWrite(const QString& port, int confirmedBlocks)
+{
+    if (cutReported_)
+        return;
+    cutReported_ = true;
+    ShowPlainBox(ApplicationTitle(), UiTexts::WriteCut(port, confirmedBlocks) + backupNote());
+}
+
+QString TForm1::backupNote() const
+{
+    return lastBackup_.isEmpty() ? QString()
+                                 : QStringLiteral("\n") + UiTexts::BackupNote(lastBackup_);
 }
 
 void TForm1::ComboBox1DropDown()
@@ -523,16 +633,133 @@ void TForm1::RadioButton2Click()
 
 void TForm1::Button3Click()
 {
+    writeAfterDeviceRead_ = false;
     engine_.StartRead();
 }
 
 void TForm1::Button4Click()
 {
+    writeAfterDeviceRead_ = false;
+    if (engine_.WriteRequested()) {
+        startWrite(); // starts over; the backup taken at its first start stands
+        return;
+    }
+    // With a device on the line, what it holds is kept first; when that is not
+    // known (the table came from elsewhere), the device is read for it.
+    if (engine_.PortReady() && engine_.link().IsOpen()) {
+        if (!engine_.DeviceImageKnown()) {
+            writeAfterDeviceRead_ = true;
+            engine_.StartDeviceRead();
+            return;
+        }
+        if (!keepBackup())
+            return;
+    } else {
+        lastBackup_.clear();
+    }
+    startWrite();
+}
+
+void TForm1::startWrite()
+{
+    cutReported_ = false;
     engine_.StartWrite();
+    writeTable_ = model_.table();
+    writeImage_ = model_.image();
+    titleNote_.clear();
+    presentTitle();
+}
+
+void TForm1::onDeviceRead(bool completed)
+{
+    if (!writeAfterDeviceRead_)
+        return;
+    writeAfterDeviceRead_ = false;
+    if (!completed) {
+        ShowPlainBox(ApplicationTitle(), UiTexts::BackupReadFailed);
+        return;
+    }
+    if (keepBackup())
+        startWrite();
+}
+
+void TForm1::onWriteChecked(const WriteCheck& check)
+{
+    if (check.matches()) {
+        // The device holds the written configuration: it is the table's origin now.
+        origin_ = Origin::Device;
+        shownName_ = engine_.LinkPort();
+        baselineTable_ = writeTable_;
+        baselineImage_ = writeImage_;
+        titleNote_ = UiTexts::WriteVerifiedNote;
+        presentModified();
+        for (TStringGrid* grid : grids_)
+            grid->update();
+        return;
+    }
+    if (!check.confirmed) {
+        ShowPlainBox(ApplicationTitle(), UiTexts::WriteUnconfirmed + backupNote());
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
+                    UiTexts::WriteDiffers(check.differingAddresses, check.differingOtherBytes) +
+                        backupNote() + QStringLiteral("\n\n") + UiTexts::WriteAgainQuestion,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes)
+        Button4Click();
+}
+
+QString TForm1::BackupFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/backups");
+}
+
+bool TForm1::keepBackup()
+{
+    // DATE-TIME-PORT.lmk, with nothing a file name may not hold on any system.
+    QString port = QFileInfo(engine_.LinkPort()).fileName();
+    for (QChar& c : port) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_') &&
+            c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    }
+    const QDir folder(BackupFolder());
+    const QString stem =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
+        QLatin1Char('-') + port;
+    QString path = folder.filePath(stem + QStringLiteral(".lmk"));
+    int error = 0;
+    if (!QDir().mkpath(folder.path())) {
+        error = errno ? errno : EACCES;
+    } else {
+        const QByteArray text = ImageFileText(engine_.DeviceImage());
+        for (int n = 2; (error = CreateNewFile(QFile::encodeName(path), text)) == EEXIST; ++n)
+            path = folder.filePath(stem + QStringLiteral("-%1.lmk").arg(n));
+    }
+    if (error != 0) {
+        ShowPlainBox(ApplicationTitle(),
+                     UiTexts::BackupFailed(QDir::toNativeSeparators(path),
+                                           QString::fromLocal8Bit(std::strerror(error))));
+        return false;
+    }
+    lastBackup_ = QDir::toNativeSeparators(path);
+    // The last BackupsKept stay; the names sort by time.
+    QStringList kept = folder.entryList(
+        {QStringLiteral(
+            "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-*.lmk")},
+        QDir::Files, QDir::Name);
+    while (kept.size() > BackupsKept)
+        QFile::remove(folder.filePath(kept.takeFirst()));
+    return true;
 }
 
 void TForm1::Timer1Timer()
 {
+    // A device that hangs up in the middle of a write is left half written.
+    if (!cutReported_ && engine_.WriteUnderway() && engine_.link().HungUp())
+        reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     ticks_->Post();
 }
 
@@ -540,12 +767,16 @@ void TForm1::OpenFile(const QString& chosen)
 {
     if (model_.ConfigLocked())
         return; // the command is disabled while the start-up file locks the configuration
-    OpenConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
+    if (OpenConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible()) == FileOutcome::Done)
+        setBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
 }
 
-void TForm1::SaveFile(const QString& chosen)
+bool TForm1::SaveFile(const QString& chosen)
 {
-    SaveConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
+    if (SaveConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible()) != FileOutcome::Done)
+        return false;
+    setBaseline(origin_, QFileInfo(LmkFileName(chosen)).fileName());
+    return true;
 }
 
 QString TForm1::chooseFile(bool save)
@@ -579,8 +810,26 @@ void TForm1::N6Click()
 
 void TForm1::N7Click()
 {
-    close();
-    QCoreApplication::quit();
+    if (close())
+        QCoreApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (modified_) {
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::SaveChangesQuestion,
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+        box.setDefaultButton(QMessageBox::Save);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Cancel ||
+            (answer == QMessageBox::Save && !SaveFile(chooseFile(true)))) {
+            event->ignore();
+            return;
+        }
+    }
+    if (engine_.WriteUnderway())
+        reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
+    QMainWindow::closeEvent(event);
 }
 
 void TForm1::N13Click()

@@ -4,7 +4,9 @@
 // gestures to the model, the engine and the file commands.
 #pragma once
 
+#include "AddressTable.h"
 #include "Application.h"
+#include "ParamImage.h"
 #include "StringGrid.h"
 
 #include <QMainWindow>
@@ -15,6 +17,7 @@
 class ConfigModel;
 class PortProber;
 struct SerialDevice;
+struct WriteCheck;
 class TickQueue;
 class TransferEngine;
 class QAction;
@@ -94,7 +97,18 @@ public:
     // Opens the configuration file `chosen` names, or saves to it, as the menu
     // commands do after their dialogs.
     void OpenFile(const QString& chosen);
-    void SaveFile(const QString& chosen);
+    bool SaveFile(const QString& chosen); // true when the file was written
+
+    // The table differs from the configuration last read, opened, saved or
+    // written (shown by the title's modified mark).
+    bool TableModified() const;
+    // A cell whose text differs from that configuration (marked in the grid).
+    bool CellChanged(int page, int row, int column) const;
+    // The backup the last write from the window kept (empty when none).
+    const QString& LastBackup() const { return lastBackup_; }
+    // Where backups go: "backups" in the application's data folder.
+    static QString BackupFolder();
+    static constexpr int BackupsKept = 50;
 
     // Event handlers.
     void FormCreate(const PortProber& prober);
@@ -124,6 +138,7 @@ public:
     void FormClick();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -144,6 +159,36 @@ private:
     // dialog in FileDialogFolder's folder with the configuration filter. Returns
     // the chosen file, or an empty name when cancelled.
     QString chooseFile(bool save);
+
+    // What the table holds, for the title, the cell marks and the questions.
+    enum class Origin { StartUp, Device, File };
+    // The table as it stands becomes what the marks compare with.
+    void setBaseline(Origin origin, const QString& name);
+    // The bytes a write or Save would produce from the table now.
+    ParamImage encodedTable() const;
+    void presentModified();
+    void presentTitle();
+    // Keeps what the device holds in a new backup file; false (reported) when
+    // it cannot be written.
+    bool keepBackup();
+    void startWrite();
+    void onWriteChecked(const WriteCheck& check);
+    void onDeviceRead(bool completed);
+    // Says which port a write left half done, if one did.
+    void reportCutWrite(const QString& port, int confirmedBlocks);
+    QString backupNote() const;
+
+    AddressTable baselineTable_;
+    ParamImage baselineImage_; // encoded, bytes 0..69 count
+    AddressTable writeTable_;  // the running write's table and bytes
+    ParamImage writeImage_;
+    bool modified_ = false;
+    Origin origin_ = Origin::StartUp;
+    QString shownName_; // file name or port in the title
+    QString titleNote_; // the last write's check
+    QString lastBackup_;
+    bool writeAfterDeviceRead_ = false;
+    bool cutReported_ = false; // the running write's cut was reported
 
     ConfigModel& model_;
     TransferEngine& engine_;

@@ -49,8 +49,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 7) {
-        std::fprintf(stderr, "usage: %s HEX144 SEED RATE SILENT_AFTER HANG_UP_AFTER LINK\n",
+    if (args.size() != 7 && args.size() != 8) {
+        std::fprintf(stderr,
+                     "usage: %s HEX144 SEED RATE SILENT_AFTER HANG_UP_AFTER LINK [LOST_W_RATE]\n",
                      argv[0]);
         return 2;
     }
@@ -67,6 +68,8 @@ int main(int argc, char** argv)
     options.faults.silentAfter = args[4].toInt();
     options.faults.hangUpAfter = args[5].toInt();
     options.linkPath = args[6];
+    if (args.size() == 8)
+        options.faults.dropWrite = args[7].toDouble();
     options.log = [](const QString& line) {
         std::fprintf(stderr, "%s\n", qPrintable(line));
         std::fflush(stderr);

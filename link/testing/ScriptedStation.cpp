@@ -61,6 +61,8 @@ void ScriptedStation::received(const QByteArray& bytes)
         ++ignoredRequests;
         return;
     }
+    if (lose && lose(bytes))
+        return;
     requests.append(bytes);
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.constData());
     const int block = p[4];

@@ -22,6 +22,9 @@ public:
     // Called with each reply before it is sent; may change it, or clear it to
     // send nothing. The index counts the station's frames from 0.
     std::function<void(QByteArray& frame, int index)> alter;
+    // Called with each well-formed request; true loses it on the way in (not
+    // stored, not answered).
+    std::function<bool(const QByteArray& request)> lose;
 
     // Every well-formed request received, and every frame sent (after `alter`).
     QList<QByteArray> requests;

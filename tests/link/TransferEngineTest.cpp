@@ -603,3 +603,66 @@ TEST_F(Engine, TickQueue_CoalescesTimeoutsIntoOnePendingTick)
     QCoreApplication::processEvents();
     EXPECT_EQ(engine.ProgressPosition(), 2);
 }
+
+// A stale frame confirms a 'W' block by number and checksum alone: a station
+// that lost W0 and then sends its last frame again (the answer to the read's
+// 'R') gets "Записано" without block 0. Verifying writes reads the device back
+// after "Записано", into no image the operator sees, and reports the difference.
+TEST_F(Engine, VerifiedWrite_ReadsBackAfterWritten_ReportsWhatTheDeviceLacks)
+{
+    struct Case
+    {
+        const char* name;
+        bool loseW0;
+        int differingAddresses;
+    };
+    for (const Case c : {Case{"W0 lost, last frame replayed", true, 1}, Case{"clean", false, 0}}) {
+        SCOPED_TRACE(c.name);
+        station.image = StationImage();
+        station.requests.clear();
+        link.Close();
+        Connect();
+        while (engine.ProgressVisible())
+            TickOnce();
+        engine.SetVerifyWrites(true);
+        QList<WriteCheck> checks;
+        const auto watch = QObject::connect(&engine, &TransferEngine::writeChecked,
+                                            [&](const WriteCheck& check) { checks.append(check); });
+        bool lost = false;
+        station.lose = [&](const QByteArray& request) {
+            if (!c.loseW0 || lost || request.at(3) != 'W' || request.at(4) != 0)
+                return false;
+            return lost = true;
+        };
+        model.setCell(1, 3, 1, CoreTexts::ModeUsed); // address 3, in block 0
+        engine.StartWrite();
+        const ParamImage written = model.image();
+        sink.shown.clear();
+        TickOnce(); // W0 goes out
+        if (c.loseW0) {
+            TickOnce(); // silence
+            station.Send(station.sent.last()); // the station repeats its last frame
+        }
+        for (int i = 0; i < 40 && checks.isEmpty(); ++i)
+            TickOnce();
+        QObject::disconnect(watch);
+        engine.SetVerifyWrites(false);
+        station.lose = nullptr;
+
+        EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+        ASSERT_EQ(checks.size(), 1);
+        EXPECT_TRUE(checks[0].confirmed);
+        EXPECT_EQ(checks[0].differingAddresses, c.differingAddresses);
+        EXPECT_EQ(checks[0].differingOtherBytes, 0);
+        EXPECT_EQ(model.image(), written); // the read-back went nowhere the operator sees
+        EXPECT_EQ(engine.DeviceImage(), station.image);
+        // The write's own requests are the Part's: W0..W5 then 'R' block 0; the
+        // read-back follows with 'S' requests.
+        QList<QByteArray> writeRequests;
+        for (const QByteArray& r : station.requests)
+            if (Command(r) == 'W')
+                writeRequests.append(r);
+        EXPECT_EQ(writeRequests.size(), c.loseW0 ? 5 : 6);
+        EXPECT_EQ(Command(LastWrite()), 'R');
+    }
+}

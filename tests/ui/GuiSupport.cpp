@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWindow>
 
@@ -103,6 +104,8 @@ void WindowTest::SetUp()
     previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
     SetApplicationTitle(UiTexts::ApplicationTitle);
+    // Backups of writes go to Qt's test location, not the user's data folder.
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 void WindowTest::TearDown()

@@ -11,7 +11,19 @@
 
 namespace {
 
-enum class Option { Help, Port, Output, Timeout, Trace, Verify, NoBackup, Json, Confirm, Force };
+enum class Option {
+    Help,
+    Port,
+    Output,
+    Timeout,
+    Trace,
+    Verify,
+    NoVerify,
+    NoBackup,
+    Json,
+    Confirm,
+    Force
+};
 
 struct OptionSpec
 {
@@ -26,7 +38,7 @@ constexpr OptionSpec AllOptions[] = {
     {"--timeout", Option::Timeout, true}, {"--trace", Option::Trace, false},
     {"--verify", Option::Verify, false},  {"--no-backup", Option::NoBackup, false},
     {"--json", Option::Json, false},      {"--confirm", Option::Confirm, false},
-    {"--force", Option::Force, false},
+    {"--force", Option::Force, false},    {"--no-verify", Option::NoVerify, false},
 };
 
 struct CommandSpec
@@ -52,7 +64,7 @@ const QList<CommandSpec>& Commands()
         {CtlCommand::Write,
          "write",
          {Option::Help, Option::Port, Option::Timeout, Option::Trace, Option::Verify,
-          Option::NoBackup, Option::Force},
+          Option::NoVerify, Option::NoBackup, Option::Force},
          true,
          true},
         {CtlCommand::Show, "show", {Option::Help, Option::Json}, false, true},
@@ -144,6 +156,8 @@ CtlArguments ParseCtlArguments(const QList<QByteArray>& rawArguments)
                                                              : CtlTexts::UnknownCommand.arg(first));
     }
     args.command = spec->command;
+    // A write reads the device back unless --no-verify says otherwise.
+    args.verify = spec->command == CtlCommand::Write;
 
     // "--help" anywhere before "--" wins over everything else on the line.
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -216,6 +230,9 @@ CtlArguments ParseCtlArguments(const QList<QByteArray>& rawArguments)
             break;
         case Option::Verify:
             args.verify = true;
+            break;
+        case Option::NoVerify:
+            args.verify = false;
             break;
         case Option::NoBackup:
             args.noBackup = true;

@@ -30,7 +30,7 @@ struct CtlArguments
     QByteArray outputName;
     QByteArray fileName;
     QByteArray secondFileName;
-    bool verify = false;
+    bool verify = false;  // write: read the device back; on unless --no-verify
     bool confirm = false; // read --confirm
     bool force = false;   // write --force
     bool noBackup = false;

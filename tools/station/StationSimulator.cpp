@@ -547,6 +547,12 @@ void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalN
         log(QStringLiteral("ignored a request before the wake frame"), false);
         return;
     }
+    if (f[3] == 'W' && !silent && draw(options.faults.dropWrite)) {
+        // Lost on the way in: the silence that follows makes the last frame go out again.
+        log(QStringLiteral("fault: request W block %1 lost").arg(f[4]), true);
+        withStats([](StationStats& s) { ++s.faults; });
+        return;
+    }
     lastActivityMs = NowMs();
     if (silent)
         return;

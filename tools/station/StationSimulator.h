@@ -25,6 +25,9 @@
 //   and, counted in block frames since the last wake, going silent (until the
 //   program closes its side) or hanging up (the station closes the
 //   pseudo-terminal, then opens a new one a second later).
+// - A 'W' request may be lost on the way in (not stored, not answered): after a
+//   second the last frame goes out again, and its block and checksum may well
+//   pass for the lost block's answer.
 #pragma once
 
 #include "ParamImage.h"
@@ -43,13 +46,14 @@ struct StationFaults
     double drop = 0;       // the frame is not sent
     double truncate = 0;   // only its first 1..18 bytes are sent
     double invite = 0;     // the invitation is sent in its place
+    double dropWrite = 0;  // a 'W' request is ignored (per request)
     int silentAfter = -1;  // after this many block frames since the wake: silence
     int hangUpAfter = -1;  // after this many block frames since the wake: hang up
 
     bool any() const
     {
         return corrupt > 0 || wrongBlock > 0 || drop > 0 || truncate > 0 || invite > 0 ||
-               silentAfter >= 0 || hangUpAfter >= 0;
+               dropWrite > 0 || silentAfter >= 0 || hangUpAfter >= 0;
     }
 };
 

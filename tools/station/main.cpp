@@ -43,6 +43,8 @@ drawn from a generator seeded with --seed; at most one fault a frame):
   --truncate R      only its first 1..18 bytes are sent
   --wrong-block R   the frame of another block than the one asked for
   --corrupt R       one byte of the frame changed
+  --drop-write R    a 'W' request is lost (rate per request): not stored, not
+                    answered; a second later the last frame goes out again
   --silent-after N  after N block frames since the wake it sends nothing until
                     the program closes its side
   --hang-up-after N after N block frames since the wake it closes the
@@ -89,6 +91,9 @@ int main(int argc, char** argv)
                                         QStringLiteral("Rate of frames with a wrong block number."), QStringLiteral("R"));
     const QCommandLineOption corrupt(QStringLiteral("corrupt"), QStringLiteral("Rate of frames with a corrupted byte."),
                                      QStringLiteral("R"));
+    const QCommandLineOption dropWrite(QStringLiteral("drop-write"),
+                                       QStringLiteral("Rate of 'W' requests lost on the way in."),
+                                       QStringLiteral("R"));
     const QCommandLineOption silentAfter(QStringLiteral("silent-after"),
                                          QStringLiteral("Go silent after N block frames since the wake."),
                                          QStringLiteral("N"));
@@ -96,7 +101,7 @@ int main(int argc, char** argv)
                                          QStringLiteral("Hang up after N block frames since the wake."),
                                          QStringLiteral("N"));
     parser.addOptions({link, imageFile, save, pacing, seed, verbose, drop, invite, truncate, wrongBlock,
-                       corrupt, silentAfter, hangUpAfter});
+                       corrupt, dropWrite, silentAfter, hangUpAfter});
     parser.process(app);
 
     const auto fail = [](const QString& text) {
@@ -127,7 +132,7 @@ int main(int argc, char** argv)
         return fail(QStringLiteral("--seed needs a number"));
     StationFaults& f = options.faults;
     if (!rate(drop, f.drop) || !rate(invite, f.invite) || !rate(truncate, f.truncate) ||
-        !rate(wrongBlock, f.wrongBlock) || !rate(corrupt, f.corrupt))
+        !rate(wrongBlock, f.wrongBlock) || !rate(corrupt, f.corrupt) || !rate(dropWrite, f.dropWrite))
         return fail(QStringLiteral("a fault rate must be a number from 0 to 1"));
     if (!count(silentAfter, f.silentAfter) || !count(hangUpAfter, f.hangUpAfter))
         return fail(QStringLiteral("a frame count must be a whole number of 0 or more"));

@@ -39,6 +39,9 @@ TEST(CtlArguments, AcceptedLines_GiveTheirCommandAndOptions)
          "conf.txt", "", true, true, false, false, 20s},
         // "--" ends the options: a file may start with a dash.
         {"write --port ttyS1 -- --odd.lmk", CtlCommand::Write, false, "ttyS1", "--odd.lmk", "",
+         true, false, false, false, 20s},
+        // A write verifies by default; --no-verify restores the unchecked write.
+        {"write a.lmk --port ttyS1 --no-verify", CtlCommand::Write, false, "ttyS1", "a.lmk", "",
          false, false, false, false, 20s},
         {"show a.lmk --json", CtlCommand::Show, false, "", "a.lmk", "", false, false, true, false,
          20s},

@@ -358,4 +358,37 @@ TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
     }
 }
 
+// A station that loses W0 and a second later sends its last frame again (the
+// answer to the read's 'R'): that frame passes for W0's echo by block number
+// and checksum. A write reads the device back by default and catches it;
+// --no-verify reports the write as done, as it always did.
+TEST_F(Session, Write_LostW0PassedByAReplayedFrame_IsCaughtUnlessNoVerify)
+{
+    QByteArray text(140, '0');
+    text.replace(0, 2, "80"); // address 1 used
+    WriteBytes(Path("conf.lmk"), text);
+    const struct
+    {
+        QStringList options;
+        int status;
+    } cases[] = {{{}, ExitDifferent}, {{"--verify"}, ExitDifferent}, {{"--no-verify"}, ExitOk}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        Rig rig(station.image);
+        bool lost = false;
+        rig.station.lose = [&](const QByteArray& request) {
+            if (lost || request.at(3) != 'W' || request.at(4) != 0)
+                return false;
+            lost = true;
+            rig.port->Deliver(rig.station.sent.last(), 1000);
+            return true;
+        };
+        const ToolRun run = RunTool(QStringList{"write", "--port", "ttyS0", "--no-backup"} +
+                                    c.options + QStringList{Path("conf.lmk")});
+        EXPECT_EQ(run.status, c.status) << run.err.data();
+        EXPECT_TRUE(run.err.contains(LinkTexts::Written.toUtf8()));
+        EXPECT_EQ(rig.station.image.block(0), station.image.block(0)); // block 0 never arrived
+    }
+}
+
 } // namespace

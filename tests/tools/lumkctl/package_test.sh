@@ -111,6 +111,7 @@ expect_completion() {
 }
 expect_completion 'write' wr
 expect_completion '--verify' write --v
+expect_completion '--no-verify' write --no-v
 expect_completion '--force' write --f
 expect_completion 'a.lmk' diff a.lmk ''
 expect_completion '' diff a.lmk a.lmk ''

@@ -290,6 +290,28 @@ TEST_F(Station, Faults_AreInjectedAndLogged)
     EXPECT_GE(sim->Stats().faults, 1);
 }
 
+// A lost 'W' is neither stored nor answered; a second later the last frame goes
+// out again, as the answer a program may take for the lost block's.
+TEST_F(Station, LostWrite_NotStored_LastFrameRepeatedAfterASecond)
+{
+    StationOptions o = StationSimulator::DefaultOptions();
+    o.faults.dropWrite = 1.0;
+    Start(o);
+    Side side(sim->ProgramSidePath());
+    OpenAndWake(side);
+    side.Write(Request('R', 0));
+    const QByteArray last = side.Read(19, 400);
+    ASSERT_EQ(last, Frame(0, 'R'));
+    const ParamImage before = sim->Image();
+    side.Write(Request('W', 0, QByteArray(12, 'a')));
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(side.Read(19, 1500), last);
+    EXPECT_GE(t.elapsed(), 900);
+    EXPECT_EQ(sim->Image(), before);
+    EXPECT_TRUE(Log().join('\n').contains(QStringLiteral("fault: request W block 0 lost")));
+}
+
 TEST_F(Station, CorruptedFrames_DifferInOneByte)
 {
     StationOptions o = StationSimulator::DefaultOptions();
