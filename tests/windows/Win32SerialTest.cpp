@@ -117,3 +117,29 @@ TEST_F(Win32Serial, OpenFailures_AreNamed)
     EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen("COM250")});
     EXPECT_FALSE(PortIsOpen());
 }
+
+// The station hangs up in the middle of a transfer (LUMK_TEST_HANGUP_COM: a
+// station that closes its line after a few frames). Reads and writes then
+// fail at once instead of waiting, ticks take their usual time, and closing
+// does not wait for a line that will never drain.
+TEST_F(Win32Serial, HangUpMidTransfer_TicksAndCloseStayBounded)
+{
+    const QString hangUpPort = qEnvironmentVariable("LUMK_TEST_HANGUP_COM");
+    ASSERT_FALSE(hangUpPort.isEmpty())
+        << "LUMK_TEST_HANGUP_COM names the hanging-up station's port";
+    model.setPorts({hangUpPort});
+    Select();
+    ASSERT_TRUE(engine.PortReady());
+    QElapsedTimer t;
+    for (int tick = 0; tick < 12 && engine.ProgressVisible(); ++tick) {
+        t.start();
+        engine.Tick();
+        EXPECT_LT(t.elapsed(), 1500) << "tick " << tick;
+    }
+    EXPECT_TRUE(engine.ProgressVisible()); // the image never came whole
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_FALSE(WritePort(19));
+    t.start();
+    ClosePort();
+    EXPECT_LT(t.elapsed(), Win32SerialBackend::DrainLimitMs + 500);
+}
