@@ -91,10 +91,12 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
         std::wstring resolved(32768, L'\0');
         const DWORD n = ::GetFinalPathNameByHandleW(handle, resolved.data(), DWORD(resolved.size()),
                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (n == 0 || n >= resolved.size())
+        if (n == 0 || n >= resolved.size()) {
             refusal = SystemReason(::GetLastError());
-        resolved.resize(n);
-        target.name = resolved;
+        } else {
+            resolved.resize(n);
+            target.name = resolved;
+        }
     }
     ::CloseHandle(handle);
     if (!refusal.isEmpty())
