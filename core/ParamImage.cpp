@@ -1,12 +1,10 @@
 #include "ParamImage.h"
 
+#include "RegularFile.h"
+
 #include <QFile>
 #include <QIODevice>
 #include <QString>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 void ParamImage::zeroStoredPrefix()
 {
@@ -96,22 +94,11 @@ bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep)
 
 bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep)
 {
-    // Only a regular file can hold a configuration. A named pipe or a terminal
-    // would make a plain open or read wait forever, so the name is opened without
-    // waiting and anything else is refused as unreadable.
-    const int fd = ::open(nativeName.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info = {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    // Only a regular file can hold a configuration; anything else is refused
+    // as unreadable.
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!OpenRegularFile(nativeName, file))
         return false;
-    }
     return ReadFirstLine(file, line, keep);
 }
 

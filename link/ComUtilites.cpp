@@ -1,8 +1,8 @@
 // The serial port module over an injectable backend and clock.
 #include "ComUtilites.h"
 
+#include "DefaultSerialBackend.h"
 #include "LinkTexts.h"
-#include "QtSerialBackend.h"
 #include "SystemClock.h"
 
 #include <QDebug>
@@ -33,7 +33,7 @@ void ReportOpenFailure(const QString& text)
 SerialBackend& CurrentSerialBackend()
 {
     if (!theBackend)
-        theBackend = std::make_shared<QtSerialBackend>();
+        theBackend = MakeDefaultSerialBackend();
     return *theBackend;
 }
 

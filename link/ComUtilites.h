@@ -1,7 +1,7 @@
 // The serial port module: the one port the program talks through and
 // the one buffer all link traffic passes through, as module-level state.
 //
-// The platform side is a seam: a SerialBackend (QSerialPort by default) and a
+// The platform side is a seam: a SerialBackend (the platform's by default) and a
 // LinkClock (monotonic clock and real sleeps by default) can be replaced, so the
 // transfer engine runs in virtual time against a scripted station in tests.
 #pragma once
@@ -71,7 +71,7 @@ public:
     virtual void SleepMs(int ms) = 0;
 };
 
-// Replace the backend (closing any open port first); null restores QSerialPort.
+// Replace the backend (closing any open port first); null restores the platform's.
 void SetSerialBackend(std::shared_ptr<SerialBackend> backend);
 SerialBackend& CurrentSerialBackend();
 // Replace the clock; null restores the monotonic system clock.
