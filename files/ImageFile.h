@@ -1,5 +1,5 @@
 // Configuration files read by name: only a regular file is read, and only its
-// first line. The opening is platform code (ImageFile_linux.cpp).
+// first line. The opening is platform code (RegularFile_linux.cpp).
 #pragma once
 
 #include "ParamImage.h"

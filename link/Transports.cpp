@@ -1,5 +1,7 @@
 #include "Transports.h"
 
+#include "DefaultSerialBackend.h"
+
 TransportKind TransportOf(const QString& name)
 {
     if (name.startsWith(QLatin1String("rfc2217://")))
@@ -15,7 +17,7 @@ std::shared_ptr<SerialBackend> OpenTransport(const QString& name)
 {
     switch (TransportOf(name)) {
     case TransportKind::LocalSerial:
-        return MakeLocalSerialBackend();
+        return MakeDefaultSerialBackend();
     case TransportKind::Rfc2217:
     case TransportKind::Socket:
         // The network backends go here: a NetworkBackend for both forms.

@@ -2,7 +2,8 @@
 // the backend (frames, engine, window, lumkctl) works the same over any of them.
 //
 // A new transport is one backend class (a SerialBackend), one TransportKind, one
-// line in TransportOf for its name form and one in OpenTransport.
+// line in TransportOf for its name form and one in OpenTransport. The local
+// port's backend is the platform's (DefaultSerialBackend_linux.cpp, _windows.cpp).
 #pragma once
 
 #include "SerialBackend.h"
@@ -22,7 +23,3 @@ TransportKind TransportOf(const QString& name);
 
 // A new, closed backend for `name`; null when its transport is not available.
 std::shared_ptr<SerialBackend> OpenTransport(const QString& name);
-
-// The machine's own serial port; one definition for each platform
-// (Transports_linux.cpp, a Windows twin beside it).
-std::shared_ptr<SerialBackend> MakeLocalSerialBackend();

@@ -1,0 +1,12 @@
+// Opening a configuration file for reading, as the platform allows it.
+#pragma once
+
+#include <QByteArray>
+
+class QFile;
+
+// Opens `nativeName` (the name byte for byte as the system takes it) for reading
+// into `file`, only when it is a regular file. The open never waits: a named
+// pipe, a terminal or a device is refused, not read. False when refused or not
+// opened.
+bool OpenRegularFile(const QByteArray& nativeName, QFile& file);

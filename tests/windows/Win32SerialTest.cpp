@@ -1,0 +1,145 @@
+// The Win32 serial backend against the station simulator on a real COM port
+// (under wine: a COM port mapped onto the station's pseudo-terminal).
+// scripts/test-windows sets LUMK_TEST_COM (the port's name) and LUMK_TEST_IMAGE
+// (the station's image file, which it saves after each write), and checks the
+// line settings from the station's side afterwards.
+#include "ComUtilites.h"
+#include "ConfigModel.h"
+#include "LinkTexts.h"
+#include "ParamImage.h"
+#include "TransferEngine.h"
+#include "Win32SerialBackend.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingSink : public MessageSink
+{
+public:
+    void ShowMessage(const QString& text) override { shown.append(text); }
+    QStringList shown;
+};
+
+class Win32Serial : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ResetComUtilites(); // the platform's backend and the real clock
+        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        ASSERT_FALSE(port.isEmpty()) << "LUMK_TEST_COM names the station's COM port";
+        model.setPorts({port});
+    }
+    void TearDown() override { ResetComUtilites(); }
+
+    void Select()
+    {
+        model.setPortIndex(-1);
+        model.setPortIndex(0);
+        engine.ConnectPort();
+    }
+    bool RunTransfer(int maxMs = 30000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (engine.ProgressVisible() && t.elapsed() < maxMs) {
+            engine.Tick();
+            QCoreApplication::processEvents();
+        }
+        return !engine.ProgressVisible();
+    }
+    // The station's image as its file holds it now.
+    ParamImage StationImage() const
+    {
+        ParamImage image;
+        EXPECT_TRUE(LoadImageFile(qEnvironmentVariable("LUMK_TEST_IMAGE"), image));
+        return image;
+    }
+
+    const QString port = qEnvironmentVariable("LUMK_TEST_COM");
+    ConfigModel model;
+    RecordingSink sink;
+    TransferEngine engine{model, sink};
+    QStringList openFailures;
+};
+
+} // namespace
+
+TEST_F(Win32Serial, DefaultBackendIsWin32)
+{
+    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(&CurrentSerialBackend()), nullptr);
+    EXPECT_EQ(Win32SerialBackend::DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
+    EXPECT_EQ(Win32SerialBackend::DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
+}
+
+// The device's whole image comes over the line, then a changed one goes back:
+// the station accepts only well-formed frames with the right sums, and the
+// script compares the image it saved with the one written here.
+TEST_F(Win32Serial, ReadThenWrite_StationImageRoundTrips)
+{
+    const ParamImage before = StationImage();
+    Select();
+    ASSERT_TRUE(openFailures.isEmpty()) << openFailures.join(", ").toStdString();
+    ASSERT_TRUE(engine.PortReady());
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(model.image(), before);
+    EXPECT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
+
+    model.setCell(1, 3, 1, QStringLiteral("Сообщ.4"));
+    model.setCell(1, 3, 2, QStringLiteral("120 сек."));
+    engine.StartWrite();
+    const ParamImage written = model.image();
+    ASSERT_NE(written, before);
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    // The station saves after the last block; give its file a moment.
+    QElapsedTimer t;
+    t.start();
+    while (StationImage() != written && t.elapsed() < 3000)
+        QThread::msleep(20);
+    EXPECT_EQ(StationImage(), written);
+}
+
+// A second open of the held port is refused (on Windows by the driver's
+// exclusive open; wine does not refuse it, so there only the module side is
+// seen), and a port that does not exist is named as missing.
+TEST_F(Win32Serial, OpenFailures_AreNamed)
+{
+    Win32SerialBackend missing;
+    EXPECT_FALSE(missing.Open("COM250"));
+    EXPECT_EQ(missing.LastOpenFault(), Win32SerialBackend::OpenFault::NotFound);
+    EXPECT_FALSE(OpenPort("COM250"));
+    EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen("COM250")});
+    EXPECT_FALSE(PortIsOpen());
+}
+
+// The station hangs up in the middle of a transfer (LUMK_TEST_HANGUP_COM: a
+// station that closes its line after a few frames). Reads and writes then
+// fail at once instead of waiting, ticks take their usual time, and closing
+// does not wait for a line that will never drain.
+TEST_F(Win32Serial, HangUpMidTransfer_TicksAndCloseStayBounded)
+{
+    const QString hangUpPort = qEnvironmentVariable("LUMK_TEST_HANGUP_COM");
+    ASSERT_FALSE(hangUpPort.isEmpty())
+        << "LUMK_TEST_HANGUP_COM names the hanging-up station's port";
+    model.setPorts({hangUpPort});
+    Select();
+    ASSERT_TRUE(engine.PortReady());
+    QElapsedTimer t;
+    for (int tick = 0; tick < 12 && engine.ProgressVisible(); ++tick) {
+        t.start();
+        engine.Tick();
+        EXPECT_LT(t.elapsed(), 1500) << "tick " << tick;
+    }
+    EXPECT_TRUE(engine.ProgressVisible()); // the image never came whole
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_FALSE(WritePort(19));
+    t.start();
+    ClosePort();
+    EXPECT_LT(t.elapsed(), Win32SerialBackend::DrainLimitMs + 500);
+}
