@@ -3,11 +3,14 @@
 // scripts/test-windows sets LUMK_TEST_COM (the port's name) and LUMK_TEST_IMAGE
 // (the station's image file, which it saves after each write), and checks the
 // line settings from the station's side afterwards.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
+#include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ParamImage.h"
+#include "RecordingSink.h"
+#include "SerialLink.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 #include "Win32SerialBackend.h"
 
 #include <QCoreApplication>
@@ -18,24 +21,17 @@
 
 namespace {
 
-class RecordingSink : public MessageSink
-{
-public:
-    void ShowMessage(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
-
 class Win32Serial : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ResetComUtilites(); // the platform's backend and the real clock
-        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        // The platform's backend and the real clock.
+        link.SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
         ASSERT_FALSE(port.isEmpty()) << "LUMK_TEST_COM names the station's COM port";
         model.setPorts({port});
     }
-    void TearDown() override { ResetComUtilites(); }
+    void TearDown() override { link.Close(); }
 
     void Select()
     {
@@ -62,9 +58,10 @@ protected:
     }
 
     const QString port = qEnvironmentVariable("LUMK_TEST_COM");
+    SerialLink link;
     ConfigModel model;
     RecordingSink sink;
-    TransferEngine engine{model, sink};
+    TransferEngine engine{model, sink, link};
     QStringList openFailures;
 };
 
@@ -72,7 +69,8 @@ protected:
 
 TEST_F(Win32Serial, DefaultBackendIsWin32)
 {
-    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(&CurrentSerialBackend()), nullptr);
+    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(OpenTransport(QStringLiteral("COM5")).get()),
+              nullptr);
     EXPECT_EQ(Win32SerialBackend::DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
     EXPECT_EQ(Win32SerialBackend::DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
 }
