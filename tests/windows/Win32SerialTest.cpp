@@ -111,9 +111,9 @@ TEST_F(Win32Serial, OpenFailures_AreNamed)
     Win32SerialBackend missing;
     EXPECT_FALSE(missing.Open("COM250"));
     EXPECT_EQ(missing.LastOpenFault(), Win32SerialBackend::OpenFault::NotFound);
-    EXPECT_FALSE(OpenPort("COM250"));
+    EXPECT_FALSE(link.Open("COM250"));
     EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen("COM250")});
-    EXPECT_FALSE(PortIsOpen());
+    EXPECT_FALSE(link.IsOpen());
 }
 
 // The station hangs up in the middle of a transfer (LUMK_TEST_HANGUP_COM: a
@@ -135,9 +135,9 @@ TEST_F(Win32Serial, HangUpMidTransfer_TicksAndCloseStayBounded)
         EXPECT_LT(t.elapsed(), 1500) << "tick " << tick;
     }
     EXPECT_TRUE(engine.ProgressVisible()); // the image never came whole
-    EXPECT_TRUE(PortIsOpen());
-    EXPECT_FALSE(WritePort(19));
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_FALSE(link.Write(19));
     t.start();
-    ClosePort();
+    link.Close();
     EXPECT_LT(t.elapsed(), Win32SerialBackend::DrainLimitMs + 500);
 }
