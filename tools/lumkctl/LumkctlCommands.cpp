@@ -401,7 +401,10 @@ int Write(const CtlArguments& args, CtlContext& context)
 int ReportDifferences(const ConfigModel& a, const ConfigModel& b, const QString& lineFormat,
                       const QString& hiddenNote, Console& console)
 {
-    const QStringList differences = ConfigDifferences(a, b, lineFormat);
+    // The table's terms first, then the raw bytes for what the table hides:
+    // equal only when all 70 stored bytes are.
+    const QStringList differences =
+        ConfigDifferences(a, b, lineFormat) + UnshownDifferences(a.image(), b.image(), lineFormat);
     for (const QString& line : differences)
         console.OutLine(line);
     // Bytes the table does not show still change when the file is written.
@@ -486,6 +489,9 @@ int RunLumkctl(const QList<QByteArray>& arguments, CtlContext& context)
             CtlTexts::WriteErrorWhy.arg(CtlTexts::StandardOutput, context.console.outFailure()));
         return status == ExitOk || status == ExitDifferent ? ExitFileError : status;
     }
+    // Nor is one whose messages were lost (the error stream closed).
+    if (!context.console.errFailure().isEmpty() && (status == ExitOk || status == ExitDifferent))
+        return ExitFileError;
     return status;
 }
 

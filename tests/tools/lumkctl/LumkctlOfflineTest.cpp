@@ -519,4 +519,41 @@ TEST_F(Offline, DiffOfTwoFiles_NeedsNoPort_ExitsZeroOrSevenWithTheDeviceDiffsRep
     EXPECT_EQ(missing.status, ExitFileError);
 }
 
+// diff is 0 exactly when all 70 stored bytes agree, whichever bits differ; a
+// difference the table does not show is given as the raw byte, and show lists
+// such bits too.
+TEST_F(Offline, Diff_EqualOnlyWhenAll70BytesAre_UnshownBitsAsRawBytes)
+{
+    std::mt19937 random(16);
+    for (int round = 0; round < 300; ++round) {
+        ParamImage a;
+        for (int i = 0; i < ParamImage::StoredSize; ++i)
+            a.setByte(i, std::uint8_t(random() % 4 == 0 ? random() : 0));
+        ParamImage b = a;
+        for (int flips = int(random() % 3); flips > 0; --flips) {
+            const int i = int(random() % ParamImage::StoredSize);
+            b.setByte(i, std::uint8_t(b.byte(i) ^ (1u << (random() % 8))));
+        }
+        WriteBytes(Path("a.lmk"), a.toText() + "\r\n");
+        WriteBytes(Path("b.lmk"), b.toText() + "\r\n");
+        const ToolRun run = RunTool({"diff", Path("a.lmk"), Path("b.lmk")});
+        const bool equal = a.toText() == b.toText();
+        ASSERT_EQ(run.status, equal ? ExitOk : ExitDifferent)
+            << a.toText().data() << ' ' << b.toText().data();
+        ASSERT_EQ(run.out.isEmpty(), equal);
+    }
+
+    // The report's own example: byte 0 with address 1 in use, low bits changed.
+    WriteBytes(Path("a.lmk"), "90" + QByteArray(138, '0'));
+    WriteBytes(Path("b.lmk"), "91" + QByteArray(138, '0'));
+    const ToolRun diff = RunTool({"diff", Path("a.lmk"), Path("b.lmk")});
+    EXPECT_EQ(diff.status, ExitDifferent);
+    EXPECT_EQ(QString::fromUtf8(diff.out),
+              QStringLiteral("Байт 0 (биты 01 таблица не показывает): файл 1 «90», файл 2 «91»\n"));
+    const ToolRun show = RunTool({"show", Path("b.lmk")});
+    EXPECT_TRUE(QString::fromUtf8(show.out).endsWith(
+        QStringLiteral("\nБиты, которых таблица не показывает:\n  байт 0 = 91, биты 01\n")))
+        << show.out.data();
+}
+
 } // namespace
