@@ -1,9 +1,12 @@
 #include "ParamImage.h"
 
+#include "SystemErrors.h"
+
 #include <QFile>
 #include <QIODevice>
 #include <QString>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,25 +97,37 @@ bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep)
     return true;
 }
 
-bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep)
+bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep,
+                       QString* reason)
 {
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
     // Only a regular file can hold a configuration. A named pipe or a terminal
     // would make a plain open or read wait forever, so the name is opened without
     // waiting and anything else is refused as unreadable.
     const int fd = ::open(nativeName.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return fail(SystemErrorText(errno));
     struct stat info = {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        if (S_ISDIR(info.st_mode))
+            return fail(SystemErrorText(EISDIR));
+        return fail(info.st_mode ? QStringLiteral("это не обычный файл") : SystemErrorText(error));
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return false;
+        return fail(SystemErrorText(EIO));
     }
-    return ReadFirstLine(file, line, keep);
+    errno = 0;
+    if (!ReadFirstLine(file, line, keep))
+        return fail(SystemErrorText(errno ? errno : EIO));
+    return true;
 }
 
 bool LoadImageFile(const QString& path, ParamImage& image)

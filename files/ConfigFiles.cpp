@@ -1,5 +1,6 @@
 // Open and Save of configuration files, with the ".lmk" name rule.
 #include "ConfigFiles.h"
+#include "SystemErrors.h"
 
 #include "ConfigModel.h"
 #include "FileTexts.h"
@@ -65,7 +66,7 @@ namespace {
 
 QString SystemReason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemErrorText(error);
 }
 
 bool Fail(QString* reason, const QString& text)

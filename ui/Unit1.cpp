@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -70,11 +71,17 @@ class DropDownList : public QComboBox
 public:
     using QComboBox::QComboBox;
     std::function<void()> dropDown;
+    // The row the dropped list highlights while nothing is selected (the port
+    // of the last run); -1 for none. Choosing it is still the operator's.
+    std::function<int()> preselect;
     void showPopup() override
     {
         if (dropDown)
             dropDown();
         QComboBox::showPopup();
+        const int row = preselect && currentIndex() < 0 ? preselect() : -1;
+        if (row >= 0)
+            view()->setCurrentIndex(model()->index(row, 0));
     }
 };
 
@@ -180,6 +187,7 @@ void TForm1::createControls()
     GroupBox2 = place(named(new TGroupBox(UiTexts::PortGroup, Client), "GroupBox2"), 0, 0, 199, 40);
     auto* portList = named(new DropDownList(GroupBox2), "ComboBox1");
     portList->dropDown = [this] { ComboBox1DropDown(); };
+    portList->preselect = [this] { return model_.ports().indexOf(rememberedPort_); };
     ComboBox1 = place(portList, 8, 14, 185, ComboHeight);
 
     GroupBox1 =
@@ -458,6 +466,8 @@ void TForm1::ComboBox2Exit()
 void TForm1::ComboBox1Change()
 {
     model_.setPortIndex(ComboBox1->currentIndex());
+    rememberedPort_ = model_.currentPortName();
+    RememberPort(rememberedPort_);
     engine_.ConnectPort();
 }
 
@@ -540,6 +550,17 @@ void TForm1::OpenFile(const QString& chosen)
     OpenConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
 }
 
+void TForm1::OpenNamedFile(const QString& name)
+{
+    if (model_.ConfigLocked())
+        return;
+    if (!QFileInfo::exists(name)) {
+        fileBoxes_.ShowFileError(FileTexts::ReadError);
+        return;
+    }
+    OpenFile(name);
+}
+
 void TForm1::SaveFile(const QString& chosen)
 {
     SaveConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible());
@@ -547,16 +568,14 @@ void TForm1::SaveFile(const QString& chosen)
 
 QString TForm1::chooseFile(bool save)
 {
-    QFileDialog dialog(this, QString(),
-                       FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
-                                        QDir::homePath()),
-                       FileTexts::NameFilter);
+    QFileDialog dialog(this, QString(), RememberedFileFolder(), FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    RememberFileFolder(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

@@ -95,6 +95,9 @@ public:
     // commands do after their dialogs.
     void OpenFile(const QString& chosen);
     void SaveFile(const QString& chosen);
+    // A file named on the command line: as Open, and a name that does not
+    // exist is reported (no dialog vouched for it).
+    void OpenNamedFile(const QString& name);
 
     // Event handlers.
     void FormCreate(const PortProber& prober);
@@ -148,6 +151,7 @@ private:
     ConfigModel& model_;
     TransferEngine& engine_;
     const PortProber& prober_;
+    QString rememberedPort_ = RememberedPort(); // the last run's port, offered first
     std::unique_ptr<TickQueue> ticks_;
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};

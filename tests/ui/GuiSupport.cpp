@@ -103,6 +103,7 @@ void WindowTest::SetUp()
     previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
     SetApplicationTitle(UiTexts::ApplicationTitle);
+    ForgetRemembered(); // every test starts as a first run
 }
 
 void WindowTest::TearDown()

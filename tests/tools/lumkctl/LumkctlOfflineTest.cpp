@@ -244,12 +244,17 @@ TEST_F(Offline, Show_IgnoresALockedFileInTheWorkingDirectory)
 TEST_F(Offline, Show_UnreadableFile_ExitsEightWithReadErrorAndNoOutput)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    for (const QString& file : {Path("missing.lmk"), Path("folder")}) {
+    // The reason in Russian, after the name.
+    const std::pair<QString, QString> cases[] = {
+        {Path("missing.lmk"), "нет такого файла или папки"},
+        {Path("folder"), "это папка, а не файл"},
+    };
+    for (const auto& [file, reason] : cases) {
         SCOPED_TRACE(file.toStdString());
         const ToolRun run = RunTool({"show", file});
         EXPECT_EQ(run.status, ExitFileError);
         EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith("Ошибка чтения: ")) << run.err.data();
+        EXPECT_EQ(QString::fromUtf8(run.err), "Ошибка чтения: " + file + ": " + reason + "\n");
     }
 }
 
