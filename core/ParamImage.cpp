@@ -1,10 +1,13 @@
 #include "ParamImage.h"
 
 #include "RegularFile.h"
+#include "SystemErrors.h"
 
 #include <QFile>
 #include <QIODevice>
 #include <QString>
+
+#include <cerrno>
 
 void ParamImage::zeroStoredPrefix()
 {
@@ -92,14 +95,21 @@ bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep)
     return true;
 }
 
-bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep)
+bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line, qsizetype keep,
+                       QString* reason)
 {
     // Only a regular file can hold a configuration; anything else is refused
     // as unreadable.
     QFile file;
-    if (!OpenRegularFile(nativeName, file))
+    if (!OpenRegularFile(nativeName, file, reason))
         return false;
-    return ReadFirstLine(file, line, keep);
+    errno = 0;
+    if (!ReadFirstLine(file, line, keep)) {
+        if (reason)
+            *reason = SystemErrorText(errno ? errno : EIO);
+        return false;
+    }
+    return true;
 }
 
 bool LoadImageFile(const QString& path, ParamImage& image)

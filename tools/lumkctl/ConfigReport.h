@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+#include <cstdint>
+
 #include "CtlTexts.h"
 
 class ConfigModel;
@@ -23,6 +25,19 @@ QByteArray ConfigJson(const ConfigModel& model);
 // sides: "%1: устройство «%2», файл «%3»" unless told otherwise.
 QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file,
                               const QString& lineFormat = CtlTexts::DiffLine);
+
+// The bits of image byte `index` among `bits` whose change the decoded table
+// would not show (bytes 64..69 are never shown at all).
+std::uint8_t UnshownBits(const ParamImage& image, int index, std::uint8_t bits = 0xFF);
+
+// One line per byte 0..69 whose differing bits include some the table does not
+// show, with both raw values: what ConfigDifferences cannot tell.
+QStringList UnshownDifferences(const ParamImage& device, const ParamImage& file,
+                               const QString& lineFormat = CtlTexts::DiffLine);
+
+// One line per byte 0..69 with set bits the table does not show; empty when
+// the table tells everything.
+QStringList UnshownBitsText(const ParamImage& image);
 
 // One line per byte 0..69 that differs between what was written and what was
 // read back, naming the address for bytes 0..63.

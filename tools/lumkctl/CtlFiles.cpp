@@ -1,5 +1,6 @@
 // Atomic replacement and exclusive creation of configuration files.
 #include "CtlFiles.h"
+#include "SystemErrors.h"
 
 #include "ConfigFiles.h"
 #include "ParamImage.h"
@@ -53,7 +54,7 @@ QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
             return name;
     }
     if (reason)
-        *reason = QString::fromLocal8Bit(std::strerror(error));
+        *reason = SystemErrorText(error);
     return QByteArray();
 }
 

@@ -143,6 +143,7 @@ inline const QString BadTimeout =
 // --- outcomes -------------------------------------------------------------------
 
 inline const QString ReadError = QStringLiteral("Ошибка чтения: %1");
+inline const QString ReadErrorWhy = QStringLiteral("Ошибка чтения: %1: %2");
 inline const QString WriteError = QStringLiteral("Ошибка записи: %1");
 inline const QString WriteErrorWhy = QStringLiteral("Ошибка записи: %1: %2");
 inline const QString StandardOutput = QStringLiteral("стандартный вывод");
@@ -201,6 +202,12 @@ inline const QString DifferenceCount = QStringLiteral("Отличий: %1.");
 inline const QString HiddenBytesDiffer = QStringLiteral(
     "Замечание: байты 64-69, которые конфигуратор не показывает, в устройстве и в файле "
     "различаются; запись файла их изменит.");
+// A byte whose differing bits include some the table does not show: "%1" of
+// a difference line; the sides then give the raw bytes.
+inline const QString UnshownByte = QStringLiteral("Байт %1 (биты %2 таблица не показывает)");
+// show: set bits the table does not show.
+inline const QString UnshownHeader = QStringLiteral("Биты, которых таблица не показывает:");
+inline const QString UnshownSet = QStringLiteral("  байт %1 = %2, биты %3");
 
 // Appended to a trace line of a write that did not go out completely.
 inline const QString TraceNotSent = QStringLiteral(" (не передано)");

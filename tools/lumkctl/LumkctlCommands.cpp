@@ -101,10 +101,11 @@ QString Malformation(const QByteArray& line)
 // Reads the file named byte for byte: bytes 0..69 as the window's Open reads
 // them, and what (if anything) keeps the file from being a well-formed
 // configuration. False when it cannot be read.
-bool LoadFile(const QByteArray& name, ParamImage& image, QString& malformation)
+bool LoadFile(const QByteArray& name, ParamImage& image, QString& malformation,
+              QString* reason = nullptr)
 {
     QByteArray line;
-    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1))
+    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1, reason))
         return false;
     image.fromText(line);
     malformation = Malformation(line);
@@ -118,9 +119,9 @@ bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& s
                     Console& console)
 {
     RunStartUp(model, NoPorts(), {}, QString());
-    QString malformation;
-    if (!LoadFile(name, model.image(), malformation)) {
-        console.ErrLine(CtlTexts::ReadError.arg(shown));
+    QString malformation, reason;
+    if (!LoadFile(name, model.image(), malformation, &reason)) {
+        console.ErrLine(CtlTexts::ReadErrorWhy.arg(shown, reason));
         return false;
     }
     if (!malformation.isEmpty())
@@ -340,9 +341,9 @@ int Verify(DeviceSession& session, CtlContext& context)
 int Write(const CtlArguments& args, CtlContext& context)
 {
     ParamImage fromFile;
-    QString malformation;
-    if (!LoadFile(args.fileName, fromFile, malformation)) {
-        context.console.ErrLine(CtlTexts::ReadError.arg(args.file));
+    QString malformation, reason;
+    if (!LoadFile(args.fileName, fromFile, malformation, &reason)) {
+        context.console.ErrLine(CtlTexts::ReadErrorWhy.arg(args.file, reason));
         return ExitFileError;
     }
     // A wrong argument must not reach the device.
@@ -401,7 +402,10 @@ int Write(const CtlArguments& args, CtlContext& context)
 int ReportDifferences(const ConfigModel& a, const ConfigModel& b, const QString& lineFormat,
                       const QString& hiddenNote, Console& console)
 {
-    const QStringList differences = ConfigDifferences(a, b, lineFormat);
+    // The table's terms first, then the raw bytes for what the table hides:
+    // equal only when all 70 stored bytes are.
+    const QStringList differences =
+        ConfigDifferences(a, b, lineFormat) + UnshownDifferences(a.image(), b.image(), lineFormat);
     for (const QString& line : differences)
         console.OutLine(line);
     // Bytes the table does not show still change when the file is written.
@@ -486,6 +490,9 @@ int RunLumkctl(const QList<QByteArray>& arguments, CtlContext& context)
             CtlTexts::WriteErrorWhy.arg(CtlTexts::StandardOutput, context.console.outFailure()));
         return status == ExitOk || status == ExitDifferent ? ExitFileError : status;
     }
+    // Nor is one whose messages were lost (the error stream closed).
+    if (!context.console.errFailure().isEmpty() && (status == ExitOk || status == ExitDifferent))
+        return ExitFileError;
     return status;
 }
 

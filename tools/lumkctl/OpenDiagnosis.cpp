@@ -6,6 +6,7 @@
 
 #include "CtlTexts.h"
 #include "SerialDevices.h"
+#include "SystemErrors.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
@@ -47,7 +48,7 @@ QString DescribeOpenErrno(int error, const QString& path, const QString& owner,
     case 0:
         return QString();
     default:
-        return CtlTexts::OtherReason.arg(QString::fromLocal8Bit(std::strerror(error)));
+        return CtlTexts::OtherReason.arg(SystemErrorText(error));
     }
 }
 
