@@ -2,17 +2,28 @@
 // pseudo-terminal, offered in the port selector after the machine's own ports,
 // so link test, read, edit, write and save can be tried without hardware.
 #include "Application.h"
+#include "ComUtilites.h"
 #include "Configurator.h"
 #include "DemoPorts.h"
 #include "StartUp.h"
 #include "StationSimulator.h"
+#include "TerminationSignals.h"
+#include "UiTexts.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    const QString program = QStringLiteral("lumk-demo");
+    if (auto status = AnswerWithoutWindow(argc, argv, program, QStringLiteral(LUMK_VERSION),
+                                          UiTexts::DemoHelp))
+        return *status;
     QApplication app(argc, argv);
+    QString none;
+    if (auto status = FileArgument(QApplication::arguments(), program, false, none))
+        return *status;
     PrepareApplication(app);
+    const TerminationSignals termination;
 
     StationSimulator station;
     QString error;
@@ -26,6 +37,8 @@ int main(int argc, char** argv)
     Configurator configurator(ports);
     configurator.Form1.show();
     const int code = app.exec();
+    // The port and its lock file go before the application object does.
+    ClosePort();
     station.Stop();
     return code;
 }

@@ -4,6 +4,7 @@
 #include "AddressTable.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
+#include "ParamImage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -71,6 +72,9 @@ QString ConfigText(const ConfigModel& model)
             line.chop(1);
         lines << line;
     }
+    const QStringList unshown = UnshownBitsText(model.image());
+    if (!unshown.isEmpty())
+        lines << QString() << unshown;
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
@@ -150,5 +154,62 @@ QStringList ImageDifferences(const ParamImage& written, const ParamImage& readBa
         lines << (i < AddressTable::Addresses ? ReportTexts::VerifyAddress.arg(i + 1).arg(w, r)
                                               : ReportTexts::VerifyByte.arg(i).arg(w, r));
     }
+    return lines;
+}
+
+std::uint8_t UnshownBits(const ParamImage& image, int index, std::uint8_t bits)
+{
+    if (bits == 0)
+        return 0;
+    ConfigModel shown;
+    shown.ImageToTable(image);
+    std::uint8_t unshown = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        const auto mask = std::uint8_t(1u << bit);
+        if (!(bits & mask))
+            continue;
+        ParamImage toggled = image;
+        toggled.setByte(index, std::uint8_t(image.byte(index) ^ mask));
+        ConfigModel other;
+        other.ImageToTable(toggled);
+        if (ConfigDifferences(shown, other).isEmpty())
+            unshown |= mask;
+    }
+    return unshown;
+}
+
+QStringList UnshownDifferences(const ParamImage& device, const ParamImage& file,
+                               const QString& lineFormat)
+{
+    ConfigModel deviceShown, fileShown;
+    deviceShown.ImageToTable(device);
+    fileShown.ImageToTable(file);
+    // Bits that only together change nothing the table shows must still be told.
+    const bool tableDiffers = !ConfigDifferences(deviceShown, fileShown).isEmpty();
+    QStringList lines;
+    for (int i = 0; i < ParamImage::StoredSize; ++i) {
+        const auto differing = std::uint8_t(device.byte(i) ^ file.byte(i));
+        // A bit one side's table shows is told by the table's lines.
+        const std::uint8_t unshown =
+            tableDiffers ? UnshownBits(device, i, differing) & UnshownBits(file, i, differing)
+                         : differing;
+        if (unshown == 0)
+            continue;
+        lines << lineFormat.arg(ReportTexts::UnshownByte.arg(i).arg(Hex(unshown)), Hex(device.byte(i)),
+                                Hex(file.byte(i)));
+    }
+    return lines;
+}
+
+QStringList UnshownBitsText(const ParamImage& image)
+{
+    QStringList lines;
+    for (int i = 0; i < ParamImage::StoredSize; ++i) {
+        const std::uint8_t unshown = UnshownBits(image, i, image.byte(i));
+        if (unshown != 0)
+            lines << ReportTexts::UnshownSet.arg(i).arg(Hex(image.byte(i)), Hex(unshown));
+    }
+    if (!lines.isEmpty())
+        lines.prepend(ReportTexts::UnshownHeader);
     return lines;
 }

@@ -3,6 +3,7 @@
 
 #include "ConfigFiles.h"
 #include "ParamImage.h"
+#include "SystemErrors.h"
 
 #include <cerrno>
 #include <cstring>
@@ -41,6 +42,6 @@ QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
             return name;
     }
     if (reason)
-        *reason = QString::fromLocal8Bit(std::strerror(error));
+        *reason = SystemErrorText(error);
     return QByteArray();
 }

@@ -3,6 +3,7 @@
 #include "ConfigFiles.h"
 
 #include "FileTexts.h"
+#include "SystemErrors.h"
 
 #include <QRandomGenerator>
 
@@ -17,7 +18,7 @@ namespace {
 
 QString SystemReason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemErrorText(error);
 }
 
 bool Fail(QString* reason, const QString& text)

@@ -1,6 +1,7 @@
 // Replacing and creating configuration files on Windows: the new content is
 // flushed to the disk before it takes the old file's name (MoveFileEx).
 #include "ConfigFiles.h"
+#include "WindowsErrors.h"
 
 #include "FileTexts.h"
 
@@ -22,15 +23,7 @@ std::wstring WideName(const QByteArray& nativeName)
 
 QString SystemReason(DWORD error)
 {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString reason = n > 0 ? QString::fromWCharArray(text, int(n)).trimmed()
-                           : QStringLiteral("error %1").arg(error);
-    if (text)
-        ::LocalFree(text);
-    return reason;
+    return WindowsErrorText(error);
 }
 
 bool Fail(QString* reason, const QString& text)
@@ -181,25 +174,7 @@ HANDLE CreateTemporary(const std::wstring& target, std::wstring& name)
 
 int ErrnoOf(DWORD error)
 {
-    switch (error) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_WRITE_PROTECT:
-        return EROFS;
-    default:
-        return EIO;
-    }
+    return ErrnoOfWindowsError(error);
 }
 
 } // namespace

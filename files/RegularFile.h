@@ -2,11 +2,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 class QFile;
 
 // Opens `nativeName` (the name byte for byte as the system takes it) for reading
 // into `file`, only when it is a regular file. The open never waits: a named
 // pipe, a terminal or a device is refused, not read. False when refused or not
-// opened.
-bool OpenRegularFile(const QByteArray& nativeName, QFile& file);
+// opened; then `reason` (when given) says why, in the operator's language.
+bool OpenRegularFile(const QByteArray& nativeName, QFile& file, QString* reason = nullptr);

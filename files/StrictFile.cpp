@@ -28,10 +28,11 @@ QString FirstLineMalformation(const QByteArray& line)
     return QString();
 }
 
-bool LoadFileStrictly(const QByteArray& name, ParamImage& image, QString& malformation)
+bool LoadFileStrictly(const QByteArray& name, ParamImage& image, QString& malformation,
+                      QString* reason)
 {
     QByteArray line;
-    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1))
+    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1, reason))
         return false;
     image.fromText(line);
     malformation = FirstLineMalformation(line);

@@ -13,5 +13,7 @@ QString FirstLineMalformation(const QByteArray& line);
 
 // Reads the file named byte for byte: bytes 0..69 as the window's Open reads
 // them, and in `malformation` what (if anything) keeps the file from being a
-// well-formed configuration. False when it cannot be read.
-bool LoadFileStrictly(const QByteArray& name, ParamImage& image, QString& malformation);
+// well-formed configuration. False when it cannot be read; then `reason` (when
+// given) says why.
+bool LoadFileStrictly(const QByteArray& name, ParamImage& image, QString& malformation,
+                      QString* reason = nullptr);

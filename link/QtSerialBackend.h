@@ -14,8 +14,9 @@
 // next exchange clean.
 //
 // Open refuses a device that another program has locked (a lock file with a
-// live owner under any of the device's names) before QSerialPort, which would
-// delete such a lock, ever sees it, and opens the device by its canonical path
+// live owner under any of the device's names), or whose lock file is not a
+// small plain file with a PID, before QSerialPort, which would delete such a
+// lock or read it whole, ever sees it, and opens the device by its canonical path
 // so that QSerialPort's own lock collides for every alias of one device.
 // Writes go straight to the descriptor: a write that times out is discarded
 // whole instead of going out later in front of the next frame. Close lets the

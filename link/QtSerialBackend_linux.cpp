@@ -61,9 +61,11 @@ bool QtSerialBackend::Open(const QString& name)
     ++generation_;
     // Another program's live lock under any name of the device: busy. Checked
     // first, as QSerialPort takes a lock in a format not its own for stale and
-    // deletes it.
+    // deletes it, and reads whatever sits at the lock's name whole (a FIFO
+    // hangs it, a huge file or a link to /dev/zero eats memory). A lock we
+    // cannot judge refuses the port too, unless it is long abandoned.
     const QString path = DevicePath(name);
-    if (FindLiveLock(path))
+    if (!RemoveAbandonedLocks(path))
         return false;
     // QSerialPort locks under the name it is given: the canonical one, so
     // every alias of the device collides.

@@ -20,6 +20,10 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/lumk-config.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/invalid.lumk_configurator.lumk_config.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lumk-configuration.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/screenshot.png ${CMAKE_SOURCE_DIR}/docs/screenshot-dark.png
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lumk-configurator/screenshots)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lumkctl.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumkctl)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_SOURCE_DIR}/README.md
@@ -39,6 +43,20 @@ endfunction()
 foreach(page lumk-config lumk-demo lumkctl lumk-station)
   lumk_gzip(${CMAKE_CURRENT_LIST_DIR}/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1.gz
             ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+# The Russian pages from the same sources: po4a applies man/po/ru.po, and a
+# page not wholly translated fails the build (after a change to an English
+# page, update the PO: see man/po/README).
+find_program(LUMK_PO4A_TRANSLATE po4a-translate REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man/ru)
+foreach(page lumk-config lumk-demo lumkctl lumk-station)
+  set(source ${CMAKE_CURRENT_LIST_DIR}/man/${page}.1)
+  set(translated ${CMAKE_BINARY_DIR}/man/ru/${page}.1)
+  add_custom_command(OUTPUT ${translated}
+    COMMAND ${LUMK_PO4A_TRANSLATE} -f man -M UTF-8 -L UTF-8 -k 100 -m ${source}
+            -p ${CMAKE_CURRENT_LIST_DIR}/man/po/ru.po -l ${translated}
+    DEPENDS ${source} ${CMAKE_CURRENT_LIST_DIR}/man/po/ru.po)
+  lumk_gzip(${translated} ${translated}.gz ${CMAKE_INSTALL_MANDIR}/ru/man1)
 endforeach()
 lumk_gzip(${CMAKE_CURRENT_LIST_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz ${LUMK_DOC_DIR})
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/man)

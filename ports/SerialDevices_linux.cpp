@@ -1,6 +1,7 @@
 #include "SerialDevices.h"
 
 #include "PortProber.h"
+#include "SystemErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -132,15 +135,59 @@ int OpenProbe(const QString& path)
     return fd;
 }
 
-std::optional<DeviceHolder> LiveLockIn(const QStringList& candidates)
+QString NotPlainKind(mode_t mode)
 {
-    for (const QString& file : candidates) {
-        const QByteArray content = ReadSmallFile(file, 256);
-        const qint64 pid = LockFilePid(content);
-        if (pid > 0 && ProcessAlive(pid))
-            return DeviceHolder{pid, ProgramName(pid), file};
+    if (S_ISFIFO(mode))
+        return QStringLiteral("именованный канал (FIFO)");
+    if (S_ISDIR(mode))
+        return QStringLiteral("папка");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("файл устройства");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("сокет");
+    return QStringLiteral("не обычный файл");
+}
+
+QString LockProblem(const LockFileState& lock)
+{
+    switch (lock.kind) {
+    case LockFileState::NoPid:
+        return lock.size == 0 ? QStringLiteral("файл пуст, номера процесса (PID) в нём нет")
+                              : QStringLiteral("в нём нет номера процесса (PID)");
+    case LockFileState::NotPlain:
+        return QStringLiteral("это %1, а не обычный файл").arg(lock.what);
+    case LockFileState::TooLarge:
+        return QStringLiteral("он слишком велик для файла блокировки (%1 байт)").arg(lock.size);
+    case LockFileState::Unreadable:
+        return QStringLiteral("его не удаётся прочитать: %1").arg(SystemErrorText(lock.error));
+    case LockFileState::Absent:
+    case LockFileState::Pid:
+        break;
     }
-    return std::nullopt;
+    return QString();
+}
+
+std::optional<BlockingLock> BlockingLockIn(const QStringList& candidates)
+{
+    std::optional<BlockingLock> problem;
+    for (const QString& file : candidates) {
+        const LockFileState lock = ReadLockFile(file);
+        if (lock.kind == LockFileState::Absent)
+            continue;
+        if (lock.kind == LockFileState::Pid) {
+            if (ProcessAlive(lock.pid))
+                return BlockingLock{
+                    file, DeviceHolder{lock.pid, ProgramName(lock.pid), file}, {}, false};
+            continue; // a dead owner's lock: the serial port layer replaces it
+        }
+        // A live owner elsewhere is the better answer, so keep looking; a lock
+        // that must stay outranks one that may go.
+        const bool abandoned =
+            lock.kind == LockFileState::NoPid && lock.ageSeconds > AbandonedLockSeconds;
+        if (!problem || (problem->abandoned && !abandoned))
+            problem = BlockingLock{file, std::nullopt, LockProblem(lock), abandoned};
+    }
+    return problem;
 }
 
 } // namespace
@@ -197,8 +244,12 @@ qint64 LockFilePid(const QByteArray& content)
         const qint64 pid = text.left(end).toLongLong(&ok);
         return ok && pid > 0 && pid <= INT32_MAX ? pid : 0;
     }
-    // Binary: exactly the four bytes of a native int.
-    if (content.size() == 4) {
+    // Binary: exactly the four bytes of a native int. Four characters of text
+    // ("abc\n") are garbage, not a PID: a real PID's top byte is zero.
+    const bool printable = std::all_of(content.begin(), content.end(), [](char c) {
+        return (c >= 0x20 && c < 0x7F) || c == '\n' || c == '\r' || c == '\t';
+    });
+    if (content.size() == 4 && !printable) {
         std::int32_t pid = 0;
         std::memcpy(&pid, content.constData(), 4);
         return pid > 0 ? pid : 0;
@@ -243,9 +294,81 @@ QStringList LockFileCandidates(const QString& path)
     return files;
 }
 
-std::optional<DeviceHolder> FindLiveLock(const QString& path)
+LockFileState ReadLockFile(const QString& file)
 {
-    return LiveLockIn(LockFileCandidates(path));
+    LockFileState lock;
+    const QByteArray native = QFile::encodeName(file);
+    // Never wait on it (a FIFO) and never follow it (a link to /dev/zero).
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            lock.kind = LockFileState::Absent;
+        } else if (error == ELOOP) {
+            lock.kind = LockFileState::NotPlain;
+            lock.what = QStringLiteral("символическая ссылка");
+        } else {
+            lock.kind = LockFileState::Unreadable;
+            lock.error = error;
+        }
+        return lock;
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0) {
+        lock.kind = LockFileState::Unreadable;
+        lock.error = errno;
+        ::close(fd);
+        return lock;
+    }
+    lock.size = info.st_size;
+    lock.ageSeconds = qint64(::time(nullptr)) - qint64(info.st_mtime);
+    if (!S_ISREG(info.st_mode)) {
+        lock.kind = LockFileState::NotPlain;
+        lock.what = NotPlainKind(info.st_mode);
+    } else if (info.st_size > MaxLockFileBytes) {
+        lock.kind = LockFileState::TooLarge;
+    } else {
+        char buffer[MaxLockFileBytes];
+        ssize_t got;
+        do {
+            got = ::read(fd, buffer, sizeof buffer);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            lock.kind = LockFileState::Unreadable;
+            lock.error = errno;
+        } else {
+            lock.size = got;
+            lock.pid = LockFilePid(QByteArray(buffer, got));
+            lock.kind = lock.pid > 0 ? LockFileState::Pid : LockFileState::NoPid;
+        }
+    }
+    ::close(fd);
+    return lock;
+}
+
+std::optional<BlockingLock> FindBlockingLock(const QString& path)
+{
+    return BlockingLockIn(LockFileCandidates(path));
+}
+
+bool RemoveAbandonedLocks(const QString& path)
+{
+    for (int round = 0; round < 4; ++round) {
+        const auto lock = FindBlockingLock(path);
+        if (!lock)
+            return true;
+        if (!lock->abandoned)
+            return false;
+        // Gone already (another program cleaned up) is as good as removed.
+        if (::unlink(QFile::encodeName(lock->file).constData()) != 0 && errno != ENOENT)
+            return false;
+    }
+    return !FindBlockingLock(path);
 }
 
 std::optional<DeviceHolder> FindOpenHolder(const QString& path)
@@ -292,9 +415,11 @@ SerialDevice InspectSerialDevice(const QString& name)
     device.description = UsbDescription(QFileInfo(name).fileName(), roots);
     device.byId = ByIdName(device.path, roots);
 
-    if (auto holder = FindLiveLock(device.path)) {
+    // An abandoned lock does not count: opening the port removes it.
+    if (auto lock = FindBlockingLock(device.path); lock && !lock->abandoned) {
         device.state = PortState::Busy;
-        device.reason = DeviceTexts::Busy(*holder);
+        device.reason = lock->holder ? DeviceTexts::Busy(*lock->holder)
+                                     : DeviceTexts::BadLockFile(lock->file, lock->problem);
         return device;
     }
     const int fd = OpenProbe(device.path);
@@ -340,7 +465,7 @@ OpenRefusal DescribeOpenError(int error, const QString& path)
         return {PortState::Error, DeviceTexts::NoSuchDevice(path)};
     default:
         return {PortState::Error,
-                DeviceTexts::OtherError(QString::fromLocal8Bit(std::strerror(error)))};
+                DeviceTexts::OtherError(SystemErrorText(error))};
     }
 }
 
@@ -420,6 +545,13 @@ QString Busy(const DeviceHolder& holder)
 QString BusyUnknown()
 {
     return QStringLiteral("порт занят другой программой");
+}
+
+QString BadLockFile(const QString& file, const QString& problem)
+{
+    return QStringLiteral("порт заблокирован файлом %1: %2; если портом не пользуется ни одна "
+                          "программа, удалите этот файл (rm %1)")
+        .arg(file, problem);
 }
 
 QString OtherError(const QString& systemText)

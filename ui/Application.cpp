@@ -6,12 +6,16 @@
 #include "UiTexts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTranslator>
+
+#include <cstdio>
 
 namespace {
 QString& titleStorage()
@@ -95,4 +99,86 @@ bool FileMessageBoxes::ConfirmReplace(const QString& path)
                     QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<int> AnswerWithoutWindow(int argc, char** argv, const QString& program,
+                                       const QString& version, const QString& help)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray word(argv[i]);
+        if (word == "--")
+            break;
+        if (word == "--help" || word == "-h") {
+            std::fputs(help.toUtf8().constData(), stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        }
+        if (word == "--version") {
+            std::fputs(
+                (program + QLatin1Char(' ') + version + QLatin1Char('\n')).toUtf8().constData(),
+                stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> FileArgument(const QStringList& arguments, const QString& program,
+                                bool acceptsFile, QString& file)
+{
+    QStringList names;
+    bool optionsEnd = false;
+    for (const QString& word : arguments.mid(1)) {
+        if (!optionsEnd && word == QLatin1String("--")) {
+            optionsEnd = true;
+            continue;
+        }
+        if (!optionsEnd && word.startsWith(QLatin1Char('-')) && word != QLatin1String("-")) {
+            std::fputs(UiTexts::UnknownOption(program, word).toUtf8().constData(), stderr);
+            return 2;
+        }
+        names << word;
+    }
+    if (names.size() > (acceptsFile ? 1 : 0)) {
+        std::fputs(UiTexts::ExtraArgument(program, names.last()).toUtf8().constData(), stderr);
+        return 2;
+    }
+    file = names.isEmpty() ? QString() : names.first();
+    return std::nullopt;
+}
+
+namespace {
+QSettings Settings()
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lumk-config"),
+                     QStringLiteral("lumk-config"));
+}
+} // namespace
+
+QString RememberedFileFolder()
+{
+    const QString folder = Settings().value(QStringLiteral("files/lastFolder")).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
+                            QDir::homePath());
+}
+
+void RememberFileFolder(const QString& chosenFile)
+{
+    Settings().setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
+}
+
+QString RememberedPort()
+{
+    return Settings().value(QStringLiteral("ports/last")).toString();
+}
+
+void RememberPort(const QString& port)
+{
+    Settings().setValue(QStringLiteral("ports/last"), port);
+}
+
+void ForgetRemembered()
+{
+    Settings().clear();
 }

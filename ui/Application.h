@@ -6,6 +6,9 @@
 #include "TransferEngine.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 class QApplication;
 class QIcon;
@@ -32,6 +35,28 @@ QIcon ProgramIcon();
 // in a system folder, where every Save would fail); else the home folder.
 QString FileDialogFolder(const QString& programFolder, const QString& workingFolder,
                          const QString& homeFolder);
+
+// --help and --version of a window program, answered on standard output before
+// any display is needed (no QApplication exists yet). The exit status when
+// the program should end now.
+std::optional<int> AnswerWithoutWindow(int argc, char** argv, const QString& program,
+                                       const QString& version, const QString& help);
+
+// The configuration file named on the command line (after Qt took its own
+// options), empty when none. An unknown option or more than one name: a
+// usage error on standard error and the exit status 2.
+std::optional<int> FileArgument(const QStringList& arguments, const QString& program,
+                                bool acceptsFile, QString& file);
+
+// The last folder of Open or Save (remembered between runs), or where the file
+// dialogs started before any was used.
+QString RememberedFileFolder();
+void RememberFileFolder(const QString& chosenFile);
+// The last port selected, empty when none.
+QString RememberedPort();
+void RememberPort(const QString& port);
+// Forgets both (a first run).
+void ForgetRemembered();
 
 // A modal box without owner, centred on the screen, with an OK button.
 void ShowPlainBox(const QString& caption, const QString& text);

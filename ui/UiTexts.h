@@ -83,5 +83,29 @@ inline QString BackupFailed(const QString& path, const QString& reason)
 inline const QString BackupReadFailed =
     QStringLiteral("Устройство не прочитано, резервная копия его конфигурации не сохранена: "
                    "запись не начата.");
+// The window programs' command line.
+inline const QString ConfigHelp = QStringLiteral(
+    "Использование: lumk-config [ФАЙЛ]\n"
+    "Конфигуратор ЛУМ-К: чтение, правка и запись параметров устройства через\n"
+    "последовательный порт, файлы конфигурации .lmk.\n"
+    "\n"
+    "  ФАЙЛ        открыть этот файл конфигурации при запуске (как команда «Открыть»)\n"
+    "  --help      показать эту справку и выйти\n"
+    "  --version   показать версию и выйти\n");
+inline const QString DemoHelp =
+    QStringLiteral("Использование: lumk-demo\n"
+                   "Конфигуратор ЛУМ-К с симулятором БС на псевдотерминале: порт симулятора\n"
+                   "предлагается после портов компьютера, оборудование не нужно.\n"
+                   "\n"
+                   "  --help      показать эту справку и выйти\n"
+                   "  --version   показать версию и выйти\n");
+inline QString UnknownOption(const QString& program, const QString& option)
+{
+    return QStringLiteral("%1: неизвестный параметр %2\nСправка: %1 --help\n").arg(program, option);
+}
+inline QString ExtraArgument(const QString& program, const QString& word)
+{
+    return QStringLiteral("%1: лишний аргумент %2\nСправка: %1 --help\n").arg(program, word);
+}
 
 } // namespace UiTexts

@@ -77,11 +77,17 @@ class DropDownList : public QComboBox
 public:
     using QComboBox::QComboBox;
     std::function<void()> dropDown;
+    // The row the dropped list highlights while nothing is selected (the port
+    // of the last run); -1 for none. Choosing it is still the operator's.
+    std::function<int()> preselect;
     void showPopup() override
     {
         if (dropDown)
             dropDown();
         QComboBox::showPopup();
+        const int row = preselect && currentIndex() < 0 ? preselect() : -1;
+        if (row >= 0)
+            view()->setCurrentIndex(model()->index(row, 0));
     }
 };
 
@@ -191,6 +197,7 @@ void TForm1::createControls()
     GroupBox2 = place(named(new TGroupBox(UiTexts::PortGroup, Client), "GroupBox2"), 0, 0, 199, 40);
     auto* portList = named(new DropDownList(GroupBox2), "ComboBox1");
     portList->dropDown = [this] { ComboBox1DropDown(); };
+    portList->preselect = [this] { return model_.ports().indexOf(rememberedPort_); };
     ComboBox1 = place(portList, 8, 14, 185, ComboHeight);
 
     GroupBox1 =
@@ -552,6 +559,8 @@ void TForm1::ComboBox1Change()
     const QString cutPort = engine_.LinkPort();
     const int cutBlocks = engine_.WriteConfirmedBlocks();
     model_.setPortIndex(ComboBox1->currentIndex());
+    rememberedPort_ = model_.currentPortName();
+    RememberPort(rememberedPort_);
     engine_.ConnectPort(how);
     // The write starts over on the new connection; the port it left keeps what
     // it had confirmed.
@@ -771,6 +780,17 @@ void TForm1::OpenFile(const QString& chosen)
         setBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
 }
 
+void TForm1::OpenNamedFile(const QString& name)
+{
+    if (model_.ConfigLocked())
+        return;
+    if (!QFileInfo::exists(name)) {
+        fileBoxes_.ShowFileError(FileTexts::ReadError);
+        return;
+    }
+    OpenFile(name);
+}
+
 bool TForm1::SaveFile(const QString& chosen)
 {
     if (SaveConfigFile(model_, chosen, fileBoxes_, engine_.ProgressVisible()) != FileOutcome::Done)
@@ -781,16 +801,14 @@ bool TForm1::SaveFile(const QString& chosen)
 
 QString TForm1::chooseFile(bool save)
 {
-    QFileDialog dialog(this, QString(),
-                       FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
-                                        QDir::homePath()),
-                       FileTexts::NameFilter);
+    QFileDialog dialog(this, QString(), RememberedFileFolder(), FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    RememberFileFolder(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

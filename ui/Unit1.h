@@ -109,6 +109,9 @@ public:
     // Where backups go: "backups" in the application's data folder.
     static QString BackupFolder();
     static constexpr int BackupsKept = 50;
+    // A file named on the command line: as Open, and a name that does not
+    // exist is reported (no dialog vouched for it).
+    void OpenNamedFile(const QString& name);
 
     // Event handlers.
     void FormCreate(const PortProber& prober);
@@ -193,6 +196,7 @@ private:
     ConfigModel& model_;
     TransferEngine& engine_;
     const PortProber& prober_;
+    QString rememberedPort_ = RememberedPort(); // the last run's port, offered first
     std::unique_ptr<TickQueue> ticks_;
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};

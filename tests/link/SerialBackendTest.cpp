@@ -3,17 +3,22 @@
 // on the descriptor up to closing.
 #include "QtSerialBackend.h"
 #include "SerialDevices.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <pty.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utime.h>
@@ -138,6 +143,106 @@ TEST(SerialBackend, ForeignLiveLockUnderAnyName_RefusedAndKept_DeadOwnersLockRep
         file.close();
         EXPECT_TRUE(backend.Open(given));
         backend.Close();
+    }
+}
+
+// Every user may write the lock folder: whatever sits at a lock file's name is
+// judged without waiting on it and in bounded memory, by the survey and by
+// Open alike, and reported with the file's path. Only an abandoned lock
+// without a PID is removed, by Open.
+TEST(SerialBackend, HostileLockFiles_RefusedPromptlyInBoundedMemoryAndNamed)
+{
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    FakeRoots roots;
+    const QString given = roots.Path("dev/ttyUSB0");
+    ASSERT_TRUE(QFile::link(pty.path, given));
+    const QString lock = roots.Path("lock/LCK..ttyUSB0");
+    const QByteArray native = QFile::encodeName(lock);
+    const auto age = [&](int seconds) {
+        const utimbuf then{::time(nullptr) - seconds, ::time(nullptr) - seconds};
+        return ::utime(native.constData(), &then) == 0;
+    };
+
+    struct Case
+    {
+        const char* name;
+        std::function<bool()> plant;
+        const char* reasonHolds; // empty: usable, and Open removes the file
+    } cases[] = {
+        {"fifo", [&] { return ::mkfifo(native.constData(), 0666) == 0; }, "FIFO"},
+        {"200 MB",
+         [&] {
+             WriteBytes(lock, "");
+             return ::truncate(native.constData(), 200 << 20) == 0;
+         },
+         "слишком велик"},
+        {"link to /dev/zero", [&] { return QFile::link("/dev/zero", lock); },
+         "символическая ссылка"},
+        {"folder", [&] { return QDir().mkdir(lock); }, "папка"},
+        {"garbage",
+         [&] {
+             WriteBytes(lock, "abc\n");
+             return true;
+         },
+         "нет номера процесса"},
+        {"negative",
+         [&] {
+             WriteBytes(lock, "        -5\n");
+             return true;
+         },
+         "нет номера процесса"},
+        {"empty",
+         [&] {
+             WriteBytes(lock, "");
+             return true;
+         },
+         "файл пуст"},
+        {"empty, abandoned",
+         [&] {
+             WriteBytes(lock, "");
+             return age(3600);
+         },
+         ""},
+        {"garbage, abandoned",
+         [&] {
+             WriteBytes(lock, "abc");
+             return age(3600);
+         },
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.plant());
+        const bool refused = *c.reasonHolds != 0;
+        // In a child: a hang is killed after a few seconds, memory is measured.
+        const int code = RunInChild(
+            [&] {
+                rusage before{}, after{};
+                ::getrusage(RUSAGE_SELF, &before);
+                const SerialDevice device = InspectSerialDevice(given);
+                QtSerialBackend backend;
+                const bool opened = backend.Open(given);
+                backend.Close();
+                ::getrusage(RUSAGE_SELF, &after);
+                if (after.ru_maxrss - before.ru_maxrss > 16 * 1024) // KiB
+                    return 3;
+                if (opened == refused)
+                    return 4;
+                if (refused != (device.state == PortState::Busy))
+                    return 5;
+                if (refused && !(device.reason.contains(lock) &&
+                                 device.reason.contains(QString::fromUtf8(c.reasonHolds)) &&
+                                 device.reason.contains("удалите")))
+                    return 6;
+                return 0;
+            },
+            5);
+        EXPECT_EQ(code, 0) << "3 memory, 4 open, 5 state, 6 reason, 200 hang";
+        QFileInfo left(lock);
+        EXPECT_EQ(left.exists() || left.isSymLink(), refused) << "only abandoned locks go";
+        ::unlink(native.constData());
+        ::rmdir(native.constData());
     }
 }
 

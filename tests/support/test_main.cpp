@@ -1,6 +1,9 @@
 // GoogleTest entry point with the Qt application object the code under test expects.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #ifdef LUMK_TEST_GUI
 #include <QApplication>
 using TestApplication = QApplication;
@@ -12,6 +15,9 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Settings the programs remember go to a folder of this run, not the user's.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -66,7 +66,7 @@ DialogSeen chooseInDialog(QWidget* widget, QWidget* window, const QString& path)
 
 using FileCommands = WindowTest;
 
-TEST_F(FileCommands, SaveAndOpenDialogsUseTheProgramFolderAndTheLmkFilter)
+TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilter)
 {
     CreateWindow();
     model.ToggleModeColumn(1);
@@ -95,7 +95,8 @@ TEST_F(FileCommands, SaveAndOpenDialogsUseTheProgramFolderAndTheLmkFilter)
     ASSERT_TRUE(open.isFileDialog);
     EXPECT_EQ(open.acceptMode, QFileDialog::AcceptOpen);
     EXPECT_EQ(open.fileMode, QFileDialog::ExistingFile);
-    EXPECT_EQ(open.directory, save.directory);
+    // Then where the last Save went.
+    EXPECT_EQ(open.directory, QDir(dir.path()).absolutePath());
     EXPECT_EQ(open.filters, QStringList{FileTexts::NameFilter});
     EXPECT_FALSE(open.native);
     EXPECT_EQ(form->StringGrid1->Cells(1, 16), MessageText(1));
@@ -149,8 +150,8 @@ TEST_F(FileCommands, LowerCaseFileOpensIntoTheGridsAndIsSavedInUpperCase)
 {
     CreateWindow();
     WriteBytes(Path("low.lmk"), "c8"
-                              "34" +
-                                  QByteArray(2 * 68, '0') + "\r\n");
+                                "34" +
+                                    QByteArray(2 * 68, '0') + "\r\n");
     form->OpenFile(Path("low.lmk"));
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
     EXPECT_EQ(form->StringGrid1->Cells(2, 1), Delay30);
@@ -158,8 +159,8 @@ TEST_F(FileCommands, LowerCaseFileOpensIntoTheGridsAndIsSavedInUpperCase)
     EXPECT_TRUE(form->CheckBox1->isChecked()); // byte 1 has 0x04
     form->SaveFile(Path("low.lmk"));
     EXPECT_EQ(ReadBytes(Path("low.lmk")), "C8"
-                                        "04" +
-                                            QByteArray(2 * 68, '0') + "\r\n");
+                                          "04" +
+                                              QByteArray(2 * 68, '0') + "\r\n");
 }
 
 TEST_F(FileCommands, TextNameSavesAndOpensTheLmkFile)

@@ -106,6 +106,7 @@ void WindowTest::SetUp()
     SetApplicationTitle(UiTexts::ApplicationTitle);
     // Backups of writes go to Qt's test location, not the user's data folder.
     QStandardPaths::setTestModeEnabled(true);
+    ForgetRemembered(); // every test starts as a first run
 }
 
 void WindowTest::TearDown()

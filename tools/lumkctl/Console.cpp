@@ -1,13 +1,27 @@
 // Line output with an optional progress bar on the error stream.
 #include "Console.h"
 
+#include "SystemErrors.h"
+
 #include <QIODevice>
+
+#include <cerrno>
 
 #include <algorithm>
 
 namespace {
 constexpr int BarWidth = 30;
+
+// Why a write did not go through whole: the errno of the failed write(2) when
+// there is one (EPIPE, ENOSPC), else the device's own words.
+QString WriteFailure(QIODevice& device, int error)
+{
+    if (error != 0)
+        return SystemErrorText(error);
+    const QString text = device.errorString();
+    return text.isEmpty() ? QStringLiteral("?") : text;
 }
+} // namespace
 
 Console::Console(QIODevice& out, QIODevice& err, bool errIsTerminal)
     : out_(out), err_(err), errIsTerminal_(errIsTerminal)
@@ -18,11 +32,18 @@ void Console::WriteOut(const QByteArray& bytes)
 {
     if (!outFailure_.isEmpty())
         return;
-    if (out_.write(bytes) != bytes.size()) {
-        outFailure_ = out_.errorString();
-        if (outFailure_.isEmpty())
-            outFailure_ = QStringLiteral("?");
-    }
+    errno = 0;
+    if (out_.write(bytes) != bytes.size())
+        outFailure_ = WriteFailure(out_, errno);
+}
+
+void Console::WriteErr(const QByteArray& bytes)
+{
+    if (!errFailure_.isEmpty())
+        return;
+    errno = 0;
+    if (err_.write(bytes) != bytes.size())
+        errFailure_ = WriteFailure(err_, errno);
 }
 
 void Console::Out(const QByteArray& bytes)
@@ -43,7 +64,7 @@ void Console::ErrLine(const QString& text)
 void Console::ErrBytes(const QByteArray& line)
 {
     ClearBar();
-    err_.write(line + '\n');
+    WriteErr(line + '\n');
     if (barShown_) {
         // Draw the bar again below the message.
         const int position = lastPosition_;
@@ -64,7 +85,7 @@ void Console::Progress(int position)
     line += QByteArray(filled, '#');
     line += QByteArray(BarWidth - filled, '-');
     line += "] " + QByteArray::number(position) + "%\x1b[K";
-    err_.write(line);
+    WriteErr(line);
     barShown_ = true;
     lastPosition_ = position;
 }
@@ -79,5 +100,5 @@ void Console::EndProgress()
 void Console::ClearBar()
 {
     if (barShown_)
-        err_.write("\r\x1b[K");
+        WriteErr("\r\x1b[K");
 }

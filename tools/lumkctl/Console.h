@@ -30,10 +30,13 @@ public:
     // Why the output could not take everything (a full disk, a closed pipe);
     // empty while every write has gone through.
     const QString& outFailure() const { return outFailure_; }
+    // The same for the error stream (closed, as by `2>&1 | head -1`).
+    const QString& errFailure() const { return errFailure_; }
 
 private:
     void ClearBar();
     void WriteOut(const QByteArray& bytes);
+    void WriteErr(const QByteArray& bytes);
 
     QIODevice& out_;
     QIODevice& err_;
@@ -41,4 +44,5 @@ private:
     bool barShown_ = false;
     int lastPosition_ = -1;
     QString outFailure_;
+    QString errFailure_;
 };

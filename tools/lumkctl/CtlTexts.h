@@ -143,6 +143,7 @@ inline const QString BadTimeout =
 // --- outcomes -------------------------------------------------------------------
 
 inline const QString ReadError = QStringLiteral("Ошибка чтения: %1");
+inline const QString ReadErrorWhy = QStringLiteral("Ошибка чтения: %1: %2");
 inline const QString WriteError = QStringLiteral("Ошибка записи: %1");
 inline const QString WriteErrorWhy = QStringLiteral("Ошибка записи: %1: %2");
 inline const QString StandardOutput = QStringLiteral("стандартный вывод");

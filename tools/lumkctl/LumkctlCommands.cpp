@@ -76,9 +76,9 @@ bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& s
                     Console& console)
 {
     RunStartUp(model, NoPorts(), nullptr);
-    QString malformation;
-    if (!LoadFileStrictly(name, model.image(), malformation)) {
-        console.ErrLine(CtlTexts::ReadError.arg(shown));
+    QString malformation, reason;
+    if (!LoadFileStrictly(name, model.image(), malformation, &reason)) {
+        console.ErrLine(CtlTexts::ReadErrorWhy.arg(shown, reason));
         return false;
     }
     if (!malformation.isEmpty())
@@ -298,9 +298,9 @@ int Verify(DeviceSession& session, CtlContext& context)
 int Write(const CtlArguments& args, CtlContext& context)
 {
     ParamImage fromFile;
-    QString malformation;
-    if (!LoadFileStrictly(args.fileName, fromFile, malformation)) {
-        context.console.ErrLine(CtlTexts::ReadError.arg(args.file));
+    QString malformation, reason;
+    if (!LoadFileStrictly(args.fileName, fromFile, malformation, &reason)) {
+        context.console.ErrLine(CtlTexts::ReadErrorWhy.arg(args.file, reason));
         return ExitFileError;
     }
     // A wrong argument must not reach the device.
@@ -359,7 +359,10 @@ int Write(const CtlArguments& args, CtlContext& context)
 int ReportDifferences(const ConfigModel& a, const ConfigModel& b, const QString& lineFormat,
                       const QString& hiddenNote, Console& console)
 {
-    const QStringList differences = ConfigDifferences(a, b, lineFormat);
+    // The table's terms first, then the raw bytes for what the table hides:
+    // equal only when all 70 stored bytes are.
+    const QStringList differences =
+        ConfigDifferences(a, b, lineFormat) + UnshownDifferences(a.image(), b.image(), lineFormat);
     for (const QString& line : differences)
         console.OutLine(line);
     // Bytes the table does not show still change when the file is written.
@@ -444,6 +447,9 @@ int RunLumkctl(const QList<QByteArray>& arguments, CtlContext& context)
             CtlTexts::WriteErrorWhy.arg(CtlTexts::StandardOutput, context.console.outFailure()));
         return status == ExitOk || status == ExitDifferent ? ExitFileError : status;
     }
+    // Nor is one whose messages were lost (the error stream closed).
+    if (!context.console.errFailure().isEmpty() && (status == ExitOk || status == ExitDifferent))
+        return ExitFileError;
     return status;
 }
 

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
 #include <cstring>
 #include <unistd.h>
 
@@ -30,6 +31,9 @@ int main(int argc, char** argv)
     if (argc > 0 && std::strchr(argv[0], '/'))
         context.program = argv[0];
     InstallInterruptHandlers();
+    // A reader that went away (`| head -1`) is a failed write like a full disk:
+    // the port is closed and its lock removed on the way out.
+    std::signal(SIGPIPE, SIG_IGN);
     // File names byte for byte: the decoded arguments lose what is not UTF-8.
     QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)

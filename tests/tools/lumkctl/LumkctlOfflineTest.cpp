@@ -236,12 +236,17 @@ TEST_F(Offline, Show_IgnoresALockedFileInTheWorkingDirectory)
 TEST_F(Offline, Show_UnreadableFile_ExitsEightWithReadErrorAndNoOutput)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-    for (const QString& file : {Path("missing.lmk"), Path("folder")}) {
+    // The reason in Russian, after the name.
+    const std::pair<QString, QString> cases[] = {
+        {Path("missing.lmk"), "нет такого файла или папки"},
+        {Path("folder"), "это папка, а не файл"},
+    };
+    for (const auto& [file, reason] : cases) {
         SCOPED_TRACE(file.toStdString());
         const ToolRun run = RunTool({"show", file});
         EXPECT_EQ(run.status, ExitFileError);
         EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith("Ошибка чтения: ")) << run.err.data();
+        EXPECT_EQ(QString::fromUtf8(run.err), "Ошибка чтения: " + file + ": " + reason + "\n");
     }
 }
 
@@ -418,6 +423,43 @@ TEST_F(Offline, DiffOfTwoFiles_NeedsNoPort_ExitsZeroOrSevenWithTheDeviceDiffsRep
 
     const ToolRun missing = RunTool({"diff", Path("a.lmk"), Path("missing.lmk")});
     EXPECT_EQ(missing.status, ExitFileError);
+}
+
+// diff is 0 exactly when all 70 stored bytes agree, whichever bits differ; a
+// difference the table does not show is given as the raw byte, and show lists
+// such bits too.
+TEST_F(Offline, Diff_EqualOnlyWhenAll70BytesAre_UnshownBitsAsRawBytes)
+{
+    std::mt19937 random(16);
+    for (int round = 0; round < 300; ++round) {
+        ParamImage a;
+        for (int i = 0; i < ParamImage::StoredSize; ++i)
+            a.setByte(i, std::uint8_t(random() % 4 == 0 ? random() : 0));
+        ParamImage b = a;
+        for (int flips = int(random() % 3); flips > 0; --flips) {
+            const int i = int(random() % ParamImage::StoredSize);
+            b.setByte(i, std::uint8_t(b.byte(i) ^ (1u << (random() % 8))));
+        }
+        WriteBytes(Path("a.lmk"), a.toText() + "\r\n");
+        WriteBytes(Path("b.lmk"), b.toText() + "\r\n");
+        const ToolRun run = RunTool({"diff", Path("a.lmk"), Path("b.lmk")});
+        const bool equal = a.toText() == b.toText();
+        ASSERT_EQ(run.status, equal ? ExitOk : ExitDifferent)
+            << a.toText().data() << ' ' << b.toText().data();
+        ASSERT_EQ(run.out.isEmpty(), equal);
+    }
+
+    // The report's own example: byte 0 with address 1 in use, low bits changed.
+    WriteBytes(Path("a.lmk"), "90" + QByteArray(138, '0'));
+    WriteBytes(Path("b.lmk"), "91" + QByteArray(138, '0'));
+    const ToolRun diff = RunTool({"diff", Path("a.lmk"), Path("b.lmk")});
+    EXPECT_EQ(diff.status, ExitDifferent);
+    EXPECT_EQ(QString::fromUtf8(diff.out),
+              QStringLiteral("Байт 0 (биты 01 таблица не показывает): файл 1 «90», файл 2 «91»\n"));
+    const ToolRun show = RunTool({"show", Path("b.lmk")});
+    EXPECT_TRUE(QString::fromUtf8(show.out).endsWith(
+        QStringLiteral("\nБиты, которых таблица не показывает:\n  байт 0 = 91, биты 01\n")))
+        << show.out.data();
 }
 
 } // namespace

@@ -222,6 +222,24 @@ TEST_F(Pty, WriteTerminated_PrintsTheCommandThatRestoresTheDevice)
     EXPECT_TRUE(SameStoredBytes(station->Image(), before));
 }
 
+// A reader that goes away (`| head`) is an output failure like a full disk:
+// exit 8, and the port's lock file goes with the port.
+TEST_F(Pty, OutputClosedByTheReader_ExitsEightAndLeavesNoLock)
+{
+    StartStation();
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/bash"),
+                {"-c",
+                 R"("$0" read --trace --port "$1" 2>&1 | head -c 1 >/dev/null;)"
+                 R"( exit "${PIPESTATUS[0]}")",
+                 QStringLiteral(LUMKCTL_PATH), port});
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 8) << shell.readAllStandardError().data();
+    const QString lockName = "LCK.." + QString(port).remove(0, 5).replace('/', '_');
+    for (const char* folder : {"/run/lock/", "/var/lock/", "/tmp/"})
+        EXPECT_FALSE(QFile::exists(folder + lockName)) << folder;
+}
+
 TEST_F(Pty, StationFallsSilentAfterTheStart_ExitsSixWithinTheTimeout)
 {
     StationFaults faults;

@@ -47,6 +47,14 @@ for program in "$@"; do
   [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
   [ -s "$share/man/man1/$program.1.gz" ] || fail "manual page of $program missing"
   gzip -t "$share/man/man1/$program.1.gz" || fail "manual page of $program not gzip"
+  # In English and in Russian, each rendering without a warning.
+  [ -s "$share/man/ru/man1/$program.1.gz" ] || fail "Russian manual page of $program missing"
+  for page in "$share/man/man1/$program.1.gz" "$share/man/ru/man1/$program.1.gz"; do
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" >"$work/page.txt" 2>"$work/page.err" ||
+      fail "man cannot show $page"
+    [ ! -s "$work/page.err" ] || { cat "$work/page.err" >&2; fail "man warns about $page"; }
+  done
+  grep -q '^ИМЯ' "$work/page.txt" || fail "the Russian page of $program is not Russian"
   # lintian checks RELRO, BIND_NOW and PIE; the stack protector here.
   readelf --dyn-syms -W "$root/usr/bin/$program" >"$work/$program.syms"
   grep -q __stack_chk_fail "$work/$program.syms" || fail "$program lacks the stack protector"
@@ -59,18 +67,32 @@ for file in doc/$pkg/copyright doc/$pkg/changelog.gz doc/$pkg/README.md \
 done
 grep -q '^License: Expat' "$share/doc/$pkg/copyright" || fail "copyright without its licence"
 
-# Desktop entries: valid, named, with the icon installed.
-check_desktop() {
+# Desktop entries: valid, named (untranslated and in Russian), in more than
+# the Utility category, with the icon installed.
+check_desktop() { # check_desktop NAME NAME[ru] EXEC
   local file=$share/applications/$1.desktop
   desktop-file-validate "$file" || fail "$1.desktop does not validate"
   grep -qx "Name=$2" "$file" || fail "$1.desktop without Name=$2"
-  grep -qx "Exec=$1" "$file" || fail "$1.desktop does not start $1"
+  grep -qx "Name\[ru\]=$3" "$file" || fail "$1.desktop without Name[ru]=$3"
+  grep -qx "Exec=$4" "$file" || fail "$1.desktop does not start $4"
+  grep -Eq '^Categories=Utility;.+' "$file" || fail "$1.desktop only in Utility"
   local icon
   icon=$(sed -n 's/^Icon=//p' "$file")
   [ -s "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon missing"
 }
-check_desktop lumk-config 'ЛУМ-К конфигуратор'
-check_desktop lumk-demo 'ЛУМ-К конфигуратор (демонстрация)'
+check_desktop lumk-config 'LUM-K configurator' 'ЛУМ-К конфигуратор' 'lumk-config %f'
+check_desktop lumk-demo 'LUM-K configurator (demo)' 'ЛУМ-К конфигуратор (демонстрация)' lumk-demo
+grep -qx 'MimeType=application/x-lumk-configuration;' "$share/applications/lumk-config.desktop" ||
+  fail "lumk-config.desktop does not open .lmk files"
+# The MIME type: the installed XML gives .lmk files their type.
+mkdir -p "$work/mime/packages"
+cp "$share"/mime/packages/*.xml "$work/mime/packages/" || fail "no MIME type XML installed"
+update-mime-database "$work/mime" >/dev/null || fail "the MIME type XML is not accepted"
+grep -qx 'application/x-lumk-configuration:\*.lmk' "$work/mime/globs" ||
+  fail "*.lmk is not application/x-lumk-configuration"
+for png in screenshot.png screenshot-dark.png; do
+  [ -s "$share/lumk-configurator/screenshots/$png" ] || fail "screenshot $png not installed"
+done
 
 metainfo=("$share"/metainfo/*.metainfo.xml)
 [ -f "${metainfo[0]}" ] || fail "no metainfo in usr/share/metainfo"
@@ -88,8 +110,12 @@ complete_words() { # complete_words DIR WORD... -> what Tab offers for the last 
   (
     set +eu # as in an interactive shell
     cd "$dir"
-    # shellcheck disable=SC1091
-    source "$share/bash-completion/completions/lumkctl"
+    # As bash-completion loads it: sourced inside a function, on demand.
+    load() {
+      # shellcheck disable=SC1091
+      source "$share/bash-completion/completions/lumkctl"
+    }
+    load
     lumkctl() { # as "lumkctl ports" prints: a device a line, details indented
       [ "$1" = ports ] && printf '%s\n' 'ttyS0 — доступен' 'ttyUSB0 — занят: minicom (PID 7)' \
         '    FTDI FT232R USB UART A1B2C3' '    /dev/serial/by-id/usb-FTDI_A1B2C3-if00-port0'
@@ -117,6 +143,8 @@ expect_completion 'a.lmk' diff a.lmk ''
 expect_completion '' diff a.lmk a.lmk ''
 expect_completion 'a.lmk' show ''
 expect_completion 'ttyS0 ttyUSB0' read --port ''
+expect_completion 'ttyUSB0' read --port = ttyU
+expect_completion 'ttyS0 ttyUSB0' read --port =
 
 # The unpacked programs start: the tools answer --help and print the package's
 # version, the windows keep running on the offscreen platform (in a folder
@@ -133,6 +161,15 @@ status=0
 "$root/usr/bin/lumkctl" frobnicate 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a usage error exited with $status, not 2"
 "$root/usr/bin/lumk-station" --help >/dev/null || fail "lumk-station --help exited with $?"
+# The windows answer --help and --version without a display or a window.
+for window in lumk-config lumk-demo; do
+  version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$window" --version) ||
+    fail "$window --version without a display exited with $?"
+  [ "$version" = "$window $upstream" ] || fail "$window --version printed '$version'"
+  help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$window" --help) ||
+    fail "$window --help without a display exited with $?"
+  grep -q "^Использование: $window" <<<"$help" || fail "unexpected $window help: $help"
+done
 for window in lumk-config lumk-demo; do
   status=0
   (cd "$work/files" && QT_QPA_PLATFORM=offscreen timeout 3 "$root/usr/bin/$window") \
