@@ -17,8 +17,10 @@ QString SystemErrorText(int error)
         return QStringLiteral("часть пути не является папкой");
     case ENOSPC:
         return QStringLiteral("на диске нет места");
+#ifdef EDQUOT // not in every C library (MinGW has none)
     case EDQUOT:
         return QStringLiteral("превышена дисковая квота");
+#endif
     case EROFS:
         return QStringLiteral("файловая система доступна только для чтения");
     case EFBIG:
