@@ -2,7 +2,7 @@
 #include "ComUtilites.h"
 
 #include "LinkTexts.h"
-#include "QtSerialBackend.h"
+#include "PortBackends.h"
 #include "SystemClock.h"
 
 #include <QDebug>
@@ -33,7 +33,7 @@ void ReportOpenFailure(const QString& text)
 SerialBackend& CurrentSerialBackend()
 {
     if (!theBackend)
-        theBackend = std::make_shared<QtSerialBackend>();
+        theBackend = std::make_shared<PortBackend>();
     return *theBackend;
 }
 

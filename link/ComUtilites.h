@@ -56,6 +56,9 @@ public:
     virtual std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) = 0;
     // PURGE_TXCLEAR and/or PURGE_RXCLEAR.
     virtual void Purge(unsigned flags) = 0;
+    // Why the last Open failed or the port stopped working, when the backend
+    // knows more than the port's name (a network port's address and reason).
+    virtual QString FailureReason() const { return QString(); }
 };
 
 // Milliseconds of a monotonic clock, and sleeping.
@@ -67,7 +70,8 @@ public:
     virtual void SleepMs(int ms) = 0;
 };
 
-// Replace the backend (closing any open port first); null restores QSerialPort.
+// Replace the backend (closing any open port first); null restores the default,
+// which picks a local serial port or a network port by the port's name.
 void SetSerialBackend(std::shared_ptr<SerialBackend> backend);
 SerialBackend& CurrentSerialBackend();
 // Replace the clock; null restores the monotonic system clock.

@@ -9,7 +9,7 @@
 #include "Interrupt.h"
 #include "LinkTexts.h"
 #include "OpenDiagnosis.h"
-#include "QtSerialBackend.h"
+#include "PortBackends.h"
 #include "StartUp.h"
 #include "TracingBackend.h"
 
@@ -42,7 +42,7 @@ DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTi
     SetOpenFailureReporter([this](const QString& text) { openFailure_ = text; });
     if (trace) {
         SetSerialBackend(std::make_shared<TracingBackend>(
-            std::make_shared<QtSerialBackend>(),
+            std::make_shared<PortBackend>(),
             [this](const QString& line) { console_.ErrLine(line); }));
     }
 }
