@@ -71,6 +71,15 @@ struct StationOptions
     std::function<void(const QString&)> pathChanged;
 };
 
+// The program side's line as whoever opened it set it.
+struct StationLine
+{
+    int baud = 0;
+    int dataBits = 0;
+    bool parity = false;
+    int stopBits = 0;
+};
+
 struct StationStats
 {
     int wakes = 0;
@@ -103,6 +112,8 @@ public:
     void SetImage(const ParamImage& image);
     StationStats Stats() const;
     bool Woken() const;
+    // The line settings of the program's side (false when no pseudo-terminal is open).
+    bool ProgramSideLine(StationLine& line) const;
 
     // A configuration with used addresses on every page, in the speech mode,
     // with non-zero delays and data in bytes 64..71.
