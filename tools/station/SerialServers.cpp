@@ -285,8 +285,10 @@ void TcpRelay::Run()
                     tail.erase(tail.begin());
                 if (tail == std::vector<std::uint8_t>{0x81, 0x00, 'W'}) {
                     const int writes = ++writes_;
-                    if (options_.closeAfterWrites >= 0 && writes >= options_.closeAfterWrites)
+                    if (options_.closeAfterWrites >= 0 && writes >= options_.closeAfterWrites) {
+                        options_.closeAfterWrites = -1; // once: a new connection goes through
                         closeBoth();
+                    }
                 }
             }
         }
