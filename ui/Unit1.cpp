@@ -8,6 +8,7 @@
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "GroupBox.h"
+#include "NetworkPortDialog.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
 #include "UiTexts.h"
@@ -328,7 +329,36 @@ void TForm1::presentPorts()
 {
     ComboBox1->clear();
     ComboBox1->addItems(model_.ports());
+    ComboBox1->addItem(UiTexts::NetworkPortItem);
     ComboBox1->setCurrentIndex(model_.portIndex());
+}
+
+QStringList TForm1::withNetworkPorts(QStringList names) const
+{
+    for (const QString& port : networkPorts_) {
+        if (!names.contains(port))
+            names.append(port);
+    }
+    return names;
+}
+
+void TForm1::askNetworkPort()
+{
+    NetworkPortDialog dialog(networkPorts_, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        ComboBox1->setCurrentIndex(model_.portIndex());
+        return;
+    }
+    const QString port = dialog.port();
+    RememberNetworkPort(port);
+    networkPorts_.removeAll(port);
+    networkPorts_.prepend(port);
+    QStringList names = model_.ports();
+    if (!names.contains(port))
+        names.append(port);
+    model_.setPorts(names);
+    model_.setPortIndex(names.indexOf(port));
+    engine_.ConnectPort();
 }
 
 int TForm1::PageOf(const TStringGrid* grid) const
@@ -354,6 +384,9 @@ void TForm1::presentUnusablePorts(const QList<SerialDevice>& devices)
 void TForm1::FormCreate(const PortProber& prober)
 {
     presentUnusablePorts(RunStartUp(model_, prober, [this] { engine_.SetPortReady(false); }));
+    networkPorts_ = RememberedNetworkPorts();
+    if (!networkPorts_.isEmpty())
+        model_.setPorts(withNetworkPorts(model_.ports()));
     presentModel();
 }
 
@@ -457,6 +490,10 @@ void TForm1::ComboBox2Exit()
 
 void TForm1::ComboBox1Change()
 {
+    if (ComboBox1->currentIndex() == ComboBox1->count() - 1) {
+        askNetworkPort();
+        return;
+    }
     model_.setPortIndex(ComboBox1->currentIndex());
     engine_.ConnectPort();
 }
@@ -471,8 +508,9 @@ void TForm1::ComboBox1DropDown()
     const QString held = PortIsOpen() ? selected : QString();
     const QList<SerialDevice> devices = prober_.Survey(held);
     QStringList names = UsablePortNames(devices);
-    if (!held.isEmpty() && !names.contains(held))
+    if (!held.isEmpty() && !names.contains(held) && !networkPorts_.contains(held))
         names.append(held);
+    names = withNetworkPorts(names);
     presentUnusablePorts(devices);
     if (names == model_.ports())
         return;

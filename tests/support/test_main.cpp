@@ -1,6 +1,8 @@
 // GoogleTest entry point with the Qt application object the code under test expects.
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
+
 #ifdef LUMK_TEST_GUI
 #include <QApplication>
 using TestApplication = QApplication;
@@ -13,5 +15,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     TestApplication app(argc, argv);
+    // Settings and standard folders of tests never touch the user's own.
+    QStandardPaths::setTestModeEnabled(true);
     return RUN_ALL_TESTS();
 }
