@@ -39,7 +39,10 @@ bool ReadPort(int n);
 bool WritePort(int n);
 // Discards pending data of the open port: PURGE_TXCLEAR and/or PURGE_RXCLEAR.
 void PurgePort(unsigned flags);
-inline bool PortIsOpen() { return PortHandle != 0; }
+inline bool PortIsOpen()
+{
+    return PortHandle != 0;
+}
 
 // The platform's serial port. Exactly one port is open at a time.
 class SerialBackend

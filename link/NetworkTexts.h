@@ -11,9 +11,9 @@ inline const QString BadAddress = QStringLiteral(
 inline const QString ConnectFailed = QStringLiteral("%1: соединение не установлено (%2)");
 inline const QString ConnectTimedOut =
     QStringLiteral("%1: сервер не ответил на соединение за %2 с");
-inline const QString OptionRefused = QStringLiteral(
-    "%1: сервер отказался от управления портом (RFC 2217, Com Port Control); для "
-    "простого TCP-порта укажите socket://");
+inline const QString OptionRefused =
+    QStringLiteral("%1: сервер отказался от управления портом (RFC 2217, Com Port Control); для "
+                   "простого TCP-порта укажите socket://");
 inline const QString OptionUnanswered = QStringLiteral(
     "%1: сервер не ответил на управление портом (RFC 2217) за %2 с; если это простой "
     "TCP-порт, укажите socket://");

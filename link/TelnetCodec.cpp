@@ -14,7 +14,7 @@ TelnetCodec::TelnetCodec()
 
 TelnetCodec::Bytes TelnetCodec::Greeting()
 {
-    return {IAC, WILL, BINARY, IAC, DO, BINARY, IAC, WILL, SGA,
+    return {IAC, WILL, BINARY, IAC, DO,   BINARY,         IAC, WILL, SGA,
             IAC, DO,   SGA,    IAC, WILL, COM_PORT_OPTION};
 }
 
@@ -35,11 +35,10 @@ TelnetCodec::Bytes TelnetCodec::LineSettings(std::uint32_t baud)
 {
     Bytes out = Command(SET_BAUDRATE, {std::uint8_t(baud >> 24), std::uint8_t(baud >> 16),
                                        std::uint8_t(baud >> 8), std::uint8_t(baud)});
-    for (const Bytes& part : {Command(SET_DATASIZE, {8}), Command(SET_PARITY, {PARITY_NONE}),
-                              Command(SET_STOPSIZE, {STOPSIZE_1}),
-                              Command(SET_CONTROL, {CONTROL_NO_FLOW}),
-                              Command(SET_CONTROL, {CONTROL_DTR_OFF}),
-                              Command(SET_CONTROL, {CONTROL_RTS_ON})})
+    for (const Bytes& part :
+         {Command(SET_DATASIZE, {8}), Command(SET_PARITY, {PARITY_NONE}),
+          Command(SET_STOPSIZE, {STOPSIZE_1}), Command(SET_CONTROL, {CONTROL_NO_FLOW}),
+          Command(SET_CONTROL, {CONTROL_DTR_OFF}), Command(SET_CONTROL, {CONTROL_RTS_ON})})
         out.insert(out.end(), part.begin(), part.end());
     return out;
 }
@@ -137,9 +136,7 @@ void TelnetCodec::Feed(const std::uint8_t* in, std::size_t size, Bytes& data, By
 
 void TelnetCodec::Negotiate(std::uint8_t verb, std::uint8_t option, Bytes& reply)
 {
-    const auto send = [&](std::uint8_t v) {
-        reply.insert(reply.end(), {IAC, v, option});
-    };
+    const auto send = [&](std::uint8_t v) { reply.insert(reply.end(), {IAC, v, option}); };
     switch (verb) {
     case DO:
         if (WeWant(option)) {

@@ -106,5 +106,4 @@ private:
     Option comPort_ = Option::Pending;
     std::optional<std::uint32_t> baud_;
     std::array<std::optional<std::uint8_t>, 16> answers_{};
-
 };

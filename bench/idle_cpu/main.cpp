@@ -101,10 +101,12 @@ int main(int argc, char** argv)
     engine.SetPortReady(true);
     engine.StartRead();
     const double ticking = Measure(seconds * 1000);
-    std::printf("hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
-                ticking * 100, seconds);
+    std::printf(
+        "hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
+        ticking * 100, seconds);
     std::printf("port still selected: %s; descriptor released: %s\n", PortIsOpen() ? "yes" : "no",
-                static_cast<PortBackend&>(CurrentSerialBackend()).Local().Released() ? "yes" : "no");
+                static_cast<PortBackend&>(CurrentSerialBackend()).Local().Released() ? "yes"
+                                                                                     : "no");
     timer.stop();
     ClosePort();
 

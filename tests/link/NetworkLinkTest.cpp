@@ -291,8 +291,8 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
     const Case cases[] = {
         {url("rfc2217", nobody), QStringLiteral("соединение не установлено"), 1000},
         {url("socket", nobody), QStringLiteral("соединение не установлено"), 1000},
-        {QStringLiteral("socket://[::1]:%1").arg(nobody), QStringLiteral("соединение не установлено"),
-         1000},
+        {QStringLiteral("socket://[::1]:%1").arg(nobody),
+         QStringLiteral("соединение не установлено"), 1000},
         {url("rfc2217", full.port()), QStringLiteral("не ответил на соединение"),
          NetworkBackend::ConnectTimeoutMs + 1000},
         {url("rfc2217", silent.port()), QStringLiteral("не ответил на управление портом"),

@@ -33,11 +33,20 @@ TEST(TelnetCodec, Negotiation_AnswersOnlyChangesAndDeclinesTheRest)
         TelnetCodec::Option comPort;
     };
     const Case cases[] = {
-        {"DO COM-PORT answers our WILL", {IAC, DO, COM_PORT_OPTION}, {}, TelnetCodec::Option::Accepted},
-        {"DONT COM-PORT refuses it", {IAC, DONT, COM_PORT_OPTION}, {}, TelnetCodec::Option::Refused},
+        {"DO COM-PORT answers our WILL",
+         {IAC, DO, COM_PORT_OPTION},
+         {},
+         TelnetCodec::Option::Accepted},
+        {"DONT COM-PORT refuses it",
+         {IAC, DONT, COM_PORT_OPTION},
+         {},
+         TelnetCodec::Option::Refused},
         {"WILL BINARY answers our DO", {IAC, WILL, BINARY}, {}, TelnetCodec::Option::Pending},
         {"WILL ECHO is declined", {IAC, WILL, 1}, {IAC, DONT, 1}, TelnetCodec::Option::Pending},
-        {"DO TERMINAL-TYPE is declined", {IAC, DO, 24}, {IAC, WONT, 24}, TelnetCodec::Option::Pending},
+        {"DO TERMINAL-TYPE is declined",
+         {IAC, DO, 24},
+         {IAC, WONT, 24},
+         TelnetCodec::Option::Pending},
         {"a repeated DO is not answered again",
          {IAC, DO, BINARY, IAC, DO, BINARY},
          {},
@@ -46,8 +55,14 @@ TEST(TelnetCodec, Negotiation_AnswersOnlyChangesAndDeclinesTheRest)
          {IAC, DO, SGA, IAC, DONT, SGA},
          {IAC, WONT, SGA},
          TelnetCodec::Option::Pending},
-        {"WONT of what was never on is not answered", {IAC, WONT, 1}, {}, TelnetCodec::Option::Pending},
-        {"NOP, GA and a stray SE are skipped", {IAC, 241, IAC, 249, IAC, SE}, {}, TelnetCodec::Option::Pending},
+        {"WONT of what was never on is not answered",
+         {IAC, WONT, 1},
+         {},
+         TelnetCodec::Option::Pending},
+        {"NOP, GA and a stray SE are skipped",
+         {IAC, 241, IAC, 249, IAC, SE},
+         {},
+         TelnetCodec::Option::Pending},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -63,24 +78,25 @@ TEST(TelnetCodec, LineSettings_2400_8N1_NoFlowControl_DtrOffRtsOn)
 {
     const Bytes expected = {
         IAC, SB, 44, 1, 0x00, 0x00, 0x09, 0x60, IAC, SE, // SET-BAUDRATE 2400
-        IAC, SB, 44, 2, 8, IAC, SE,                       // SET-DATASIZE 8
-        IAC, SB, 44, 3, 1, IAC, SE,                       // SET-PARITY NONE
-        IAC, SB, 44, 4, 1, IAC, SE,                       // SET-STOPSIZE 1
-        IAC, SB, 44, 5, 1, IAC, SE,                       // SET-CONTROL no flow control
-        IAC, SB, 44, 5, 9, IAC, SE,                       // SET-CONTROL DTR OFF
-        IAC, SB, 44, 5, 11, IAC, SE,                      // SET-CONTROL RTS ON
+        IAC, SB, 44, 2, 8,    IAC,  SE,                  // SET-DATASIZE 8
+        IAC, SB, 44, 3, 1,    IAC,  SE,                  // SET-PARITY NONE
+        IAC, SB, 44, 4, 1,    IAC,  SE,                  // SET-STOPSIZE 1
+        IAC, SB, 44, 5, 1,    IAC,  SE,                  // SET-CONTROL no flow control
+        IAC, SB, 44, 5, 9,    IAC,  SE,                  // SET-CONTROL DTR OFF
+        IAC, SB, 44, 5, 11,   IAC,  SE,                  // SET-CONTROL RTS ON
     };
     EXPECT_EQ(TelnetCodec::LineSettings(2400), expected);
     // A value byte 0xFF is doubled inside the subnegotiation too.
-    EXPECT_EQ(TelnetCodec::Command(PURGE_DATA, {0xFF}), (Bytes{IAC, SB, 44, 12, IAC, IAC, IAC, SE}));
+    EXPECT_EQ(TelnetCodec::Command(PURGE_DATA, {0xFF}),
+              (Bytes{IAC, SB, 44, 12, IAC, IAC, IAC, SE}));
 }
 
 TEST(TelnetCodec, ServerAnswers_ReadAcrossPieces)
 {
     // The baud answer with an escaped 0xFF in its value, then data, cut at
     // every position.
-    const Bytes stream = {IAC, SB, 44, 101, 0x00, 0x00, IAC, IAC, 0x60, IAC, SE,
-                          0xFF - 1, IAC, IAC, 0x00, 0x00, IAC, IAC, IAC, SB, 44, 103, 1, IAC, SE};
+    const Bytes stream = {IAC, SB,   44,   101, 0x00, 0x00, IAC, IAC, 0x60, IAC, SE,  0xFF - 1, IAC,
+                          IAC, 0x00, 0x00, IAC, IAC,  IAC,  SB,  44,  103,  1,   IAC, SE};
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         SCOPED_TRACE(cut);
         TelnetCodec codec;

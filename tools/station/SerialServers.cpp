@@ -92,16 +92,15 @@ bool Ser2net::Start(const QString& device, QString* error)
     if (rfc2217Port_ == 0 || rawPort_ == 0 || rfc2217Port_ == rawPort_)
         return fail(QStringLiteral("no free loopback port"));
     // "local": a pseudo-terminal has no modem lines to watch.
-    const QString config =
-        QStringLiteral("connection: &rfc2217\n"
-                       "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                       "  connector: serialdev,%3,9600n81,local\n"
-                       "connection: &raw\n"
-                       "  accepter: tcp,127.0.0.1,%2\n"
-                       "  connector: serialdev,%3,2400n81,local\n")
-            .arg(rfc2217Port_)
-            .arg(rawPort_)
-            .arg(device);
+    const QString config = QStringLiteral("connection: &rfc2217\n"
+                                          "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                          "  connector: serialdev,%3,9600n81,local\n"
+                                          "connection: &raw\n"
+                                          "  accepter: tcp,127.0.0.1,%2\n"
+                                          "  connector: serialdev,%3,2400n81,local\n")
+                               .arg(rfc2217Port_)
+                               .arg(rawPort_)
+                               .arg(device);
     const QString configPath = dir_.filePath(QStringLiteral("ser2net.yaml"));
     QFile file(configPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) != config.toUtf8().size())
@@ -207,11 +206,12 @@ void TcpRelay::Run()
         for (std::size_t i = 0; i < n;) {
             const std::size_t piece =
                 options_.cutIntoPieces
-                    ? std::min<std::size_t>(n - i,
-                                            std::uniform_int_distribution<std::size_t>(1, 3)(random))
+                    ? std::min<std::size_t>(
+                          n - i, std::uniform_int_distribution<std::size_t>(1, 3)(random))
                     : n - i;
             // Pieces leave one at a time, a millisecond apart, in order.
-            lastDue[direction] = std::max(due, lastDue[direction] + (options_.cutIntoPieces ? 1 : 0));
+            lastDue[direction] =
+                std::max(due, lastDue[direction] + (options_.cutIntoPieces ? 1 : 0));
             queue.push_back({lastDue[direction], {data + i, data + i + piece}});
             i += piece;
         }

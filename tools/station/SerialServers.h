@@ -41,9 +41,9 @@ private:
 
 struct RelayOptions
 {
-    int delayMs = 0;             // added to each direction
-    bool cutIntoPieces = false;  // forward in pieces of 1 to 3 bytes
-    int closeAfterWrites = -1;   // close once, after forwarding this many 'W' requests
+    int delayMs = 0;            // added to each direction
+    bool cutIntoPieces = false; // forward in pieces of 1 to 3 bytes
+    int closeAfterWrites = -1;  // close once, after forwarding this many 'W' requests
     std::uint64_t seed = 1;
 };
 

@@ -266,20 +266,44 @@ bool StationSimulator::ProgramSideLine(StationLine& line) const
     if (d->ownSide < 0 || ::tcgetattr(d->ownSide, &t) != 0)
         return false;
     switch (::cfgetospeed(&t)) {
-    case B1200: line.baud = 1200; break;
-    case B2400: line.baud = 2400; break;
-    case B4800: line.baud = 4800; break;
-    case B9600: line.baud = 9600; break;
-    case B19200: line.baud = 19200; break;
-    case B38400: line.baud = 38400; break;
-    case B115200: line.baud = 115200; break;
-    default: line.baud = -1; break;
+    case B1200:
+        line.baud = 1200;
+        break;
+    case B2400:
+        line.baud = 2400;
+        break;
+    case B4800:
+        line.baud = 4800;
+        break;
+    case B9600:
+        line.baud = 9600;
+        break;
+    case B19200:
+        line.baud = 19200;
+        break;
+    case B38400:
+        line.baud = 38400;
+        break;
+    case B115200:
+        line.baud = 115200;
+        break;
+    default:
+        line.baud = -1;
+        break;
     }
     switch (t.c_cflag & CSIZE) {
-    case CS5: line.dataBits = 5; break;
-    case CS6: line.dataBits = 6; break;
-    case CS7: line.dataBits = 7; break;
-    default: line.dataBits = 8; break;
+    case CS5:
+        line.dataBits = 5;
+        break;
+    case CS6:
+        line.dataBits = 6;
+        break;
+    case CS7:
+        line.dataBits = 7;
+        break;
+    default:
+        line.dataBits = 8;
+        break;
     }
     line.parity = (t.c_cflag & PARENB) != 0;
     line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;

@@ -59,7 +59,7 @@ struct StationOptions
     bool baudPacing = false;
     std::uint64_t seed = 1;
     StationFaults faults;
-    QString linkPath;  // when set, a symbolic link to the program's side
+    QString linkPath;     // when set, a symbolic link to the program's side
     bool verbose = false; // log protocol events too, not only faults
     // Where log lines go (faults always, events when verbose); default stderr.
     std::function<void(const QString&)> log;
@@ -84,7 +84,7 @@ struct StationStats
 {
     int wakes = 0;
     int invitations = 0;
-    int framesSent = 0;     // block frames, faulty ones included
+    int framesSent = 0; // block frames, faulty ones included
     int requestsAnswered = 0;
     int badRequests = 0;
     int resends = 0;

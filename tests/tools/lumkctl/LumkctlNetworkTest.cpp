@@ -97,7 +97,8 @@ TEST_F(Network, DelayedAndCutUpStream_ExactImageOrClearFailure)
     const Case cases[] = {{true, 30}, {true, 150}, {false, 150}};
     WriteBytes(Path("new.lmk"), FileText(ImageToWrite()));
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << (c.telnet ? "rfc2217 " : "socket ") << c.delayMs << " ms");
+        SCOPED_TRACE(::testing::Message()
+                     << (c.telnet ? "rfc2217 " : "socket ") << c.delayMs << " ms");
         // ser2net serves one device on both ports: a fresh one for each case,
         // so the device is not still held for the other port.
         ser2net.Stop();
@@ -106,9 +107,10 @@ TEST_F(Network, DelayedAndCutUpStream_ExactImageOrClearFailure)
         TcpRelay relay({c.delayMs, true, -1, std::uint64_t(c.delayMs)});
         ASSERT_TRUE(relay.Start(c.telnet ? ser2net.Rfc2217Port() : ser2net.RawPort(), &error))
             << error.toStdString();
-        const QString port = QStringLiteral("%1://127.0.0.1:%2")
-                                 .arg(c.telnet ? QStringLiteral("rfc2217") : QStringLiteral("socket"))
-                                 .arg(relay.Port());
+        const QString port =
+            QStringLiteral("%1://127.0.0.1:%2")
+                .arg(c.telnet ? QStringLiteral("rfc2217") : QStringLiteral("socket"))
+                .arg(relay.Port());
         const ParamImage before = station->Image();
         const ProcessRun read = RunLumkctl({"read", "--trace", "--port", port}, dir.path());
         if (read.status == 0)
@@ -150,14 +152,16 @@ TEST_F(Network, ConnectionClosedMidWrite_ReportsBlocksAndRestores)
     const QString err = QString::fromUtf8(write.err);
     EXPECT_TRUE(err.contains(QStringLiteral("Связь с портом потеряна"))) << write.err.data();
     EXPECT_TRUE(err.contains(port));
-    EXPECT_TRUE(err.contains(QStringLiteral("подтвердило приём 2 из 6 блоков"))) << write.err.data();
+    EXPECT_TRUE(err.contains(QStringLiteral("подтвердило приём 2 из 6 блоков")))
+        << write.err.data();
     EXPECT_NE(station->Image().toText(), before.toText());
 
     const QList<QByteArray> lines = write.err.trimmed().split('\n');
     QProcess restore;
     restore.start(QStringLiteral("/bin/sh"), {"-c", QString::fromUtf8(lines.last())});
     ASSERT_TRUE(restore.waitForFinished(60000));
-    EXPECT_EQ(restore.exitCode(), 0) << lines.last().data() << restore.readAllStandardError().data();
+    EXPECT_EQ(restore.exitCode(), 0)
+        << lines.last().data() << restore.readAllStandardError().data();
     EXPECT_EQ(station->Image().toText(), before.toText());
 }
 
