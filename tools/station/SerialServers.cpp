@@ -91,13 +91,19 @@ bool Ser2net::Start(const QString& device, QString* error)
     rawPort_ = FreeLoopbackPort();
     if (rfc2217Port_ == 0 || rawPort_ == 0 || rfc2217Port_ == rawPort_)
         return fail(QStringLiteral("no free loopback port"));
-    // "local": a pseudo-terminal has no modem lines to watch.
+    // "local": a pseudo-terminal has no modem lines to watch. No character
+    // delay: ser2net would otherwise hold each received byte a few character
+    // times hoping for more, which adds up over the twelve frames of a transfer.
     const QString config = QStringLiteral("connection: &rfc2217\n"
                                           "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
                                           "  connector: serialdev,%3,9600n81,local\n"
+                                          "  options:\n"
+                                          "    chardelay: false\n"
                                           "connection: &raw\n"
                                           "  accepter: tcp,127.0.0.1,%2\n"
-                                          "  connector: serialdev,%3,2400n81,local\n")
+                                          "  connector: serialdev,%3,2400n81,local\n"
+                                          "  options:\n"
+                                          "    chardelay: false\n")
                                .arg(rfc2217Port_)
                                .arg(rawPort_)
                                .arg(device);
