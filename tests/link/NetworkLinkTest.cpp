@@ -79,14 +79,16 @@ protected:
         if (station)
             station->Stop();
     }
-    void StartStationAndServer(const ParamImage& image)
+    void StartStationAndServer(const ParamImage& image, bool tcpStation = false)
     {
         StationOptions options = StationSimulator::DefaultOptions();
         options.image = image;
+        options.tcpListen = tcpStation;
         station = std::make_unique<StationSimulator>(options);
         QString error;
         ASSERT_TRUE(station->Start(&error)) << error.toStdString();
-        ASSERT_TRUE(ser2net.Start(station->ProgramSidePath(), &error)) << error.toStdString();
+        if (!tcpStation)
+            ASSERT_TRUE(ser2net.Start(station->ProgramSidePath(), &error)) << error.toStdString();
     }
     void Select(const QString& port)
     {
@@ -118,8 +120,9 @@ protected:
 } // namespace
 
 // A read and a write of an image full of 0xFF: the same bytes leave the
-// program over rfc2217 and raw TCP as over the local pseudo-terminal, and the
-// images arrive exactly.
+// program over rfc2217 and raw TCP through ser2net, and to the station behind
+// its own TCP listener, as over the local pseudo-terminal; the images arrive
+// exactly.
 TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
 {
     const ParamImage stationImage = ImageWithFF();
@@ -127,12 +130,13 @@ TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
     toWrite.setByte(66, 0xFF);
     toWrite.setByte(67, 0x00);
     QByteArray localBytes;
-    for (const char* kind : {"local", "rfc2217", "socket"}) {
+    for (const char* kind : {"local", "rfc2217", "socket", "tcp station"}) {
         SCOPED_TRACE(kind);
-        StartStationAndServer(stationImage);
-        const QString port = QByteArray(kind) == "local"     ? station->ProgramSidePath()
-                             : QByteArray(kind) == "rfc2217" ? ser2net.Rfc2217Url()
-                                                             : ser2net.RawUrl();
+        const QByteArray k(kind);
+        StartStationAndServer(stationImage, k == "tcp station");
+        const QString port = k == "rfc2217"  ? ser2net.Rfc2217Url()
+                             : k == "socket" ? ser2net.RawUrl()
+                                             : station->ProgramSidePath();
         recorder->sent.clear();
         sink.shown.clear();
         Select(port);

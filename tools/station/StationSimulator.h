@@ -1,5 +1,5 @@
-// A simulated station ("БС") on a new pseudo-terminal, for tests, demos and
-// benchmarks without hardware. It runs on its own thread and talks to the
+// A simulated station ("БС") on a new pseudo-terminal (or behind a TCP
+// listener), for tests, demos and benchmarks without hardware. It runs on its own thread and talks to the
 // program's side of the pseudo-terminal exactly as the program's link expects:
 //
 // - Until woken it sends the invitation FF 00 00 FF every 250 ms (only while the
@@ -60,6 +60,10 @@ struct StationOptions
     std::uint64_t seed = 1;
     StationFaults faults;
     QString linkPath;     // when set, a symbolic link to the program's side
+    // The line is a TCP listener on loopback instead of a pseudo-terminal: a
+    // connection is the program opening its side, its end the program closing
+    // it; a hang-up closes the connection and the next one is accepted.
+    bool tcpListen = false;
     bool verbose = false; // log protocol events too, not only faults
     // Where log lines go (faults always, events when verbose); default stderr.
     std::function<void(const QString&)> log;
@@ -106,7 +110,8 @@ public:
     void Stop();
     bool Running() const;
 
-    // The program's side, such as /dev/pts/3 (thread-safe).
+    // The program's side, such as /dev/pts/3 (thread-safe); with tcpListen
+    // "socket://127.0.0.1:PORT".
     QString ProgramSidePath() const;
     ParamImage Image() const;
     void SetImage(const ParamImage& image);
