@@ -180,6 +180,7 @@ bool NetworkBackend::Pump(int waitMs)
     const qint64 room = ReadBufferBytes - qint64(received_.size());
     if (room > 0 && socket_.bytesAvailable() > 0) {
         const QByteArray chunk = socket_.read(room);
+        taken_ += std::uint64_t(chunk.size());
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.constData());
         if (address_.telnet) {
             TelnetCodec::Bytes reply;
@@ -242,10 +243,19 @@ void NetworkBackend::Purge(unsigned flags)
     if (!open_)
         return;
     // What has arrived so far is discarded, as a local port discards its
-    // driver's buffer; the server discards what it holds likewise.
-    Pump(0);
-    if (flags & PURGE_RXCLEAR)
-        received_.clear();
+    // driver's buffer (all of it: an idle link may have piled up resent
+    // frames); the server discards what it holds likewise.
+    if (flags & PURGE_RXCLEAR) {
+        for (int round = 0; round < MaxPurgeRounds; ++round) {
+            const std::uint64_t before = taken_;
+            Pump(0);
+            received_.clear();
+            if (taken_ == before)
+                break;
+        }
+    } else {
+        Pump(0);
+    }
     if (address_.telnet && codec_.comPort() == TelnetCodec::Option::Accepted) {
         const bool rx = flags & PURGE_RXCLEAR;
         const bool tx = flags & PURGE_TXCLEAR;

@@ -52,6 +52,9 @@ public:
     static constexpr std::uint32_t BaudRate = 2400;
     // Received data held unread at most; the rest waits in the kernel.
     static constexpr qint64 ReadBufferBytes = 4096;
+    // A purge takes at most this many buffers' worth from the socket (a
+    // server that floods cannot hold it).
+    static constexpr int MaxPurgeRounds = 64;
 
 private:
     bool Negotiate();
@@ -67,6 +70,7 @@ private:
     QString name_;
     TelnetCodec codec_;
     TelnetCodec::Bytes received_; // data not yet read
+    std::uint64_t taken_ = 0;     // bytes taken from the socket so far
     bool open_ = false;
     QString failure_;
 };

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -327,4 +328,20 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
         }
     }
     ::close(filler);
+}
+
+// A purge of the receive side discards everything that has arrived, not only
+// what the backend buffers: an idle link may have piled up many resent frames.
+TEST_F(NetworkLink, ReceivePurge_DiscardsTheWholeBacklog)
+{
+    TestServer flood([](int fd, const std::atomic<bool>& stop) {
+        const QByteArray junk(64 * 1024, char(0x5A));
+        ::send(fd, junk.constData(), std::size_t(junk.size()), MSG_NOSIGNAL);
+        StaySilent(fd, stop);
+    });
+    ASSERT_TRUE(OpenPort(QStringLiteral("socket://127.0.0.1:%1").arg(flood.port())));
+    ASSERT_TRUE(ReadPort(4)); // the backlog is there
+    QThread::msleep(200);     // all of it
+    PurgePort(PURGE_RXCLEAR);
+    EXPECT_FALSE(ReadPort(1));
 }
