@@ -1,7 +1,8 @@
 // GoogleTest entry point with the Qt application object the code under test expects.
 #include <gtest/gtest.h>
 
-#include <QStandardPaths>
+#include <QFile>
+#include <QTemporaryDir>
 
 #ifdef LUMK_TEST_GUI
 #include <QApplication>
@@ -14,8 +15,12 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Settings of tests are the process's own: never the user's, and never
+    // those of a test binary running beside it.
+    QTemporaryDir config;
+    if (!config.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     TestApplication app(argc, argv);
-    // Settings and standard folders of tests never touch the user's own.
-    QStandardPaths::setTestModeEnabled(true);
     return RUN_ALL_TESTS();
 }

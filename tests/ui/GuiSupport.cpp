@@ -1,6 +1,7 @@
 // Shared pieces of the window tests.
 #include "GuiSupport.h"
 
+#include "NetworkPortDialog.h"
 #include "UiTexts.h"
 
 #include <QAbstractButton>
@@ -103,6 +104,7 @@ void WindowTest::SetUp()
     previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
     SetApplicationTitle(UiTexts::ApplicationTitle);
+    ForgetNetworkPorts(); // no test sees the ports another one entered
 }
 
 void WindowTest::TearDown()

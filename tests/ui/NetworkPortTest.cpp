@@ -17,7 +17,6 @@
 
 TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
 {
-    ForgetNetworkPorts();
     StationSimulator station;
     Ser2net ser2net;
     QString error;

@@ -113,13 +113,15 @@ TEST_F(Network, DelayedAndCutUpStream_ExactImageOrClearFailure)
                 .arg(relay.Port());
         const ParamImage before = station->Image();
         const ProcessRun read = RunLumkctl({"read", "--trace", "--port", port}, dir.path());
-        if (read.status == 0)
+        if (read.status == 0) {
             EXPECT_EQ(read.out, FileText(before));
-        else
+            // --trace as for a local port (old bytes on the line may stand in
+            // for the invitation, so the wake frame is not certain).
+            EXPECT_TRUE(read.err.contains(" TX FF 81 00 53 ")) << read.err.data();
+        } else {
+            EXPECT_TRUE(read.out.isEmpty());
             EXPECT_FALSE(read.err.trimmed().isEmpty());
-        // --trace as for a local port (old bytes on the line may stand in for
-        // the invitation, so the wake frame is not certain).
-        EXPECT_TRUE(read.err.contains(" TX FF 81 00 53 ")) << read.err.data();
+        }
 
         const ProcessRun write =
             RunLumkctl({"write", "--no-backup", "--port", port, Path("new.lmk")}, dir.path());
@@ -127,11 +129,12 @@ TEST_F(Network, DelayedAndCutUpStream_ExactImageOrClearFailure)
             EXPECT_EQ(station->Image().toText(), ImageToWrite().toText());
         else
             EXPECT_FALSE(write.err.trimmed().isEmpty());
+        // Alone on a machine both complete at these delays (the reply is back
+        // well within the next tick's read); a loaded machine may miss the
+        // 500 ms link test at the start ("Нет устройства"), which is a clear
+        // failure too.
         std::printf("%s %d ms: read %d, write %d\n", c.telnet ? "rfc2217" : "socket", c.delayMs,
                     read.status, write.status);
-        // Both complete at these delays (the reply is back well within a tick's read).
-        EXPECT_EQ(read.status, 0) << read.err.data();
-        EXPECT_EQ(write.status, 0) << write.err.data();
         // Leave the station idle for the next case.
         station->SetImage(before);
     }
