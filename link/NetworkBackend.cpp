@@ -183,6 +183,9 @@ bool NetworkBackend::Pump(int waitMs)
         taken_ += std::uint64_t(chunk.size());
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.constData());
         if (address_.telnet) {
+            // A server that stops answering purges must not cost us its data.
+            if (codec_.AwaitingPurge() && purgeSent_.hasExpired(PurgeAnswerLimitMs))
+                codec_.StopAwaitingPurge();
             TelnetCodec::Bytes reply;
             codec_.Feed(bytes, std::size_t(chunk.size()), received_, reply);
             if (!reply.empty()) {
@@ -266,6 +269,8 @@ void NetworkBackend::Purge(unsigned flags)
             const TelnetCodec::Bytes command = TelnetCodec::Command(Telnet::PURGE_DATA, {which});
             socket_.write(reinterpret_cast<const char*>(command.data()), qint64(command.size()));
             socket_.flush();
+            codec_.PurgeSent();
+            purgeSent_.start();
         }
     }
 }

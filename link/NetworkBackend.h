@@ -10,6 +10,10 @@
 // the line settings is used all the same; DTR and RTS answers are never
 // awaited: a server on a pseudo-terminal sends none).
 //
+// Over RFC 2217 a purge also reaches the server (PURGE-DATA), and what the
+// server sent before its answer to the purge is discarded on arrival: bytes
+// in flight are no fresher than those already here.
+//
 // A lost connection makes reads and writes fail until the port is opened
 // again; FailureReason() then says why.
 #pragma once
@@ -17,6 +21,7 @@
 #include "ComUtilites.h"
 #include "TelnetCodec.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
 #include <optional>
@@ -55,6 +60,8 @@ public:
     // A purge takes at most this many buffers' worth from the socket (a
     // server that floods cannot hold it).
     static constexpr int MaxPurgeRounds = 64;
+    // How long data is held back for the server's answer to a purge.
+    static constexpr int PurgeAnswerLimitMs = 1000;
 
 private:
     bool Negotiate();
@@ -71,6 +78,7 @@ private:
     TelnetCodec codec_;
     TelnetCodec::Bytes received_; // data not yet read
     std::uint64_t taken_ = 0;     // bytes taken from the socket so far
+    QElapsedTimer purgeSent_;
     bool open_ = false;
     QString failure_;
 };

@@ -55,6 +55,12 @@ void TelnetCodec::AppendData(Bytes& out, const std::uint8_t* data, std::size_t s
     }
 }
 
+void TelnetCodec::PurgeSent()
+{
+    if (answersPurges_)
+        ++awaitedPurges_;
+}
+
 std::optional<std::uint8_t> TelnetCodec::answer(std::uint8_t setCommand) const
 {
     return setCommand < answers_.size() ? answers_[setCommand] : std::nullopt;
@@ -76,12 +82,14 @@ void TelnetCodec::Feed(const std::uint8_t* in, std::size_t size, Bytes& data, By
                 break;
             }
             pendingCr_ = b == '\r' && theirsRefusedBinary_;
-            data.push_back(b);
+            if (awaitedPurges_ == 0)
+                data.push_back(b);
             break;
         case State::Iac:
             pendingCr_ = false;
             if (b == IAC) {
-                data.push_back(IAC);
+                if (awaitedPurges_ == 0)
+                    data.push_back(IAC);
                 state_ = State::Data;
             } else if (b >= WILL) {
                 verb_ = b;
@@ -187,6 +195,12 @@ void TelnetCodec::Subnegotiation()
     if (sb_.size() < 2 || sb_[0] != COM_PORT_OPTION || sb_[1] < ServerOffset)
         return;
     const std::uint8_t command = std::uint8_t(sb_[1] - ServerOffset);
+    if (command == PURGE_DATA) {
+        answersPurges_ = true;
+        if (awaitedPurges_ > 0)
+            --awaitedPurges_;
+        return;
+    }
     if (command == SET_BAUDRATE && sb_.size() == 6) {
         baud_ = std::uint32_t(sb_[2]) << 24 | std::uint32_t(sb_[3]) << 16 |
                 std::uint32_t(sb_[4]) << 8 | sb_[5];

@@ -80,6 +80,14 @@ public:
     std::optional<std::uint32_t> baudRate() const { return baud_; }
     std::optional<std::uint8_t> answer(std::uint8_t setCommand) const;
 
+    // A PURGE-DATA was sent. Once the server is known to answer purges, data
+    // that arrives before the answer left the server before its purge: it is
+    // dropped, as the local port's purge drops what is in its buffer.
+    void PurgeSent();
+    bool AwaitingPurge() const { return awaitedPurges_ > 0; }
+    // For a server that stopped answering: keep the data again.
+    void StopAwaitingPurge() { awaitedPurges_ = 0; }
+
 private:
     enum class State { Data, Iac, Verb, Sb, SbData, SbIac };
     void Negotiate(std::uint8_t verb, std::uint8_t option, Bytes& reply);
@@ -106,4 +114,6 @@ private:
     Option comPort_ = Option::Pending;
     std::optional<std::uint32_t> baud_;
     std::array<std::optional<std::uint8_t>, 16> answers_{};
+    bool answersPurges_ = false;
+    int awaitedPurges_ = 0;
 };

@@ -125,3 +125,26 @@ TEST(TelnetCodec, OutsideBinaryMode_CrIsFollowedByNul)
     const Fed fed = FeedAll(codec, {IAC, WONT, BINARY, 0x0D, 0x00, 0x0D, 0x41});
     EXPECT_EQ(fed.data, (Bytes{0x0D, 0x0D, 0x41}));
 }
+
+TEST(TelnetCodec, AfterAPurge_DataBeforeTheServersAnswerIsDropped)
+{
+    const Bytes purgeAnswer = {IAC, SB, 44, 112, 1, IAC, SE};
+    TelnetCodec codec;
+    // Until the server has answered a purge once, nothing is held back.
+    codec.PurgeSent();
+    Fed fed = FeedAll(codec, {0x11, IAC, IAC});
+    EXPECT_EQ(fed.data, (Bytes{0x11, 0xFF}));
+    FeedAll(codec, purgeAnswer);
+    EXPECT_FALSE(codec.AwaitingPurge());
+
+    codec.PurgeSent();
+    codec.PurgeSent();
+    Bytes stream = {0x21, IAC, IAC};
+    stream.insert(stream.end(), purgeAnswer.begin(), purgeAnswer.end());
+    stream.push_back(0x22);
+    stream.insert(stream.end(), purgeAnswer.begin(), purgeAnswer.end());
+    stream.insert(stream.end(), {0x23, IAC, IAC});
+    fed = FeedAll(codec, stream);
+    EXPECT_EQ(fed.data, (Bytes{0x23, 0xFF}));
+    EXPECT_FALSE(codec.AwaitingPurge());
+}
