@@ -3,6 +3,7 @@
 
 #include "DefaultSerialBackend.h"
 #include "LinkTexts.h"
+#include "PortBackends.h"
 #include "SystemClock.h"
 
 #include <QDebug>
@@ -33,7 +34,7 @@ void ReportOpenFailure(const QString& text)
 SerialBackend& CurrentSerialBackend()
 {
     if (!theBackend)
-        theBackend = MakeDefaultSerialBackend();
+        theBackend = std::make_shared<PortBackend>();
     return *theBackend;
 }
 

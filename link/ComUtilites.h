@@ -60,6 +60,9 @@ public:
     virtual void Purge(unsigned flags) = 0;
     // The open device hung up (it is gone until the port is opened again).
     virtual bool HungUp() const { return false; }
+    // Why the last Open failed or the port stopped working, when the backend
+    // knows more than the port's name (a network port's address and reason).
+    virtual QString FailureReason() const { return QString(); }
 };
 
 // Milliseconds of a monotonic clock, and sleeping.
@@ -71,7 +74,8 @@ public:
     virtual void SleepMs(int ms) = 0;
 };
 
-// Replace the backend (closing any open port first); null restores the platform's.
+// Replace the backend (closing any open port first); null restores the default,
+// which picks a local serial port or a network port by the port's name.
 void SetSerialBackend(std::shared_ptr<SerialBackend> backend);
 SerialBackend& CurrentSerialBackend();
 // Replace the clock; null restores the monotonic system clock.

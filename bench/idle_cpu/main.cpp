@@ -8,6 +8,7 @@
 // pseudo-terminal (what the backend's release avoids).
 #include "ComUtilites.h"
 #include "ConfigModel.h"
+#include "PortBackends.h"
 #include "QtSerialBackend.h"
 #include "TransferEngine.h"
 
@@ -100,10 +101,12 @@ int main(int argc, char** argv)
     engine.SetPortReady(true);
     engine.StartRead();
     const double ticking = Measure(seconds * 1000);
-    std::printf("hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
-                ticking * 100, seconds);
+    std::printf(
+        "hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
+        ticking * 100, seconds);
     std::printf("port still selected: %s; descriptor released: %s\n", PortIsOpen() ? "yes" : "no",
-                static_cast<QtSerialBackend&>(CurrentSerialBackend()).Released() ? "yes" : "no");
+                dynamic_cast<QtSerialBackend&>(static_cast<PortBackend&>(CurrentSerialBackend()).Local()).Released() ? "yes"
+                                                                                     : "no");
     timer.stop();
     ClosePort();
 

@@ -3,6 +3,7 @@
 #include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
+#include "PortBackends.h"
 #include "QtSerialBackend.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
@@ -98,7 +99,8 @@ protected:
         ::close(slave);
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
         ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
-        backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+        backend = dynamic_cast<QtSerialBackend*>(
+            dynamic_cast<PortBackend&>(CurrentSerialBackend()).Active());
         ASSERT_NE(backend, nullptr);
     }
 
@@ -267,7 +269,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     // A busy loop burns about the whole 1.5 s; near idle is a few milliseconds.
     EXPECT_LT(idleCpu, 0.25 * idleWall) << "idle CPU " << idleCpu << " s in " << idleWall << " s";
     EXPECT_EQ(PortHandle, handle);
-    auto* backend = dynamic_cast<QtSerialBackend*>(&CurrentSerialBackend());
+    auto* backend =
+        dynamic_cast<QtSerialBackend*>(dynamic_cast<PortBackend&>(CurrentSerialBackend()).Active());
     ASSERT_NE(backend, nullptr);
     EXPECT_TRUE(backend->Released());
 

@@ -9,7 +9,7 @@
 #include "Interrupt.h"
 #include "LinkTexts.h"
 #include "OpenDiagnosis.h"
-#include "QtSerialBackend.h"
+#include "PortBackends.h"
 #include "StartUp.h"
 #include "TracingBackend.h"
 
@@ -42,7 +42,7 @@ DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTi
     SetOpenFailureReporter([this](const QString& text) { openFailure_ = text; });
     if (trace) {
         SetSerialBackend(std::make_shared<TracingBackend>(
-            std::make_shared<QtSerialBackend>(),
+            std::make_shared<PortBackend>(),
             [this](const QString& line) { console_.ErrLine(line); }));
     }
 }
@@ -75,7 +75,10 @@ SessionResult DeviceSession::Connect(const QString& port)
     engine_.ConnectPort();
     if (!openFailure_.isEmpty()) {
         console_.ErrLine(openFailure_);
-        console_.ErrLine(ExplainOpenFailure(port));
+        // A network port's backend knows the address and the reason.
+        const QString reason = CurrentSerialBackend().FailureReason();
+        console_.ErrLine(reason.isEmpty() ? ExplainOpenFailure(port)
+                                          : CtlTexts::OtherReason.arg(reason));
         return SessionResult::OpenFailed;
     }
     if (noDevice_)
@@ -129,6 +132,12 @@ SessionResult DeviceSession::RunTransfer()
             return;
         }
         engine_.Tick();
+        // A network connection that is gone does not come back by itself.
+        if (PortIsOpen() && !CurrentSerialBackend().FailureReason().isEmpty()) {
+            result = SessionResult::Lost;
+            loop.quit();
+            return;
+        }
         if (notConnected_) {
             result = SessionResult::NotConnected;
             loop.quit();
@@ -168,6 +177,8 @@ SessionResult DeviceSession::RunTransfer()
             finished ? ParamImage::BlockCount : (position >= 30 ? engine_.BlockIndex() : 0);
         blockUnconfirmed_ = !finished && position >= 15;
     }
+    if (result == SessionResult::Lost)
+        console_.ErrLine(CtlTexts::Lost.arg(CurrentSerialBackend().FailureReason()));
     if (result == SessionResult::Stalled) {
         const auto seconds = std::chrono::duration<double>(stallTimeout_).count();
         console_.ErrLine(CtlTexts::Stalled.arg(seconds));

@@ -5,6 +5,7 @@
 #include "OpenDiagnosis.h"
 
 #include "CtlTexts.h"
+#include "NetworkBackend.h"
 #include "SerialDevices.h"
 #include "SystemErrors.h"
 
@@ -21,6 +22,8 @@ QString PortDevicePath(const QString& port)
 
 QString ResolvePortArgument(const QString& port)
 {
+    if (IsNetworkPortName(port))
+        return port;
     if (!port.contains(QLatin1Char('/')) || port.startsWith(QLatin1Char('/')))
         return port;
     // "pts/3" names /dev/pts/3 unless such a path exists here.
