@@ -28,6 +28,9 @@ public:
     virtual void Purge(unsigned flags) = 0;
     // The open device hung up (it is gone until the port is opened again).
     virtual bool HungUp() const { return false; }
+    // Why the last Open failed or the port stopped working, when the backend
+    // knows more than the port's name (a network port's address and reason).
+    virtual QString FailureReason() const { return QString(); }
 };
 
 // Milliseconds of a monotonic clock, and sleeping.

@@ -12,6 +12,9 @@
 
 QString ResolvePortArgument(const QString& port)
 {
+    // A network port ("socket://HOST:PORT") is no path.
+    if (port.contains(QLatin1String("://")))
+        return port;
     if (!port.contains(QLatin1Char('/')) || port.startsWith(QLatin1Char('/')))
         return port;
     // "pts/3" names /dev/pts/3 unless such a path exists here.

@@ -146,17 +146,15 @@ std::optional<int> FileArgument(const QStringList& arguments, const QString& pro
     return std::nullopt;
 }
 
-namespace {
-QSettings Settings()
+QSettings ProgramSettings()
 {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lumk-config"),
                      QStringLiteral("lumk-config"));
 }
-} // namespace
 
 QString RememberedFileFolder()
 {
-    const QString folder = Settings().value(QStringLiteral("files/lastFolder")).toString();
+    const QString folder = ProgramSettings().value(QStringLiteral("files/lastFolder")).toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         return folder;
     return FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
@@ -165,20 +163,20 @@ QString RememberedFileFolder()
 
 void RememberFileFolder(const QString& chosenFile)
 {
-    Settings().setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
+    ProgramSettings().setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
 }
 
 QString RememberedPort()
 {
-    return Settings().value(QStringLiteral("ports/last")).toString();
+    return ProgramSettings().value(QStringLiteral("ports/last")).toString();
 }
 
 void RememberPort(const QString& port)
 {
-    Settings().setValue(QStringLiteral("ports/last"), port);
+    ProgramSettings().setValue(QStringLiteral("ports/last"), port);
 }
 
 void ForgetRemembered()
 {
-    Settings().clear();
+    ProgramSettings().clear();
 }

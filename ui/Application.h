@@ -5,6 +5,7 @@
 #include "ConfigFiles.h"
 #include "TransferEngine.h"
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,8 @@ std::optional<int> FileArgument(const QStringList& arguments, const QString& pro
 
 // The last folder of Open or Save (remembered between runs), or where the file
 // dialogs started before any was used.
+// The settings file of the window programs, in the user's configuration folder.
+QSettings ProgramSettings();
 QString RememberedFileFolder();
 void RememberFileFolder(const QString& chosenFile);
 // The last port selected, empty when none.

@@ -11,6 +11,20 @@ inline const QString WindowCaption = QStringLiteral("Программа конф
 inline const QString PortGroup = QStringLiteral("Порт для связи с БС");
 // The port selector's tooltip: devices present but not usable, one a line.
 inline const QString UnusablePorts = QStringLiteral("Есть, но недоступны:");
+// The port selector's last entry, and the dialog it opens.
+inline const QString NetworkPortItem = QStringLiteral("Сетевой порт…");
+inline const QString NetworkPortTitle = QStringLiteral("Сетевой порт");
+inline const QString NetworkPortHelp = QStringLiteral(
+    "Порт сервера последовательных портов в сети, в одной из двух форм:\n\n"
+    "rfc2217://УЗЕЛ:ПОРТ — Telnet с управлением портом (RFC 2217): скорость и формат "
+    "линии (2400 бод, 8N1) устанавливает программа;\n"
+    "socket://УЗЕЛ:ПОРТ — простое TCP-соединение: линия настраивается на сервере "
+    "(2400 бод, 8N1).\n\n"
+    "УЗЕЛ — имя или адрес IPv4; адрес IPv6 — в квадратных скобках, например [::1].\n"
+    "Связь не шифруется и не защищена паролем: только в доверенной сети, через VPN "
+    "или SSH-туннель.");
+inline const QString OkButton = QStringLiteral("ОК");
+inline const QString CancelButton = QStringLiteral("Отмена");
 inline const QString ModeGroup = QStringLiteral("Режим работы ЛУМ-К");
 inline const QString CommonGroup = QStringLiteral("Общие свойства ЛУМ-К");
 inline const QString CheckFault = QStringLiteral("проверять неисправность по входу КН");

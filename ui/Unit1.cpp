@@ -8,6 +8,7 @@
 #include "FileTexts.h"
 #include "GroupBox.h"
 #include "ImageFile.h"
+#include "NetworkPortDialog.h"
 #include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
@@ -408,7 +409,34 @@ void TForm1::presentPorts()
 {
     ComboBox1->clear();
     ComboBox1->addItems(model_.ports());
+    ComboBox1->addItem(UiTexts::NetworkPortItem);
     ComboBox1->setCurrentIndex(model_.portIndex());
+}
+
+QStringList TForm1::withNetworkPorts(QStringList names) const
+{
+    for (const QString& port : networkPorts_) {
+        if (!names.contains(port))
+            names.append(port);
+    }
+    return names;
+}
+
+int TForm1::askNetworkPort()
+{
+    NetworkPortDialog dialog(networkPorts_, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    const QString port = dialog.port();
+    RememberNetworkPort(port);
+    networkPorts_.removeAll(port);
+    networkPorts_.prepend(port);
+    QStringList names = model_.ports();
+    if (!names.contains(port))
+        names.append(port);
+    model_.setPorts(names);
+    model_.setPortIndex(names.indexOf(port));
+    return names.indexOf(port);
 }
 
 int TForm1::PageOf(const TStringGrid* grid) const
@@ -435,6 +463,9 @@ void TForm1::FormCreate(const PortProber& prober)
 {
     presentUnusablePorts(
         RunStartUp(model_, prober, LoadImageFile, [this] { engine_.SetPortReady(false); }));
+    networkPorts_ = RememberedNetworkPorts();
+    if (!networkPorts_.isEmpty())
+        model_.setPorts(withNetworkPorts(model_.ports()));
     presentModel();
 }
 
@@ -545,6 +576,14 @@ void TForm1::ComboBox2Exit()
 
 void TForm1::ComboBox1Change()
 {
+    int index = ComboBox1->currentIndex();
+    if (index == ComboBox1->count() - 1) {
+        index = askNetworkPort();
+        if (index < 0) {
+            ComboBox1->setCurrentIndex(model_.portIndex());
+            return;
+        }
+    }
     writeAfterDeviceRead_ = false;
     // A table the device does not hold is replaced only when the operator says so.
     ConnectRead how = ConnectRead::IntoTable;
@@ -558,7 +597,7 @@ void TForm1::ComboBox1Change()
     const bool cut = engine_.WriteUnderway();
     const QString cutPort = engine_.LinkPort();
     const int cutBlocks = engine_.WriteConfirmedBlocks();
-    model_.setPortIndex(ComboBox1->currentIndex());
+    model_.setPortIndex(index);
     rememberedPort_ = model_.currentPortName();
     RememberPort(rememberedPort_);
     engine_.ConnectPort(how);
@@ -593,8 +632,9 @@ void TForm1::ComboBox1DropDown()
     const QString held = engine_.link().IsOpen() ? selected : QString();
     const QList<SerialDevice> devices = prober_.Survey(held);
     QStringList names = UsablePortNames(devices);
-    if (!held.isEmpty() && !names.contains(held))
+    if (!held.isEmpty() && !names.contains(held) && !networkPorts_.contains(held))
         names.append(held);
+    names = withNetworkPorts(names);
     presentUnusablePorts(devices);
     if (names == model_.ports())
         return;

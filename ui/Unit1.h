@@ -155,6 +155,11 @@ private:
     void presentOperatingMode();
     void presentOptions();
     void presentPorts();
+    // The local ports the start-up rule found, then the remembered network ports.
+    QStringList withNetworkPorts(QStringList names) const;
+    // "Сетевой порт…": asks for an address; an entered one is listed and selected.
+    // The index of the port entered, or -1 when the operator cancelled.
+    int askNetworkPort();
     // The selector's tooltip: the devices present but not usable, and why.
     void presentUnusablePorts(const QList<SerialDevice>& devices);
     void presentCell(int page, int row, int column);
@@ -202,4 +207,5 @@ private:
     std::array<TStringGrid*, 4> grids_{};
     QSize fixedSize_;
     QMetaObject::Connection focusWatch_;
+    QStringList networkPorts_; // remembered ones, most recent first
 };

@@ -100,8 +100,9 @@ int main(int argc, char** argv)
     engine.SetPortReady(true);
     engine.StartRead();
     const double ticking = Measure(seconds * 1000);
-    std::printf("hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
-                ticking * 100, seconds);
+    std::printf(
+        "hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
+        ticking * 100, seconds);
     std::printf("port still selected: %s; descriptor released: %s\n", PortIsOpen() ? "yes" : "no",
                 static_cast<QtSerialBackend*>(DefaultLink().Backend())->Released() ? "yes" : "no");
     timer.stop();

@@ -7,9 +7,14 @@
 // Each start comes at a set offset after a timer tick, the offsets spread evenly
 // over the 100 ms period, so the wait for the first tick (also printed) is
 // spread as it is for an operator's clicks.
+//
+//   bench-transfer [RUNS] [--rfc2217 | --socket]
+// With --rfc2217 or --socket the program reaches the station through ser2net
+// on loopback (Telnet with RFC 2217, or raw TCP) instead of the pseudo-terminal.
 #include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
+#include "SerialServers.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
 
@@ -72,8 +77,14 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int runs = 7;
-    if (argc > 1)
-        runs = std::max(5, atoi(argv[1]));
+    QString through; // "rfc2217", "socket" or the pseudo-terminal itself
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--rfc2217" || arg == "--socket")
+            through = QString::fromLatin1(arg.mid(2));
+        else
+            runs = std::max(5, atoi(argv[i]));
+    }
 
     StationOptions options = StationSimulator::DefaultOptions();
     options.baudPacing = true;
@@ -84,6 +95,17 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    Ser2net ser2net;
+    QString port = station.ProgramSidePath();
+    if (!through.isEmpty()) {
+        if (!ser2net.Start(station.ProgramSidePath(), &error)) {
+            std::fprintf(stderr, "bench-transfer: %s\n", qPrintable(error));
+            return 2;
+        }
+        port = through == QStringLiteral("rfc2217") ? ser2net.Rfc2217Url() : ser2net.RawUrl();
+    }
+    std::printf("port: %s\n", qPrintable(port));
+
     ConfigModel model;
     CountingSink sink;
     TransferEngine engine(model, sink, DefaultLink());
@@ -93,7 +115,7 @@ int main(int argc, char** argv)
     QObject::connect(&timer, &QTimer::timeout, &ticks, &TickQueue::Post);
     timer.start();
 
-    model.setPorts({station.ProgramSidePath()});
+    model.setPorts({port});
     model.setPortIndex(0);
     engine.ConnectPort();
     if (!engine.PortReady() || !WaitHidden(engine, 10000) || model.image() != station.Image()) {
@@ -150,6 +172,8 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     timer.stop();
+    ClosePort();
+    ser2net.Stop();
     station.Stop();
 
     const double mr = Median(reads), mw = Median(writes);

@@ -15,9 +15,12 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Settings the programs remember go to a folder of this run, not the user's.
-    QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
+    // Settings of tests are the process's own: never the user's, and never
+    // those of a test binary running beside it.
+    QTemporaryDir config;
+    if (!config.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

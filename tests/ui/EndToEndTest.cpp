@@ -56,7 +56,7 @@ TEST_F(EndToEnd, ReadEditWriteReachesTheStation)
 {
     ports.names = {station.ProgramSidePath()};
     CreateWindow();
-    ASSERT_EQ(form->ComboBox1->count(), 1);
+    ASSERT_EQ(form->ComboBox1->count(), 2); // the port and "Сетевой порт…"
     // ComboBox1 starts with no selection; one Down key selects the first port.
     form->ComboBox1->setFocus();
     QTest::keyClick(form->ComboBox1, Qt::Key_Down);

@@ -109,6 +109,7 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
         QStringList texts;
         for (int i = 0; i < form->ComboBox1->count(); ++i)
             texts << form->ComboBox1->itemText(i);
+        EXPECT_EQ(texts.takeLast(), UiTexts::NetworkPortItem); // always the last entry
         return texts;
     };
 
@@ -149,7 +150,7 @@ TEST_F(EngineWiring, PortListTooltip_NamesPresentButUnusableDevicesAndWhy)
     ports.unusable = {{"ttyUSB0", "/dev/ttyUSB0", PortState::NoPermission, "нет прав", {}, {}},
                       {"ttyS1", "/dev/ttyS1", PortState::Busy, "занят (minicom)", {}, {}}};
     CreateWindow();
-    EXPECT_EQ(form->ComboBox1->count(), 1);
+    EXPECT_EQ(form->ComboBox1->count(), 2); // and "Сетевой порт…"
     EXPECT_EQ(form->ComboBox1->toolTip(),
               UiTexts::UnusablePorts + "\nttyUSB0: нет прав\nttyS1: занят (minicom)");
     // Reopened once they are usable, the tooltip has nothing left to explain.
@@ -157,7 +158,7 @@ TEST_F(EngineWiring, PortListTooltip_NamesPresentButUnusableDevicesAndWhy)
     ports.unusable.clear();
     form->ComboBox1->showPopup();
     form->ComboBox1->hidePopup();
-    EXPECT_EQ(form->ComboBox1->count(), 3);
+    EXPECT_EQ(form->ComboBox1->count(), 4);
     EXPECT_TRUE(form->ComboBox1->toolTip().isEmpty());
 }
 

@@ -1,6 +1,7 @@
 // Shared pieces of the window tests.
 #include "GuiSupport.h"
 
+#include "NetworkPortDialog.h"
 #include "UiTexts.h"
 
 #include <QAbstractButton>
@@ -107,6 +108,7 @@ void WindowTest::SetUp()
     // Backups of writes go to Qt's test location, not the user's data folder.
     QStandardPaths::setTestModeEnabled(true);
     ForgetRemembered(); // every test starts as a first run
+    ForgetNetworkPorts(); // no test sees the ports another one entered
 }
 
 void WindowTest::TearDown()

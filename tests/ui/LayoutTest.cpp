@@ -111,9 +111,10 @@ TEST_F(Layout, PortSelectorListsTheProbedPortsWithNoneSelected)
 {
     ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB1")};
     CreateWindow();
-    ASSERT_EQ(form->ComboBox1->count(), 2);
+    ASSERT_EQ(form->ComboBox1->count(), 3);
     EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("ttyS0"));
     EXPECT_EQ(form->ComboBox1->itemText(1), QStringLiteral("ttyUSB1"));
+    EXPECT_EQ(form->ComboBox1->itemText(2), UiTexts::NetworkPortItem);
     EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
 }
 

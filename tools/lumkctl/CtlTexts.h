@@ -34,7 +34,8 @@ inline const QString MainHelp =
                    "  3  порт не открывается\n"
                    "  4  Нет устройства\n"
                    "  5  Не подключен ЛУМ-К\n"
-                   "  6  передача не продвигается дольше --timeout секунд\n"
+                   "  6  передача не продвигается дольше --timeout секунд или потеряна\n"
+                   "     связь с сетевым портом\n"
                    "  7  найдены отличия (write, diff)\n"
                    "  8  файл не читается или не записывается (также стандартный вывод);\n"
                    "     write: ФАЙЛ не конфигурация из 140 шестнадцатеричных цифр\n"
@@ -48,7 +49,11 @@ inline const QString MainHelp =
 // Options shared by the commands that talk to the device.
 inline const QString DeviceOptionsHelp = QStringLiteral(
     "  --port ПОРТ       имя порта из списка \"lumkctl ports\", путь к устройству\n"
-    "                    или его имя в /dev/serial/by-id/\n"
+    "                    или его имя в /dev/serial/by-id/; порт сервера по сети:\n"
+    "                    rfc2217://УЗЕЛ:ПОРТ (Telnet с управлением портом, линия\n"
+    "                    2400 8N1 задаётся сервером по запросу) или socket://УЗЕЛ:ПОРТ\n"
+    "                    (простой TCP, линия настроена на сервере); УЗЕЛ — имя,\n"
+    "                    адрес IPv4 или адрес IPv6 в скобках: [::1]\n"
     "  --timeout СЕК     сколько секунд ждать продвижения передачи (по умолчанию 20)\n"
     "  --trace           выводить в стандартный поток ошибок каждый переданный\n"
     "                    и принятый кадр с отметкой времени\n");
@@ -181,6 +186,7 @@ inline const QString BackupWritten = QStringLiteral("Резервная копи
 inline const QString BackupFailed =
     QStringLiteral("Резервная копия не записана, устройство не изменено.");
 inline const QString Stalled = QStringLiteral("Передача не продвигается %1 с; работа прервана.");
+inline const QString Lost = QStringLiteral("Связь с портом потеряна: %1; работа прервана.");
 inline const QString WakeFailed =
     QStringLiteral("Не удалось ответить БС на приглашение; передача не начата.");
 inline const QString NoPorts = QStringLiteral("Доступных портов нет.");

@@ -58,11 +58,17 @@ SessionResult DeviceSession::Connect(const QString& port)
     model_.setPorts({port});
     model_.setPortIndex(0);
     switch (engine_.ConnectPort()) {
-    case LinkOutcome::PortNotOpened:
+    case LinkOutcome::PortNotOpened: {
         console_.ErrLine(LinkTexts::NotOpen(port));
-        if (TransportOf(port) == TransportKind::LocalSerial)
+        // A network port's backend knows the address and the reason.
+        const SerialBackend* backend = link_.Backend();
+        const QString reason = backend ? backend->FailureReason() : QString();
+        if (!reason.isEmpty())
+            console_.ErrLine(DiagnosisTexts::OtherReason.arg(reason));
+        else if (TransportOf(port) == TransportKind::LocalSerial)
             console_.ErrLine(ExplainOpenFailure(port));
         return SessionResult::OpenFailed;
+    }
     case LinkOutcome::NoDevice:
         return SessionResult::NoDevice;
     case LinkOutcome::WakeNotSent:
@@ -128,6 +134,11 @@ SessionResult DeviceSession::RunTransfer()
             break;
         }
         engine_.Tick();
+        // A network connection that is gone does not come back by itself.
+        if (link_.IsOpen() && !link_.Backend()->FailureReason().isEmpty()) {
+            result = SessionResult::Lost;
+            break;
+        }
         if (ended == LinkOutcome::NotConnected) {
             result = SessionResult::NotConnected;
             break;
@@ -157,6 +168,8 @@ SessionResult DeviceSession::RunTransfer()
             finished ? ParamImage::BlockCount : (position >= 30 ? engine_.BlockIndex() : 0);
         blockUnconfirmed_ = !finished && position >= 15;
     }
+    if (result == SessionResult::Lost)
+        console_.ErrLine(CtlTexts::Lost.arg(link_.Backend()->FailureReason()));
     if (result == SessionResult::Stalled) {
         const auto seconds = std::chrono::duration<double>(stallTimeout_).count();
         console_.ErrLine(CtlTexts::Stalled.arg(seconds));

@@ -20,6 +20,7 @@ enum class SessionResult {
     NoDevice,     // "Нет устройства", or the wake frame could not be sent
     NotConnected, // "Не подключен ЛУМ-К"
     Stalled,      // no progress for the time-out
+    Lost,         // a network port's connection is gone
     Interrupted,  // SIGINT, SIGTERM or SIGHUP (PendingInterrupt())
 };
 

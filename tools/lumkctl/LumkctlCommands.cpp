@@ -40,6 +40,7 @@ int ExitFor(SessionResult result)
     case SessionResult::NotConnected:
         return ExitNotConnected;
     case SessionResult::Stalled:
+    case SessionResult::Lost: // as a local port that hung up: the transfer stops
         return ExitStalled;
     case SessionResult::Interrupted:
         return ExitSignalBase + PendingInterrupt();

@@ -27,6 +27,7 @@ public:
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
     void Purge(unsigned flags) override;
+    QString FailureReason() const override { return inner_->FailureReason(); }
 
     // "12:34:56.789 TX FF 80 0F 0F 7F"; a short write adds how much went out.
     static QString FormatLine(const QTime& at, bool sent, const QByteArray& bytes,

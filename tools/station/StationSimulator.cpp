@@ -11,9 +11,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <poll.h>
 #include <random>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <thread>
 #include <time.h>
@@ -90,7 +92,8 @@ struct StationSimulator::Impl
     std::atomic<bool> stop{false};
     std::atomic<bool> running{false};
     std::atomic<bool> woken{false};
-    int master = -1;
+    int master = -1; // the pseudo-terminal's master side, or the TCP connection
+    int listener = -1; // with tcpListen
     int stopPipe[2] = {-1, -1};
     // Opens and closes of the program's side, as inotify events: a close and a
     // reopen within microseconds (a port selected again) are both seen, which
@@ -135,6 +138,9 @@ struct StationSimulator::Impl
 
     bool openPty(QString* error);
     void closePty();
+    bool listen(QString* error);
+    void acceptConnection();
+    void closeConnection();
     void run();
     bool wait(std::int64_t ms, bool watchMaster);
     void sideEvents();
@@ -150,6 +156,11 @@ struct StationSimulator::Impl
     Bytes blockFrame(int block, std::uint8_t command);
     void sendBlockFrame(const Bytes& frame, bool resend);
     void sendRaw(const std::uint8_t* data, std::size_t n);
+    // One write to the line (no SIGPIPE from a closed connection).
+    ssize_t put(const std::uint8_t* data, std::size_t n)
+    {
+        return options.tcpListen ? ::send(master, data, n, MSG_NOSIGNAL) : ::write(master, data, n);
+    }
     void hangUp();
     bool draw(double rate)
     {
@@ -204,7 +215,7 @@ bool StationSimulator::Start(QString* error)
             *error = QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    if (!d->openPty(error)) {
+    if (!(d->options.tcpListen ? d->listen(error) : d->openPty(error))) {
         ::close(d->stopPipe[0]);
         ::close(d->stopPipe[1]);
         d->stopPipe[0] = d->stopPipe[1] = -1;
@@ -226,6 +237,9 @@ void StationSimulator::Stop()
     if (d->thread.joinable())
         d->thread.join();
     d->closePty();
+    if (d->listener >= 0)
+        ::close(d->listener);
+    d->listener = -1;
     ::close(d->stopPipe[0]);
     ::close(d->stopPipe[1]);
     d->stopPipe[0] = d->stopPipe[1] = -1;
@@ -259,6 +273,56 @@ StationStats StationSimulator::Stats() const
 }
 
 bool StationSimulator::Woken() const { return d->woken; }
+
+bool StationSimulator::ProgramSideLine(StationLine& line) const
+{
+    termios t{};
+    if (d->ownSide < 0 || ::tcgetattr(d->ownSide, &t) != 0)
+        return false;
+    switch (::cfgetospeed(&t)) {
+    case B1200:
+        line.baud = 1200;
+        break;
+    case B2400:
+        line.baud = 2400;
+        break;
+    case B4800:
+        line.baud = 4800;
+        break;
+    case B9600:
+        line.baud = 9600;
+        break;
+    case B19200:
+        line.baud = 19200;
+        break;
+    case B38400:
+        line.baud = 38400;
+        break;
+    case B115200:
+        line.baud = 115200;
+        break;
+    default:
+        line.baud = -1;
+        break;
+    }
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        line.dataBits = 5;
+        break;
+    case CS6:
+        line.dataBits = 6;
+        break;
+    case CS7:
+        line.dataBits = 7;
+        break;
+    default:
+        line.dataBits = 8;
+        break;
+    }
+    line.parity = (t.c_cflag & PARENB) != 0;
+    line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    return true;
+}
 
 // --- station thread -----------------------------------------------------------
 
@@ -341,9 +405,11 @@ void StationSimulator::Impl::closePty()
 // ms < 0 waits for an event without a time limit.
 bool StationSimulator::Impl::wait(std::int64_t ms, bool watchMaster)
 {
-    pollfd fds[3] = {{stopPipe[0], POLLIN, 0}, {watch, POLLIN, 0}, {master, POLLIN, 0}};
-    const int n = watchMaster && master >= 0 ? 3 : 2;
-    ::poll(fds, nfds_t(n), ms < 0 ? -1 : int(ms));
+    pollfd fds[4] = {{stopPipe[0], POLLIN, 0},
+                     {watch, POLLIN, 0},
+                     {listener, POLLIN, 0},
+                     {watchMaster ? master : -1, POLLIN, 0}};
+    ::poll(fds, 4, ms < 0 ? -1 : int(ms));
     return !stop;
 }
 
@@ -388,7 +454,14 @@ void StationSimulator::Impl::run()
 {
     lastInviteMs = NowMs() - InvitePeriodMs;
     while (!stop) {
-        if (master < 0) {
+        if (options.tcpListen) {
+            acceptConnection();
+            if (master < 0) {
+                if (!wait(-1, false))
+                    break;
+                continue;
+            }
+        } else if (master < 0) {
             // Hung up: a new pseudo-terminal after a pause.
             if (!wait(ReopenAfterHangUpMs, false))
                 break;
@@ -468,6 +541,11 @@ void StationSimulator::Impl::receive()
     std::uint8_t buf[256];
     for (;;) {
         const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n == 0 && options.tcpListen) {
+            closeConnection(); // the program closed its side
+            sideClosed();
+            return;
+        }
         if (n <= 0)
             return; // EAGAIN: nothing more for now
         const std::int64_t now = NowNs();
@@ -667,7 +745,7 @@ void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
     if (!options.baudPacing) {
         std::size_t done = 0;
         while (done < n) {
-            const ssize_t w = ::write(master, data + done, n - done);
+            const ssize_t w = put(data + done, n - done);
             if (w <= 0)
                 return; // side closed or its buffer full: the bytes are lost
             done += std::size_t(w);
@@ -677,18 +755,64 @@ void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
     const std::int64_t start = NowNs();
     for (std::size_t i = 0; i < n && !stop; ++i) {
         SleepUntilNs(start + std::int64_t(i + 1) * ByteNs);
-        if (::write(master, data + i, 1) != 1)
+        if (put(data + i, 1) != 1)
             return;
     }
 }
 
 void StationSimulator::Impl::hangUp()
 {
-    closePty();
+    if (options.tcpListen)
+        closeConnection();
+    else
+        closePty();
     sideOpen = false;
     woken = false;
     silent = false;
     framesSinceWake = 0;
     lastFrame.clear();
     rx.clear();
+}
+
+bool StationSimulator::Impl::listen(QString* error)
+{
+    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::listen(listener, 1) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
+        if (error)
+            *error = QStringLiteral("listen: ") + QString::fromLocal8Bit(std::strerror(errno));
+        if (listener >= 0)
+            ::close(listener);
+        listener = -1;
+        return false;
+    }
+    std::lock_guard lock(mutex);
+    path = QStringLiteral("socket://127.0.0.1:%1").arg(ntohs(a.sin_port));
+    return true;
+}
+
+void StationSimulator::Impl::acceptConnection()
+{
+    const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (connection < 0)
+        return;
+    // One program at a time: a new connection replaces the old one.
+    if (master >= 0) {
+        closeConnection();
+        sideClosed();
+    }
+    master = connection;
+    sideOpened();
+}
+
+void StationSimulator::Impl::closeConnection()
+{
+    if (master >= 0)
+        ::close(master);
+    master = -1;
 }

@@ -1,5 +1,5 @@
-// A simulated station ("БС") on a new pseudo-terminal, for tests, demos and
-// benchmarks without hardware. It runs on its own thread and talks to the
+// A simulated station ("БС") on a new pseudo-terminal (or behind a TCP
+// listener), for tests, demos and benchmarks without hardware. It runs on its own thread and talks to the
 // program's side of the pseudo-terminal exactly as the program's link expects:
 //
 // - Until woken it sends the invitation FF 00 00 FF every 250 ms (only while the
@@ -63,7 +63,11 @@ struct StationOptions
     bool baudPacing = false;
     std::uint64_t seed = 1;
     StationFaults faults;
-    QString linkPath;  // when set, a symbolic link to the program's side
+    QString linkPath;     // when set, a symbolic link to the program's side
+    // The line is a TCP listener on loopback instead of a pseudo-terminal: a
+    // connection is the program opening its side, its end the program closing
+    // it; a hang-up closes the connection and the next one is accepted.
+    bool tcpListen = false;
     bool verbose = false; // log protocol events too, not only faults
     // Where log lines go (faults always, events when verbose); default stderr.
     std::function<void(const QString&)> log;
@@ -75,11 +79,20 @@ struct StationOptions
     std::function<void(const QString&)> pathChanged;
 };
 
+// The program side's line as whoever opened it set it.
+struct StationLine
+{
+    int baud = 0;
+    int dataBits = 0;
+    bool parity = false;
+    int stopBits = 0;
+};
+
 struct StationStats
 {
     int wakes = 0;
     int invitations = 0;
-    int framesSent = 0;     // block frames, faulty ones included
+    int framesSent = 0; // block frames, faulty ones included
     int requestsAnswered = 0;
     int badRequests = 0;
     int resends = 0;
@@ -101,12 +114,15 @@ public:
     void Stop();
     bool Running() const;
 
-    // The program's side, such as /dev/pts/3 (thread-safe).
+    // The program's side, such as /dev/pts/3 (thread-safe); with tcpListen
+    // "socket://127.0.0.1:PORT".
     QString ProgramSidePath() const;
     ParamImage Image() const;
     void SetImage(const ParamImage& image);
     StationStats Stats() const;
     bool Woken() const;
+    // The line settings of the program's side (false when no pseudo-terminal is open).
+    bool ProgramSideLine(StationLine& line) const;
 
     // A configuration with used addresses on every page, in the speech mode,
     // with non-zero delays and data in bytes 64..71.
