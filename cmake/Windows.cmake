@@ -2,7 +2,7 @@
 # under wine (scripts/test-windows): the platform-independent libraries, the
 # Win32 serial backend, and their test suites. Not built here yet: the serial
 # survey, the window, lumkctl's program, the station simulator and packages.
-find_package(Qt6 REQUIRED COMPONENTS Core)
+find_package(Qt6 REQUIRED COMPONENTS Core Network)
 enable_language(RC)
 
 # Unicode Win32 names, and none of windows.h's min/max macros.

@@ -7,6 +7,7 @@
 #include "ConfigModel.h"
 #include "LinkTexts.h"
 #include "ParamImage.h"
+#include "PortBackends.h"
 #include "TransferEngine.h"
 #include "Win32SerialBackend.h"
 
@@ -72,7 +73,10 @@ protected:
 
 TEST_F(Win32Serial, DefaultBackendIsWin32)
 {
-    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(&CurrentSerialBackend()), nullptr);
+    // The default backend picks by the port's name; a local name is a COM port.
+    auto* chooser = dynamic_cast<PortBackend*>(&CurrentSerialBackend());
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(&chooser->Local()), nullptr);
     EXPECT_EQ(Win32SerialBackend::DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
     EXPECT_EQ(Win32SerialBackend::DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
 }
