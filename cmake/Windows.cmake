@@ -8,15 +8,14 @@ enable_language(RC)
 # Unicode Win32 names, and none of windows.h's min/max macros.
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 
-foreach(dir core link files)
+foreach(dir ports core link files)
   add_subdirectory(${dir})
 endforeach()
 
 # lumkctl's logic that needs no console or signals of the platform.
 set(lumkctl_dir ${CMAKE_CURRENT_SOURCE_DIR}/tools/lumkctl)
 add_library(lumkctl_logic STATIC
-  ${lumkctl_dir}/ConfigReport.cpp ${lumkctl_dir}/Console.cpp ${lumkctl_dir}/CtlArguments.cpp
-  ${lumkctl_dir}/CtlFiles.cpp ${lumkctl_dir}/TracingBackend.cpp)
+  ${lumkctl_dir}/Console.cpp ${lumkctl_dir}/CtlArguments.cpp ${lumkctl_dir}/TracingBackend.cpp)
 target_include_directories(lumkctl_logic PUBLIC ${lumkctl_dir})
 target_link_libraries(lumkctl_logic PUBLIC core link files Qt6::Core)
 

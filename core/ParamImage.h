@@ -49,13 +49,3 @@ private:
 // stops reading once they are kept, so a huge file without a line end costs
 // bounded memory. Returns false only when the stream cannot be read.
 bool ReadFirstLine(QIODevice& device, QByteArray& line, qsizetype keep = ParamImage::TextLength);
-
-// Reads the first line of the regular file named byte for byte `nativeName`, as
-// ReadFirstLine does. False when it cannot be opened or read or is no regular
-// file; then `reason` (when given) says why, in the operator's language.
-bool ReadFileFirstLine(const QByteArray& nativeName, QByteArray& line,
-                       qsizetype keep = ParamImage::TextLength, QString* reason = nullptr);
-
-// Opens `path`, reads its first line and loads it into bytes 0..69 of `image`.
-// Leaves the image untouched and returns false when the file cannot be opened or read.
-bool LoadImageFile(const QString& path, ParamImage& image);

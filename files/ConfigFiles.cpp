@@ -3,6 +3,7 @@
 
 #include "ConfigModel.h"
 #include "FileTexts.h"
+#include "ImageFile.h"
 #include "ParamImage.h"
 
 #include <QFile>

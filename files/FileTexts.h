@@ -31,4 +31,11 @@ inline QString ReplaceQuestion(const QString& path)
     return QStringLiteral("Файл «%1» уже существует.\nЗаменить его?").arg(path);
 }
 
+// What keeps a first line from being exactly 140 hexadecimal digits.
+inline const QString LineEmpty = QStringLiteral("первая строка пуста");
+inline const QString LineTooShort = QStringLiteral("в первой строке %1 символов вместо 140");
+inline const QString LineTooLong = QStringLiteral("в первой строке больше 140 символов");
+inline const QString LineNotHex =
+    QStringLiteral("в первой строке символ %1 в позиции %2 — не шестнадцатеричная цифра");
+
 } // namespace FileTexts

@@ -37,12 +37,13 @@
 //     the link buffer; position 0..100 and block index 0..5.
 // The progress bar's creep to 100 after a silent station is intended and
 // allowed: nothing requires a transfer to end.
-#include "ComUtilites.h"
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "FileTexts.h"
+#include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ModelOracle.h"
+#include "SerialLink.h"
 #include "StationSums.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
@@ -186,8 +187,9 @@ struct Harness : MessageSink, FileCommandPrompts
     FuzzedDataProvider& in;
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<Line> line = std::make_shared<Line>(*this);
+    SerialLink link{line, clock};
     ConfigModel model;
-    TransferEngine engine{model, *this};
+    TransferEngine engine{model, *this, link};
     Station stations[2];
     int nextStation = 0;
     std::vector<Frame> frames;
@@ -480,8 +482,9 @@ struct Harness : MessageSink, FileCommandPrompts
     }
 
     // --- messages and questions -----------------------------------------------
-    void ShowMessage(const QString& text) override
+    void ShowMessage(LinkOutcome outcome) override
     {
+        const QString text = LinkTexts::Message(outcome);
         FUZZ_CHECK(text == LinkTexts::NoDevice || text == LinkTexts::NotConnected ||
                    text == LinkTexts::Written);
         messages.append(text);
@@ -757,7 +760,7 @@ std::int64_t Line::Read(std::uint8_t* dest, std::int64_t maxBytes)
 {
     if (!open)
         return -1;
-    const std::ptrdiff_t at = dest - LinkBuffer;
+    const std::ptrdiff_t at = dest - h_.link.Buffer();
     FUZZ_CHECK(at >= 0 && at + maxBytes <= LinkBufferSize);
     const std::int64_t now = h_.clock->NowMs();
     std::int64_t got = 0;
@@ -822,12 +825,9 @@ void prepareFiles(FuzzedDataProvider& in)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider in(data, size);
-    ResetComUtilites();
     {
         Harness h(in);
-        SetLinkClock(h.clock);
-        SetSerialBackend(h.line);
-        SetOpenFailureReporter([&h](const QString& text) {
+        h.link.SetOpenFailureReporter([&h](const QString& text) {
             FUZZ_CHECK(text.startsWith(LinkTexts::NotOpenPrefix));
             h.openFailed = true;
             h.modal();
@@ -850,8 +850,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The input is spent: the station answers everything, the timer runs on.
         for (int n = 0; n < 24; ++n)
             h.tick();
-        ResetComUtilites(); // the line refers to the harness
     }
-    ResetComUtilites();
     return 0;
 }

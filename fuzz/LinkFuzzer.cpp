@@ -7,12 +7,12 @@
 // tick work while idle, only well-formed frames sent, write requests carrying
 // the image, the image changed only by a read, and the table decoded from it
 // when a read completes.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkFrames.h"
 #include "LinkTexts.h"
 #include "ModelOracle.h"
 #include "ScriptedPort.h"
+#include "SerialLink.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
 
@@ -67,8 +67,9 @@ struct Harness : MessageSink
     FuzzedDataProvider& in;
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    SerialLink link{port, clock};
     ConfigModel model;
-    TransferEngine engine{model, *this};
+    TransferEngine engine{model, *this, link};
 
     // A station that answers requests: with the requested block of its own image,
     // after a delay, unless the input alters or withholds the reply.
@@ -78,8 +79,9 @@ struct Harness : MessageSink
     int nestedDepth = 0;
     std::int64_t nestedMs = 0; // virtual time spent in ticks nested inside messages
 
-    void ShowMessage(const QString& text) override
+    void ShowMessage(LinkOutcome outcome) override
     {
+        const QString text = LinkTexts::Message(outcome);
         FUZZ_CHECK(text == LinkTexts::NoDevice || text == LinkTexts::NotConnected ||
                    text == LinkTexts::Written);
         messages.append(text);
@@ -196,13 +198,10 @@ struct Harness : MessageSink
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzedDataProvider in(data, size);
-    ResetComUtilites();
     {
         Harness h(in);
-        SetLinkClock(h.clock);
-        SetSerialBackend(h.port);
         QStringList openFailures;
-        SetOpenFailureReporter([&](const QString& text) { openFailures.append(text); });
+        h.link.SetOpenFailureReporter([&](const QString& text) { openFailures.append(text); });
         h.port->onWrite = [&h](const QByteArray& bytes) { h.onWrite(bytes); };
         h.model.LabelPages();
         h.model.ImageToTable();
@@ -285,6 +284,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         h.port->onWrite = nullptr;
         reached.openFailures += openFailures.size();
     }
-    ResetComUtilites();
     return 0;
 }

@@ -1,8 +1,7 @@
-// The platform's serial backend: the one the port module uses until a test
-// or a program installs another.
+// The platform's serial backend: what a local port name opens through.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 #include <memory>
 

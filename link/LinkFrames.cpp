@@ -19,38 +19,58 @@ std::uint8_t FrameCheckByte(const std::uint8_t* frame)
     return x;
 }
 
-bool IsInvitation()
+bool IsInvitation(const std::uint8_t* buffer)
 {
     for (int i = 0; i < InviteFrameSize; ++i) {
-        if (LinkBuffer[i] != InviteFrame[i])
+        if (buffer[i] != InviteFrame[i])
             return false;
     }
     return true;
 }
 
-void PutWakeFrame()
+void PutWakeFrame(std::uint8_t* buffer)
 {
     for (int i = 0; i < WakeFrameSize; ++i)
-        LinkBuffer[i] = WakeFrame[i];
+        buffer[i] = WakeFrame[i];
+}
+
+bool ReplyAccepted(const std::uint8_t* buffer, int expectedBlock)
+{
+    return buffer[4] == expectedBlock && buffer[17] == FrameChecksum(buffer);
+}
+
+void PutRequest(std::uint8_t* buffer, std::uint8_t command, int block, const ParamImage& image)
+{
+    buffer[0] = 0xFF;
+    buffer[1] = 0x81;
+    buffer[2] = 0x00;
+    buffer[3] = command;
+    buffer[4] = std::uint8_t(block);
+    if (command == CommandWrite) {
+        const ParamImage::Block data = image.block(block);
+        for (int i = 0; i < ParamImage::BlockSize; ++i)
+            buffer[5 + i] = data[i];
+        buffer[17] = FrameChecksum(buffer);
+    }
+    buffer[18] = FrameCheckByte(buffer);
+}
+
+bool IsInvitation()
+{
+    return IsInvitation(LinkBuffer);
+}
+
+void PutWakeFrame()
+{
+    PutWakeFrame(LinkBuffer);
 }
 
 bool ReplyAccepted(int expectedBlock)
 {
-    return LinkBuffer[4] == expectedBlock && LinkBuffer[17] == FrameChecksum(LinkBuffer);
+    return ReplyAccepted(LinkBuffer, expectedBlock);
 }
 
 void PutRequest(std::uint8_t command, int block, const ParamImage& image)
 {
-    LinkBuffer[0] = 0xFF;
-    LinkBuffer[1] = 0x81;
-    LinkBuffer[2] = 0x00;
-    LinkBuffer[3] = command;
-    LinkBuffer[4] = std::uint8_t(block);
-    if (command == CommandWrite) {
-        const ParamImage::Block data = image.block(block);
-        for (int i = 0; i < ParamImage::BlockSize; ++i)
-            LinkBuffer[5 + i] = data[i];
-        LinkBuffer[17] = FrameChecksum(LinkBuffer);
-    }
-    LinkBuffer[18] = FrameCheckByte(LinkBuffer);
+    PutRequest(LinkBuffer, command, block, image);
 }

@@ -1,5 +1,5 @@
 // The link frames: the invitation, the wake frame and the 19-byte
-// block frames, all read from and assembled at the start of LinkBuffer.
+// block frames, all read from and assembled at the start of a link's buffer.
 #pragma once
 
 #include <cstdint>
@@ -23,13 +23,20 @@ std::uint8_t FrameChecksum(const std::uint8_t* frame);
 // XOR of bytes 0..17
 std::uint8_t FrameCheckByte(const std::uint8_t* frame);
 
-// LinkBuffer bytes 0..3 are the invitation FF 00 00 FF.
-bool IsInvitation();
-// Writes the 5 wake bytes at offsets 0..4 of LinkBuffer.
-void PutWakeFrame();
-// The 19 bytes at LinkBuffer's start are a reply for expectedBlock: byte 4 is the
-// block and byte 17 the checksum; bytes 0..3 and 18 are not examined.
-bool ReplyAccepted(int expectedBlock);
+// Over a link's buffer: frames are read from and assembled at its start.
+// Bytes 0..3 are the invitation FF 00 00 FF.
+bool IsInvitation(const std::uint8_t* buffer);
+// Writes the 5 wake bytes at offsets 0..4.
+void PutWakeFrame(std::uint8_t* buffer);
+// The 19 bytes at the start are a reply for expectedBlock: byte 4 is the block
+// and byte 17 the checksum; bytes 0..3 and 18 are not examined.
+bool ReplyAccepted(const std::uint8_t* buffer, int expectedBlock);
 // Assembles a request in place. For 'W' bytes 5..17 carry image block `block`
 // and its checksum; for 'S' and 'R' they stay as the buffer holds them.
+void PutRequest(std::uint8_t* buffer, std::uint8_t command, int block, const ParamImage& image);
+
+// The same over LinkBuffer, the default link's buffer.
+bool IsInvitation();
+void PutWakeFrame();
+bool ReplyAccepted(int expectedBlock);
 void PutRequest(std::uint8_t command, int block, const ParamImage& image);

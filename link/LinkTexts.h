@@ -1,6 +1,8 @@
 // Every fixed text of the device link that the operator can see.
 #pragma once
 
+#include "LinkOutcome.h"
+
 #include <QString>
 
 namespace LinkTexts {
@@ -15,5 +17,20 @@ inline const QString NotConnected = QStringLiteral("Не подключен ЛУ
 inline const QString Written = QStringLiteral("Записано");
 
 inline QString NotOpen(const QString& name) { return NotOpenPrefix + name; }
+
+// The window's message for an engine message (NoDevice, NotConnected, Written).
+inline QString Message(LinkOutcome outcome)
+{
+    switch (outcome) {
+    case LinkOutcome::NoDevice:
+        return NoDevice;
+    case LinkOutcome::NotConnected:
+        return NotConnected;
+    case LinkOutcome::Written:
+        return Written;
+    default:
+        return QString();
+    }
+}
 
 } // namespace LinkTexts

@@ -23,7 +23,7 @@
 // transmitter drain before QSerialPort restores the old line settings.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 #include <QObject>
 #include <QSerialPort>

@@ -2,7 +2,7 @@
 // real sleeps.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 class SystemClock : public LinkClock
 {

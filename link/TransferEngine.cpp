@@ -3,14 +3,14 @@
 // finishes with the state those nested ticks left.
 #include "TransferEngine.h"
 
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkFrames.h"
-#include "LinkTexts.h"
+#include "SerialLink.h"
 
 #include <QMetaObject>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 constexpr int TimeoutPosition = 14;
@@ -19,8 +19,9 @@ constexpr int IdleSleepMs = 300;
 constexpr int LastBlock = ParamImage::BlockCount - 1;
 } // namespace
 
-TransferEngine::TransferEngine(ConfigModel& model, MessageSink& messages, QObject* parent)
-    : QObject(parent), model_(model), messages_(messages)
+TransferEngine::TransferEngine(ConfigModel& model, MessageSink& messages, SerialLink& link,
+                               QObject* parent)
+    : QObject(parent), model_(model), messages_(messages), link_(link)
 {
 }
 
@@ -41,21 +42,39 @@ void TransferEngine::setVisible(bool visible)
     emit progressChanged(position_, visible_);
 }
 
-void TransferEngine::ConnectPort(ConnectRead how)
+TransferPhase TransferEngine::phase() const
+{
+    if (!visible_)
+        return TransferPhase::Idle;
+    return position_ < PositionStep ? TransferPhase::WaitingForReply : TransferPhase::Transferring;
+}
+
+void TransferEngine::beginTransfer()
+{
+    check_ = Check::None;
+    setPosition(0);
+    setVisible(true);
+    blockIndex_ = 0;
+    writtenBlocks_ = 0;
+    confirmedBlocks_ = 0;
+}
+
+LinkOutcome TransferEngine::ConnectPort(ConnectRead how)
 {
     const QString name = model_.currentPortName();
-    if (!OpenPort(name))
-        return; // OpenPort has shown "Not open "
-    if (!ReadPort(InviteFrameSize)) {
-        messages_.ShowMessage(LinkTexts::NoDevice);
-        ClosePort();
+    if (!link_.Open(name))
+        return LinkOutcome::PortNotOpened; // the link has reported "Not open "
+    std::uint8_t* buffer = link_.Buffer();
+    if (!link_.Read(InviteFrameSize)) {
+        messages_.ShowMessage(LinkOutcome::NoDevice);
+        link_.Close();
         model_.setPortIndex(-1);
-        return;
+        return LinkOutcome::NoDevice;
     }
-    if (IsInvitation()) {
-        PutWakeFrame();
-        if (!WritePort(WakeFrameSize))
-            return;
+    if (IsInvitation(buffer)) {
+        PutWakeFrame(buffer);
+        if (!link_.Write(WakeFrameSize))
+            return LinkOutcome::WakeNotSent;
     }
     // Any other 4 bytes count as a live station too.
     portReady_ = true;
@@ -67,39 +86,27 @@ void TransferEngine::ConnectPort(ConnectRead how)
     confirmedBlocks_ = 0;
     if (how == ConnectRead::DeviceOnly && !writeRequested_) {
         startCheck(Check::Device);
-        return;
+        return LinkOutcome::Connected;
     }
-    check_ = Check::None;
-    setPosition(0);
-    setVisible(true);
-    blockIndex_ = 0;
+    beginTransfer();
     readRequested_ = true;
     readPure_ = !writeRequested_;
+    return LinkOutcome::Connected;
 }
 
 void TransferEngine::StartRead()
 {
-    check_ = Check::None;
-    setPosition(0);
-    setVisible(true);
-    blockIndex_ = 0;
+    beginTransfer();
     readRequested_ = true;
     readPure_ = !writeRequested_;
-    writtenBlocks_ = 0; // as in ConnectPort: a write still requested starts over
-    confirmedBlocks_ = 0;
 }
 
 void TransferEngine::StartWrite()
 {
-    check_ = Check::None;
     model_.TableToImage();
-    setPosition(0);
-    setVisible(true);
-    blockIndex_ = 0;
+    beginTransfer();
     writeRequested_ = true;
     readPure_ = false;
-    writtenBlocks_ = 0;
-    confirmedBlocks_ = 0;
     deviceKnown_ = false; // the device is being changed
 }
 
@@ -127,116 +134,142 @@ int TransferEngine::WriteConfirmedBlocks() const
 
 void TransferEngine::Tick()
 {
-    // 1.
     if (!visible_)
-        return;
-    // 2.
+        return; // idle
     setPosition(position_ + 1);
     // A check read ends unconfirmed after as many silent ticks as a start may
     // wait; it never shows "Не подключен ЛУМ-К".
-    bool checkFailed = false;
     const Check checking = check_;
-    if (check_ != Check::None && ++ticksWithoutReply_ >= TimeoutPosition) {
+    const bool checkFailed = check_ != Check::None && ++ticksWithoutReply_ >= TimeoutPosition;
+    if (checkFailed) {
         check_ = Check::None;
-        checkFailed = true;
         setPosition(0);
         setVisible(false);
     }
-    // 3. No reply accepted since the start.
-    if (!checkFailed && position_ == TimeoutPosition) {
-        readRequested_ = false;
-        writeRequested_ = false;
-        setPosition(0);
-        setVisible(false);
-        messages_.ShowMessage(LinkTexts::NotConnected);
-    }
-    bool verifyNow = false;
-    bool checkDone = false;
-    // 4.
-    if (portReady_ && PortIsOpen() && ReadPort(BlockFrameSize)) {
-        if (ReplyAccepted(blockIndex_)) {
-            setPosition((position_ / PositionStep) * PositionStep + PositionStep);
-            const bool echoed = writtenBlocks_ & (1u << blockIndex_);
-            if (writeRequested_ && echoed)
-                confirmedBlocks_ |= 1u << blockIndex_;
-            const bool storeable = !writeRequested_ || echoed;
-            if (readRequested_ && storeable)
-                readCopy_.setBlock(blockIndex_, LinkBuffer + 5);
-            if (readRequested_ && !model_.ConfigLocked() && storeable)
-                model_.image().setBlock(blockIndex_, LinkBuffer + 5);
-            if (check_ != Check::None) {
-                scratch_.setBlock(blockIndex_, LinkBuffer + 5);
-                ticksWithoutReply_ = 0;
-            }
-            if (position_ > PositionStep)
-                ++blockIndex_;
-        }
-        if (blockIndex_ > LastBlock) {
-            blockIndex_ = 0;
-            if (writeRequested_) {
-                writeRequested_ = false;
-                expected_ = model_.image();
-                verifyNow = verifyWrites_;
-                // Nested ticks may run inside this message (TickQueue); the rest
-                // of this tick goes on with the state they leave.
-                messages_.ShowMessage(LinkTexts::Written);
-            }
-            if (readRequested_)
-                model_.ImageToTable();
-            if (readRequested_ && readPure_) {
-                deviceImage_ = readCopy_;
-                deviceKnown_ = true;
-            }
-            if (readRequested_)
-                emit tableRead();
-            if (check_ != Check::None && !readRequested_) {
-                checkDone = true;
-                check_ = Check::None;
-            }
-            readRequested_ = false;
-            setVisible(false);
-        }
-        const std::uint8_t command = writeRequested_                           ? CommandWrite
-                                     : readRequested_ || check_ != Check::None ? CommandRead
-                                                                               : CommandRest;
-        PutRequest(command, blockIndex_, model_.image());
-        if (command == CommandWrite)
-            writtenBlocks_ |= 1u << blockIndex_;
-        PurgePort(PURGE_TXCLEAR);
-        PurgePort(PURGE_RXCLEAR);
-        WritePort(BlockFrameSize); // a failed write is ignored: the next tick reads again
-        PurgePort(PURGE_RXCLEAR);
-    } else if (portReady_ && PortIsOpen() && visible_ && IsInvitation()) {
-        // 5. The station's invitation in place of a reply.
-        PutWakeFrame();
-        WritePort(WakeFrameSize);
+    if (!checkFailed && position_ == TimeoutPosition)
+        timeOutWithoutReply(); // and the tick goes on
+    TickEnd end;
+    if (portReady_ && link_.IsOpen() && link_.Read(BlockFrameSize)) {
+        if (answerReply())
+            finishTransfer(end);
+        sendRequest();
+    } else if (portReady_ && link_.IsOpen() && visible_ && IsInvitation(link_.Buffer())) {
+        // The station's invitation in place of a reply: wake it again.
+        PutWakeFrame(link_.Buffer());
+        link_.Write(WakeFrameSize);
     } else {
-        // 6.
-        CurrentLinkClock().SleepMs(IdleSleepMs);
-        PurgePort(PURGE_RXCLEAR);
+        // Nothing to answer.
+        link_.Clock().SleepMs(IdleSleepMs);
+        link_.Purge(PURGE_RXCLEAR);
     }
+    // The read-back of a write and the device-only read come after the
+    // exchange itself, so its frames and ticks stay as they are up to "Записано".
+    endCheck(checking, end.checkDone, checkFailed);
+    if (end.verifyNow && !visible_)
+        startCheck(Check::Verify);
+}
 
-    // The read-back of a write and the device-only read come after the Part's
-    // own exchange, so its frames and ticks stay as they are up to "Записано".
-    if (checkDone) {
+void TransferEngine::timeOutWithoutReply()
+{
+    readRequested_ = false;
+    writeRequested_ = false;
+    setPosition(0);
+    setVisible(false);
+    messages_.ShowMessage(LinkOutcome::NotConnected);
+    emit transferEnded(LinkOutcome::NotConnected);
+}
+
+bool TransferEngine::answerReply()
+{
+    const std::uint8_t* reply = link_.Buffer();
+    if (ReplyAccepted(reply, blockIndex_)) {
+        setPosition((position_ / PositionStep) * PositionStep + PositionStep);
+        const bool echoed = writtenBlocks_ & (1u << blockIndex_);
+        if (writeRequested_ && echoed)
+            confirmedBlocks_ |= 1u << blockIndex_;
+        const bool storeable = !writeRequested_ || echoed;
+        if (readRequested_ && storeable)
+            readCopy_.setBlock(blockIndex_, reply + 5);
+        if (readRequested_ && !model_.ConfigLocked() && storeable)
+            model_.image().setBlock(blockIndex_, reply + 5);
+        if (check_ != Check::None) {
+            scratch_.setBlock(blockIndex_, reply + 5);
+            ticksWithoutReply_ = 0;
+        }
+        // The first accepted reply only raises the position.
+        if (position_ > PositionStep)
+            ++blockIndex_;
+    }
+    return blockIndex_ > LastBlock;
+}
+
+void TransferEngine::finishTransfer(TickEnd& end)
+{
+    blockIndex_ = 0;
+    std::optional<LinkOutcome> ended;
+    if (writeRequested_) {
+        writeRequested_ = false;
+        expected_ = model_.image();
+        end.verifyNow = verifyWrites_;
+        ended = LinkOutcome::Written;
+        // Nested ticks may run inside this message (TickQueue); the rest
+        // of this tick goes on with the state they leave.
+        messages_.ShowMessage(LinkOutcome::Written);
+    }
+    if (readRequested_) {
+        model_.ImageToTable();
+        if (readPure_) {
+            deviceImage_ = readCopy_;
+            deviceKnown_ = true;
+        }
+        if (!ended)
+            ended = LinkOutcome::Read;
+        emit tableRead();
+    }
+    if (check_ != Check::None && !readRequested_) {
+        end.checkDone = true;
+        check_ = Check::None;
+    }
+    readRequested_ = false;
+    setVisible(false);
+    if (ended)
+        emit transferEnded(*ended);
+}
+
+void TransferEngine::sendRequest()
+{
+    std::uint8_t* buffer = link_.Buffer();
+    const std::uint8_t command = writeRequested_                           ? CommandWrite
+                                 : readRequested_ || check_ != Check::None ? CommandRead
+                                                                           : CommandRest;
+    PutRequest(buffer, command, blockIndex_, model_.image());
+    if (command == CommandWrite)
+        writtenBlocks_ |= 1u << blockIndex_;
+    link_.Purge(PURGE_TXCLEAR);
+    link_.Purge(PURGE_RXCLEAR);
+    link_.Write(BlockFrameSize); // a failed write is ignored: the next tick reads again
+    link_.Purge(PURGE_RXCLEAR);
+}
+
+void TransferEngine::endCheck(Check checking, bool done, bool failed)
+{
+    if (done) {
         deviceImage_ = scratch_;
         deviceKnown_ = true;
     }
-    if (checkDone || checkFailed) {
-        if (checking == Check::Verify) {
-            WriteCheck result;
-            result.confirmed = checkDone;
-            for (int i = 0; checkDone && i < ParamImage::StoredSize; ++i) {
-                if (scratch_.byte(i) != expected_.byte(i))
-                    ++(i < 64 ? result.differingAddresses : result.differingOtherBytes);
-            }
-            emit writeChecked(result);
-        } else if (checking == Check::Device) {
-            emit deviceRead(checkDone);
+    if (!done && !failed)
+        return;
+    if (checking == Check::Verify) {
+        WriteCheck result;
+        result.confirmed = done;
+        for (int i = 0; done && i < ParamImage::StoredSize; ++i) {
+            if (scratch_.byte(i) != expected_.byte(i))
+                ++(i < 64 ? result.differingAddresses : result.differingOtherBytes);
         }
+        emit writeChecked(result);
+    } else if (checking == Check::Device) {
+        emit deviceRead(done);
     }
-    if (verifyNow && !visible_)
-        startCheck(Check::Verify);
 }
 
 TickQueue::TickQueue(TransferEngine& engine, QObject* parent) : QObject(parent), engine_(engine) {}

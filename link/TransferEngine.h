@@ -2,6 +2,7 @@
 // station block by block, one exchange step per 100 ms tick.
 #pragma once
 
+#include "LinkOutcome.h"
 #include "ParamImage.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 class ConfigModel;
+class SerialLink;
 
 // How a port selection reads the device: into the table, as always, or only
 // into the engine's record of the device (the table the operator prepared stays).
@@ -27,24 +29,32 @@ struct WriteCheck
     }
 };
 
-// Shows the engine's plain modal messages ("Нет устройства", "Не подключен ЛУМ-К",
-// "Записано"). The window shows a modal box and keeps ticks running inside it;
-// tests record the texts; the command-line tool prints them.
+// Shows the engine's plain modal messages (no device, not connected, written),
+// each in the sink's own words. The window shows a modal box with the link's
+// texts and keeps ticks running inside it; tests record them; the command-line
+// tool prints its own.
 class MessageSink
 {
 public:
     virtual ~MessageSink() = default;
-    virtual void ShowMessage(const QString& text) = 0;
+    virtual void ShowMessage(LinkOutcome outcome) = 0;
 };
+
+// Where a transfer stands: the progress bar hidden, shown but no reply accepted
+// since the start, or past the first accepted reply.
+enum class TransferPhase { Idle, WaitingForReply, Transferring };
 
 class TransferEngine : public QObject
 {
     Q_OBJECT
 public:
-    TransferEngine(ConfigModel& model, MessageSink& messages, QObject* parent = nullptr);
+    // Drives `link`; both outlive the engine.
+    TransferEngine(ConfigModel& model, MessageSink& messages, SerialLink& link,
+                   QObject* parent = nullptr);
 
-    // Port selector change: opens the selected port, tests the link, starts a read.
-    void ConnectPort(ConnectRead how = ConnectRead::IntoTable);
+    // Port selector change: opens the selected port, tests the link, starts a
+    // read. Connected, PortNotOpened, NoDevice or WakeNotSent.
+    LinkOutcome ConnectPort(ConnectRead how = ConnectRead::IntoTable);
     void StartRead();
     void StartWrite();
     // Reads the device into the engine's record only (DeviceImage), never into
@@ -77,10 +87,16 @@ public:
     bool WriteRequested() const { return writeRequested_; }
     int ProgressPosition() const { return position_; }
     bool ProgressVisible() const { return visible_; }
+    TransferPhase phase() const;
+    SerialLink& link() const { return link_; }
 
 signals:
     // Position (0..100) or visibility changed.
     void progressChanged(int position, bool visible);
+    // A read or write ended and the progress bar was hidden: Read, Written
+    // (also with a read requested) or NotConnected. A check read ends with
+    // writeChecked or deviceRead instead.
+    void transferEnded(LinkOutcome outcome);
     // A read ended with its decode into the table.
     void tableRead();
     // A write's read-back ended (after "Записано", when verifying).
@@ -93,11 +109,28 @@ private:
     void setPosition(int position);
     void setVisible(bool visible);
     enum class Check { None, Verify, Device };
+    // Progress position 0, the bar shown, from block 0, no check read; a write
+    // still requested starts over: none of its blocks has reached the station.
+    void beginTransfer();
     // A read into scratch_ only, with its own time-out.
     void startCheck(Check check);
 
+    // The steps of a tick.
+    struct TickEnd
+    {
+        bool verifyNow = false; // a write completed: read it back now
+        bool checkDone = false; // a check read completed
+    };
+    void timeOutWithoutReply();
+    // Takes an accepted reply; true when the transfer is complete.
+    bool answerReply();
+    void finishTransfer(TickEnd& end);
+    void sendRequest();
+    void endCheck(Check checking, bool done, bool failed);
+
     ConfigModel& model_;
     MessageSink& messages_;
+    SerialLink& link_;
     bool portReady_ = false;
     std::uint8_t blockIndex_ = 0;
     bool readRequested_ = false;

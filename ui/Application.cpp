@@ -2,6 +2,7 @@
 #include "Application.h"
 
 #include "FileTexts.h"
+#include "LinkTexts.h"
 #include "UiTexts.h"
 
 #include <QApplication>
@@ -82,9 +83,9 @@ void ShowPlainBox(const QString& caption, const QString& text)
     box.exec();
 }
 
-void PlainMessageSink::ShowMessage(const QString& text)
+void PlainMessageSink::ShowMessage(LinkOutcome outcome)
 {
-    ShowPlainBox(ApplicationTitle(), text);
+    ShowPlainBox(ApplicationTitle(), LinkTexts::Message(outcome));
 }
 
 void FileMessageBoxes::ShowFileError(const QString& text)

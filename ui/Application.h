@@ -68,7 +68,7 @@ void ShowPlainBox(const QString& caption, const QString& text);
 class PlainMessageSink : public MessageSink
 {
 public:
-    void ShowMessage(const QString& text) override;
+    void ShowMessage(LinkOutcome outcome) override;
 };
 
 // The file commands' boxes, owned by the application with an empty caption.

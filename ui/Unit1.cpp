@@ -3,12 +3,13 @@
 #include "Unit1.h"
 
 #include "AddressTable.h"
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "GroupBox.h"
+#include "ImageFile.h"
 #include "NetworkPortDialog.h"
+#include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
 #include "UiTexts.h"
@@ -114,8 +115,9 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
     setFixedSize(fixedSize_);
     move(InitialLeft, InitialTop);
 
-    // OpenPort reports a port it cannot open in a box of its own.
-    SetOpenFailureReporter([](const QString& text) { ShowPlainBox(QString(), text); });
+    // The link reports a port it cannot open in a box of its own.
+    engine_.link().SetOpenFailureReporter(
+        [](const QString& text) { ShowPlainBox(QString(), text); });
 
     connectModel();
     FormCreate(prober);
@@ -129,7 +131,7 @@ TForm1::~TForm1()
 {
     // Closing the window moves the focus; this window is gone by then.
     disconnect(focusWatch_);
-    SetOpenFailureReporter(nullptr);
+    engine_.link().SetOpenFailureReporter(nullptr);
 }
 
 void TForm1::createMenu()
@@ -459,7 +461,8 @@ void TForm1::presentUnusablePorts(const QList<SerialDevice>& devices)
 
 void TForm1::FormCreate(const PortProber& prober)
 {
-    presentUnusablePorts(RunStartUp(model_, prober, [this] { engine_.SetPortReady(false); }));
+    presentUnusablePorts(
+        RunStartUp(model_, prober, LoadImageFile, [this] { engine_.SetPortReady(false); }));
     networkPorts_ = RememberedNetworkPorts();
     if (!networkPorts_.isEmpty())
         model_.setPorts(withNetworkPorts(model_.ports()));
@@ -600,7 +603,7 @@ void TForm1::ComboBox1Change()
     engine_.ConnectPort(how);
     // The write starts over on the new connection; the port it left keeps what
     // it had confirmed.
-    if (cut && (!PortIsOpen() || engine_.LinkPort() != cutPort))
+    if (cut && (!engine_.link().IsOpen() || engine_.LinkPort() != cutPort))
         reportCutWrite(cutPort, cutBlocks);
     cutReported_ = false; // the write starts over on this connection
 }
@@ -626,7 +629,7 @@ void TForm1::ComboBox1DropDown()
     // holds open stays listed and is not probed; the selected name stays
     // selected; no change handler runs.
     const QString selected = model_.currentPortName();
-    const QString held = PortIsOpen() ? selected : QString();
+    const QString held = engine_.link().IsOpen() ? selected : QString();
     const QList<SerialDevice> devices = prober_.Survey(held);
     QStringList names = UsablePortNames(devices);
     if (!held.isEmpty() && !names.contains(held) && !networkPorts_.contains(held))
@@ -692,7 +695,7 @@ void TForm1::Button4Click()
     }
     // With a device on the line, what it holds is kept first; when that is not
     // known (the table came from elsewhere), the device is read for it.
-    if (engine_.PortReady() && PortIsOpen()) {
+    if (engine_.PortReady() && engine_.link().IsOpen()) {
         if (!engine_.DeviceImageKnown()) {
             writeAfterDeviceRead_ = true;
             engine_.StartDeviceRead();
@@ -804,7 +807,7 @@ bool TForm1::keepBackup()
 void TForm1::Timer1Timer()
 {
     // A device that hangs up in the middle of a write is left half written.
-    if (!cutReported_ && engine_.WriteUnderway() && PortHungUp())
+    if (!cutReported_ && engine_.WriteUnderway() && engine_.link().HungUp())
         reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     ticks_->Post();
 }

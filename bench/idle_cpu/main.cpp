@@ -8,7 +8,6 @@
 // pseudo-terminal (what the backend's release avoids).
 #include "ComUtilites.h"
 #include "ConfigModel.h"
-#include "PortBackends.h"
 #include "QtSerialBackend.h"
 #include "TransferEngine.h"
 
@@ -40,7 +39,7 @@ double CpuSeconds()
 class NullSink : public MessageSink
 {
 public:
-    void ShowMessage(const QString&) override {}
+    void ShowMessage(LinkOutcome) override {}
 };
 
 // Runs the event loop for ms; returns the CPU share of one core.
@@ -81,7 +80,7 @@ int main(int argc, char** argv)
     }
     ConfigModel model;
     NullSink sink;
-    TransferEngine engine(model, sink);
+    TransferEngine engine(model, sink, DefaultLink());
     TickQueue ticks(engine);
     QTimer timer;
     timer.setInterval(100ms);
@@ -105,8 +104,7 @@ int main(int argc, char** argv)
         "hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
         ticking * 100, seconds);
     std::printf("port still selected: %s; descriptor released: %s\n", PortIsOpen() ? "yes" : "no",
-                dynamic_cast<QtSerialBackend&>(static_cast<PortBackend&>(CurrentSerialBackend()).Local()).Released() ? "yes"
-                                                                                     : "no");
+                static_cast<QtSerialBackend*>(DefaultLink().Backend())->Released() ? "yes" : "no");
     timer.stop();
     ClosePort();
 

@@ -38,7 +38,7 @@ constexpr double Target = 1.10;
 class CountingSink : public MessageSink
 {
 public:
-    void ShowMessage(const QString& text) override { shown.append(text); }
+    void ShowMessage(LinkOutcome outcome) override { shown.append(LinkTexts::Message(outcome)); }
     QStringList shown;
 };
 
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
 
     ConfigModel model;
     CountingSink sink;
-    TransferEngine engine(model, sink);
+    TransferEngine engine(model, sink, DefaultLink());
     TickQueue ticks(engine);
     QTimer timer;
     timer.setInterval(100ms);

@@ -3,7 +3,7 @@
 // An optional responder (see ScriptedStation) answers what the program writes.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 #include <QByteArray>
 #include <QList>

@@ -2,7 +2,7 @@
 // the 500 ms reads and the 14-tick time-out run in milliseconds.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 class VirtualClock : public LinkClock
 {

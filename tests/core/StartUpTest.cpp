@@ -1,7 +1,9 @@
-// Start-up sequence: port listing, labels, the locked configuration file.
+// Start-up sequence: the port list filled, labels, the locked configuration file.
 #include "StartUp.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
+#include "ImageFile.h"
+#include "PortDoubles.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -10,24 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fcntl.h>
-#include <pty.h>
-#include <unistd.h>
 
 using namespace CoreTexts;
 
 namespace {
-
-class FixedPorts : public PortProber
-{
-public:
-    explicit FixedPorts(QStringList names) : names_(std::move(names)) {}
-    QStringList ListPortNames() const override { return names_; }
-
-private:
-    QStringList names_;
-};
 
 // Runs each test in a fresh working directory, where "regul.lmk" is looked for.
 class StartUp : public ::testing::Test
@@ -49,7 +37,8 @@ protected:
     void run()
     {
         portReadyCleared = false;
-        RunStartUp(model, FixedPorts({"COM1", "COM3"}), [this] { portReadyCleared = true; });
+        RunStartUp(model, FixedPorts({"COM1", "COM3"}), LoadImageFile,
+                   [this] { portReadyCleared = true; });
     }
     QTemporaryDir dir;
     QString previous;
@@ -122,7 +111,7 @@ TEST_F(StartUp, UnreadableLockedFileIsIgnoredSilently)
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     const int code = RunUnprivileged([] {
         ConfigModel child;
-        RunStartUp(child, FixedPorts({}));
+        RunStartUp(child, FixedPorts(), LoadImageFile);
         return !child.ConfigLocked() && child.image().toText() == QByteArray(140, '0') ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
@@ -137,54 +126,4 @@ TEST_F(StartUp, LockedFileElsewhereThanTheWorkingDirectoryIsNotUsed)
     f.close();
     run();
     EXPECT_FALSE(model.ConfigLocked());
-}
-
-TEST(NaturalOrder, SortsDigitRunsByValue)
-{
-    QStringList names = {"ttyS10", "ttyUSB0", "ttyS2", "ttyS0", "ttyACM1", "ttyS02", "ttyS1"};
-    std::sort(names.begin(), names.end(), NaturalLess);
-    EXPECT_EQ(names,
-              (QStringList{"ttyACM1", "ttyS0", "ttyS1", "ttyS2", "ttyS02", "ttyS10", "ttyUSB0"}));
-    QStringList com;
-    for (int n = 128; n >= 1; --n)
-        com << QStringLiteral("COM%1").arg(n);
-    std::sort(com.begin(), com.end(), NaturalLess);
-    EXPECT_EQ(com.first(), "COM1");
-    EXPECT_EQ(com.at(9), "COM10");
-    EXPECT_EQ(com.last(), "COM128");
-}
-
-TEST(SystemPorts, ListsOnlyDevicesThatOpenAndAnswerASettingsQuery)
-{
-    // A device folder of our own: two terminals, a plain file and a dangling link.
-    int master1, slave1, master2, slave2;
-    ASSERT_EQ(::openpty(&master1, &slave1, nullptr, nullptr, nullptr), 0);
-    ASSERT_EQ(::openpty(&master2, &slave2, nullptr, nullptr, nullptr), 0);
-    QTemporaryDir dev;
-    const auto link = [&](int fd, const char* name) {
-        const QByteArray target = ::ttyname(fd);
-        ASSERT_TRUE(QFile::link(QString::fromLocal8Bit(target), dev.filePath(name)));
-    };
-    link(slave1, "ttyS10");
-    link(slave2, "ttyS2");
-    QFile plain(dev.filePath("ttyUSB0"));
-    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
-    plain.close();
-    ASSERT_TRUE(QFile::link(dev.filePath("gone"), dev.filePath("ttyACM0")));
-    QFile other(dev.filePath("console"));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-
-    SystemRoots fake = CurrentSystemRoots();
-    fake.dev = dev.path();
-    const ScopedSystemRoots roots(fake);
-    SystemPortProber prober;
-    EXPECT_EQ(prober.ListPortNames(), (QStringList{"ttyS2", "ttyS10"}));
-
-    // A terminal held exclusively by another program is not listed.
-    ASSERT_EQ(::ioctl(slave1, TIOCEXCL), 0);
-    if (::getuid() != 0) { // root may open it all the same
-        EXPECT_EQ(prober.ListPortNames(), (QStringList{"ttyS2"}));
-    }
-    for (int fd : {master1, slave1, master2, slave2})
-        ::close(fd);
 }

@@ -4,6 +4,7 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "PromptDoubles.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -19,20 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingPrompts : public FileCommandPrompts
-{
-public:
-    void ShowFileError(const QString& text) override { errors.append(text); }
-    bool ConfirmReplace(const QString& path) override
-    {
-        questions.append(path);
-        return answer;
-    }
-    QStringList errors;
-    QStringList questions;
-    bool answer = false;
-};
 
 // A model whose table shows a random mix of used and unused rows.
 void fillRandomly(ConfigModel& model, std::mt19937& rng)
@@ -246,30 +233,6 @@ TEST_F(ConfigFiles, FailedSaveReportsButStillRebuildsTheImage)
     EXPECT_EQ(SaveConfigFile(model, path("ok.lmk"), prompts), FileOutcome::Done);
     EXPECT_EQ(prompts.errors.size(), 1);
 }
-
-TEST_F(ConfigFiles, ShortWriteLeavesTheOldFileIntact)
-{
-    WriteBytes(path("conf.lmk"), OldContent);
-    model.ToggleModeColumn(1);
-    const QString target = path("conf.lmk");
-    // The file size limit lets only part of the 142 bytes reach the disk.
-    const int code = RunInChild([&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{40, 40};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return 10;
-        if (SaveConfigFile(model, target, prompts) != FileOutcome::Failed)
-            return 11;
-        return prompts.errors == QStringList{FileTexts::WriteError} ? 0 : 12;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(target), OldContent);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"}); // no leftovers
-}
-
-namespace {
-
-} // namespace
 
 TEST_F(ConfigFiles, ReadOnlyFolderAndFileFailWithoutTouchingTheFile)
 {

@@ -2,7 +2,7 @@
 #include "ComUtilites.h"
 #include "LinkTestFixture.h"
 
-using ComUtilites = LinkTest;
+using ComUtilites = DefaultLinkTest;
 
 TEST_F(ComUtilites, Read19_With19BytesWithin500ms_Succeeds)
 {
@@ -116,6 +116,6 @@ TEST_F(ComUtilites, Reset_RestoresDefaults)
     ResetComUtilites();
     EXPECT_EQ(PortHandle, 0);
     EXPECT_EQ(LinkBuffer[7], 0);
-    EXPECT_NE(&CurrentSerialBackend(), port.get());
-    EXPECT_NE(&CurrentLinkClock(), clock.get());
+    EXPECT_NE(DefaultLink().Backend(), port.get());
+    EXPECT_NE(&DefaultLink().Clock(), clock.get());
 }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-using LinkFrames = LinkTest;
+using LinkFrames = DefaultLinkTest;
 
 TEST_F(LinkFrames, WriteRequestForBlock0OfZeroImage_MatchesWorkedExample)
 {

@@ -1,9 +1,11 @@
-// Each link test starts from the module's start state with a virtual clock and a
-// scripted port, and leaves the module reset for the next one.
+// Link tests in virtual time against a scripted port: LinkTest on a link of its
+// own; DefaultLinkTest on the module-level names (ComUtilites), starting from
+// and leaving the module's start state.
 #pragma once
 
 #include "ComUtilites.h"
 #include "ScriptedPort.h"
+#include "SerialLink.h"
 #include "VirtualClock.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +19,8 @@ class LinkTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ResetComUtilites();
-        SetLinkClock(clock);
-        SetSerialBackend(port);
-        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        link.SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
     }
-    void TearDown() override { ResetComUtilites(); }
 
     static QByteArray Bytes(std::initializer_list<int> values)
     {
@@ -31,12 +29,32 @@ protected:
             out.append(char(v));
         return out;
     }
-    static QByteArray Buffer(int from, int count)
+    QByteArray Buffer(int from, int count) const
     {
-        return QByteArray(reinterpret_cast<const char*>(LinkBuffer + from), count);
+        return QByteArray(reinterpret_cast<const char*>(link.Buffer() + from), count);
     }
 
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    SerialLink link{port, clock};
     QStringList openFailures;
+};
+
+class DefaultLinkTest : public LinkTest
+{
+protected:
+    void SetUp() override
+    {
+        ResetComUtilites();
+        DefaultLink().SetClock(clock);
+        DefaultLink().SetBackend(port);
+        DefaultLink().SetOpenFailureReporter(
+            [this](const QString& text) { openFailures.append(text); });
+    }
+    void TearDown() override { ResetComUtilites(); }
+
+    static QByteArray Buffer(int from, int count)
+    {
+        return QByteArray(reinterpret_cast<const char*>(LinkBuffer + from), count);
+    }
 };

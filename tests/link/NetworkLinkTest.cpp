@@ -1,13 +1,14 @@
 // Network serial ports against a real ser2net serving the station simulator's
 // pseudo-terminal, and against small misbehaving servers on loopback.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
 #include "NetworkBackend.h"
-#include "PortBackends.h"
+#include "RecordingSink.h"
+#include "SerialLink.h"
 #include "SerialServers.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -24,32 +25,33 @@
 
 namespace {
 
-class RecordingSink : public MessageSink
-{
-public:
-    void ShowMessage(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
-
-// The default backend, with every byte the program sends recorded.
+// The transport a port name selects, with every byte the program sends recorded.
 class SentBytes : public SerialBackend
 {
 public:
-    bool Open(const QString& name) override { return inner.Open(name); }
-    void Close() override { inner.Close(); }
+    bool Open(const QString& name) override
+    {
+        inner = OpenTransport(name);
+        return inner && inner->Open(name);
+    }
+    void Close() override
+    {
+        if (inner)
+            inner->Close();
+    }
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override
     {
-        return inner.Read(dest, maxBytes);
+        return inner->Read(dest, maxBytes);
     }
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override
     {
         sent.append(reinterpret_cast<const char*>(src), count);
-        return inner.Write(src, count, timeoutMs);
+        return inner->Write(src, count, timeoutMs);
     }
-    void Purge(unsigned flags) override { inner.Purge(flags); }
-    QString FailureReason() const override { return inner.FailureReason(); }
+    void Purge(unsigned flags) override { inner->Purge(flags); }
+    QString FailureReason() const override { return inner ? inner->FailureReason() : QString(); }
 
-    PortBackend inner;
+    std::shared_ptr<SerialBackend> inner;
     QByteArray sent;
 };
 
@@ -68,14 +70,11 @@ class NetworkLink : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ResetComUtilites();
-        recorder = std::make_shared<SentBytes>();
-        SetSerialBackend(recorder);
-        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        link.SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
     }
     void TearDown() override
     {
-        ResetComUtilites();
+        link.Close();
         ser2net.Stop();
         if (station)
             station->Stop();
@@ -109,12 +108,13 @@ protected:
         return !engine.ProgressVisible();
     }
 
+    std::shared_ptr<SentBytes> recorder = std::make_shared<SentBytes>();
+    SerialLink link{recorder};
     ConfigModel model;
     RecordingSink sink;
-    TransferEngine engine{model, sink};
+    TransferEngine engine{model, sink, link};
     std::unique_ptr<StationSimulator> station;
     Ser2net ser2net;
-    std::shared_ptr<SentBytes> recorder;
     QStringList openFailures;
 };
 
@@ -155,7 +155,7 @@ TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
         EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
         EXPECT_EQ(station->Image(), written);
         EXPECT_EQ(written.byte(66), 0xFF);
-        ClosePort();
+        link.Close();
         if (localBytes.isEmpty())
             localBytes = recorder->sent;
         else
@@ -169,7 +169,7 @@ TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
 TEST_F(NetworkLink, Rfc2217_SetsTheRemoteLine)
 {
     StartStationAndServer(StationSimulator::DemoImage());
-    ASSERT_TRUE(OpenPort(ser2net.Rfc2217Url())) << openFailures.join(", ").toStdString();
+    ASSERT_TRUE(link.Open(ser2net.Rfc2217Url())) << openFailures.join(", ").toStdString();
     StationLine line;
     ASSERT_TRUE(station->ProgramSideLine(line));
     EXPECT_EQ(line.baud, 2400);
@@ -339,9 +339,9 @@ TEST_F(NetworkLink, ReceivePurge_DiscardsTheWholeBacklog)
         ::send(fd, junk.constData(), std::size_t(junk.size()), MSG_NOSIGNAL);
         StaySilent(fd, stop);
     });
-    ASSERT_TRUE(OpenPort(QStringLiteral("socket://127.0.0.1:%1").arg(flood.port())));
-    ASSERT_TRUE(ReadPort(4)); // the backlog is there
+    ASSERT_TRUE(link.Open(QStringLiteral("socket://127.0.0.1:%1").arg(flood.port())));
+    ASSERT_TRUE(link.Read(4)); // the backlog is there
     QThread::msleep(200);     // all of it
-    PurgePort(PURGE_RXCLEAR);
-    EXPECT_FALSE(ReadPort(1));
+    link.Purge(PURGE_RXCLEAR);
+    EXPECT_FALSE(link.Read(1));
 }

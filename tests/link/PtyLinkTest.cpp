@@ -1,10 +1,10 @@
 // End to end over real pseudo-terminals: the QSerialPort backend and the real
 // clock against the station simulator running on its own thread.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
-#include "PortBackends.h"
 #include "QtSerialBackend.h"
+#include "RecordingSink.h"
+#include "SerialLink.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
 
@@ -25,13 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingSink : public MessageSink
-{
-public:
-    void ShowMessage(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
 
 double CpuSeconds()
 {
@@ -54,12 +47,12 @@ class PtyLink : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ResetComUtilites(); // the real backend and clock
-        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        // The real transports and clock.
+        link.SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
     }
     void TearDown() override
     {
-        ResetComUtilites();
+        link.Close();
         if (station)
             station->Stop();
     }
@@ -98,15 +91,15 @@ protected:
         ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
         ::close(slave);
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        ASSERT_TRUE(OpenPort(QString::fromLocal8Bit(name)));
-        backend = dynamic_cast<QtSerialBackend*>(
-            dynamic_cast<PortBackend&>(CurrentSerialBackend()).Active());
+        ASSERT_TRUE(link.Open(QString::fromLocal8Bit(name)));
+        backend = dynamic_cast<QtSerialBackend*>(link.Backend());
         ASSERT_NE(backend, nullptr);
     }
 
+    SerialLink link;
     ConfigModel model;
     RecordingSink sink;
-    TransferEngine engine{model, sink};
+    TransferEngine engine{model, sink, link};
     std::unique_ptr<StationSimulator> station;
     QStringList openFailures;
 };
@@ -205,7 +198,7 @@ TEST_F(PtyLink, CloseAndReselect_StationFoundUnwokenAgain)
         ASSERT_TRUE(RunTransfer());
         EXPECT_EQ(model.image(), station->Image());
     }
-    ClosePort();
+    link.Close();
     Idle(50);
     EXPECT_FALSE(station->Woken());
     EXPECT_EQ(station->Stats().programCloses, 4);
@@ -220,7 +213,7 @@ TEST_F(PtyLink, PortHeldByAnotherProgram_NotOpen)
     ASSERT_TRUE(other.open(QIODevice::ReadWrite));
     Select();
     EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(station->ProgramSidePath())});
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(link.Handle(), 0);
     EXPECT_FALSE(engine.PortReady());
 }
 
@@ -241,7 +234,7 @@ TEST_F(PtyLink, SilentPort_NoDevice)
     model.setPorts({QString::fromLocal8Bit(name)});
     Select();
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(link.Handle(), 0);
     EXPECT_EQ(model.portIndex(), -1);
     ::close(master);
 }
@@ -256,8 +249,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     ::close(slave);
     const QString path = QString::fromLocal8Bit(name);
-    ASSERT_TRUE(OpenPort(path));
-    const auto handle = PortHandle;
+    ASSERT_TRUE(link.Open(path));
+    const auto handle = link.Handle();
     ::close(master); // the station hangs up
 
     const double cpu0 = CpuSeconds();
@@ -268,9 +261,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     const double idleWall = wall.elapsed() / 1000.0;
     // A busy loop burns about the whole 1.5 s; near idle is a few milliseconds.
     EXPECT_LT(idleCpu, 0.25 * idleWall) << "idle CPU " << idleCpu << " s in " << idleWall << " s";
-    EXPECT_EQ(PortHandle, handle);
-    auto* backend =
-        dynamic_cast<QtSerialBackend*>(dynamic_cast<PortBackend&>(CurrentSerialBackend()).Active());
+    EXPECT_EQ(link.Handle(), handle);
+    auto* backend = dynamic_cast<QtSerialBackend*>(link.Backend());
     ASSERT_NE(backend, nullptr);
     EXPECT_TRUE(backend->Released());
 
@@ -288,8 +280,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     EXPECT_GE(tickWall, 3 * 0.8);
     EXPECT_LT(tickCpu, 0.25 * tickWall) << "tick CPU " << tickCpu << " s in " << tickWall << " s";
     EXPECT_EQ(engine.ProgressPosition(), 3);
-    EXPECT_EQ(PortHandle, handle);
-    EXPECT_FALSE(WritePort(19));
+    EXPECT_EQ(link.Handle(), handle);
+    EXPECT_FALSE(link.Write(19));
 }
 
 // A read notifier that wakes for bytes the engine has purged meanwhile finds
@@ -310,8 +302,8 @@ TEST_F(PtyLink, PurgedBytesUnderThePortsNotifier_PortStaysOpen)
         // the purge empties the line after the notifier saw it readable.
         QMetaObject::invokeMethod(
             backend,
-            [master] {
-                PurgePort(PURGE_RXCLEAR);
+            [this, master] {
+                link.Purge(PURGE_RXCLEAR);
                 char c;
                 EXPECT_EQ(::read(master, &c, 1), -1); // EAGAIN: the program sent nothing
             },
@@ -321,8 +313,8 @@ TEST_F(PtyLink, PurgedBytesUnderThePortsNotifier_PortStaysOpen)
     }
     EXPECT_FALSE(backend->Released());
     ASSERT_EQ(::write(master, bytes, sizeof bytes), 4);
-    EXPECT_TRUE(ReadPort(4));
-    EXPECT_EQ(LinkBuffer[0], 0xFF);
+    EXPECT_TRUE(link.Read(4));
+    EXPECT_EQ(link.Buffer()[0], 0xFF);
     ::close(master);
 }
 
@@ -342,7 +334,7 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
     model.setPorts({options.linkPath});
     Select();
     ASSERT_TRUE(engine.PortReady());
-    const auto handle = PortHandle;
+    const auto handle = link.Handle();
     const double cpu0 = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -351,7 +343,7 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
         QCoreApplication::processEvents();
     }
     EXPECT_TRUE(engine.ProgressVisible()); // stuck: the line is dead
-    EXPECT_EQ(PortHandle, handle);
+    EXPECT_EQ(link.Handle(), handle);
     EXPECT_LT(CpuSeconds() - cpu0, 0.25 * (wall.elapsed() / 1000.0));
     // The new pseudo-terminal is there a second after the hang-up.
     QElapsedTimer waitNew;
@@ -360,8 +352,8 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
         Idle(20);
     ASSERT_TRUE(QFile::exists(options.linkPath));
     Select();
-    EXPECT_NE(PortHandle, 0);
-    EXPECT_NE(PortHandle, handle);
+    EXPECT_NE(link.Handle(), 0);
+    EXPECT_NE(link.Handle(), handle);
     // The station hangs up again after 3 frames; the first ones still arrive.
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
@@ -389,12 +381,12 @@ TEST_F(PtyLink, FloodWhileIdle_BackendBufferStaysBounded)
     EXPECT_LT(sent, 1 << 20) << "the line was taken in without bound";
     EXPECT_FALSE(backend->Released());
 
-    PurgePort(PURGE_RXCLEAR);
+    link.Purge(PURGE_RXCLEAR);
     const char invitation[4] = {'\xFF', 0, 0, '\xFF'};
     ASSERT_EQ(::write(master, invitation, sizeof invitation), 4);
-    ASSERT_TRUE(ReadPort(4));
-    EXPECT_EQ(LinkBuffer[0], 0xFF);
-    EXPECT_EQ(LinkBuffer[1], 0x00);
-    EXPECT_EQ(LinkBuffer[3], 0xFF);
+    ASSERT_TRUE(link.Read(4));
+    EXPECT_EQ(link.Buffer()[0], 0xFF);
+    EXPECT_EQ(link.Buffer()[1], 0x00);
+    EXPECT_EQ(link.Buffer()[3], 0xFF);
     ::close(master);
 }

@@ -1,11 +1,12 @@
 // The transfer engine in virtual time against a scripted station.
+#include "TransferEngine.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "LinkFrames.h"
 #include "LinkTestFixture.h"
 #include "LinkTexts.h"
+#include "RecordingSink.h"
 #include "ScriptedStation.h"
-#include "TransferEngine.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -15,20 +16,6 @@
 #include <functional>
 
 namespace {
-
-// Records messages; `onShow` runs while a message is "open" (nested ticks).
-class RecordingSink : public MessageSink
-{
-public:
-    void ShowMessage(const QString& text) override
-    {
-        shown.append(text);
-        if (onShow)
-            onShow(text);
-    }
-    QStringList shown;
-    std::function<void(const QString&)> onShow;
-};
 
 // A station image with used addresses in both pages and data in bytes 64..71.
 ParamImage StationImage()
@@ -54,14 +41,16 @@ protected:
         LinkTest::SetUp();
         model.setPorts({"COM1", "COM2"});
         station.image = StationImage();
+        QObject::connect(&engine, &TransferEngine::transferEnded,
+                         [this](LinkOutcome outcome) { ended.append(outcome); });
     }
 
     // Selects COM1 with the station inviting; the station answers the wake frame.
-    void Connect(int index = 0)
+    LinkOutcome Connect(int index = 0)
     {
         port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4), 20);
         model.setPortIndex(index);
-        engine.ConnectPort();
+        return engine.ConnectPort();
     }
     // One timer period, then one tick.
     void TickOnce()
@@ -75,13 +64,14 @@ protected:
 
     ConfigModel model;
     RecordingSink sink;
-    TransferEngine engine{model, sink};
+    QList<LinkOutcome> ended; // every transferEnded
+    TransferEngine engine{model, sink, link};
     ScriptedStation station{*port};
 };
 
 TEST_F(Engine, ConnectPort_Invitation_SendsWakeAndStartsRead)
 {
-    Connect();
+    EXPECT_EQ(Connect(), LinkOutcome::Connected);
     EXPECT_EQ(port->events.first(), "open COM1");
     ASSERT_EQ(port->writes.size(), 1);
     EXPECT_EQ(port->writes[0].bytes, Bytes({0xFF, 0x80, 0x0F, 0x0F, 0x7F}));
@@ -107,9 +97,9 @@ TEST_F(Engine, ConnectPort_OtherFourBytes_CountAsLiveStationWithoutWake)
 TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceClosesAndClearsSelector)
 {
     model.setPortIndex(1);
-    engine.ConnectPort();
+    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::NoDevice);
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(link.Handle(), 0);
     EXPECT_EQ(model.portIndex(), -1);
     EXPECT_FALSE(engine.PortReady());
     EXPECT_FALSE(engine.ProgressVisible());
@@ -119,7 +109,7 @@ TEST_F(Engine, ConnectPort_OpenFailure_ShowsNotOpenOnly)
 {
     port->refusedNames.insert("COM2");
     model.setPortIndex(1);
-    engine.ConnectPort();
+    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::PortNotOpened);
     EXPECT_EQ(openFailures, QStringList{"Not open COM2"});
     EXPECT_TRUE(sink.shown.isEmpty());
     EXPECT_EQ(model.portIndex(), 1);
@@ -129,8 +119,8 @@ TEST_F(Engine, ConnectPort_OpenFailure_ShowsNotOpenOnly)
 TEST_F(Engine, ConnectPort_WakeWriteFails_StopsWithPortOpen)
 {
     port->writeLimit = 2;
-    Connect();
-    EXPECT_NE(PortHandle, 0);
+    EXPECT_EQ(Connect(), LinkOutcome::WakeNotSent);
+    EXPECT_NE(link.Handle(), 0);
     EXPECT_FALSE(engine.PortReady());
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_FALSE(engine.ReadRequested());
@@ -149,11 +139,13 @@ TEST_F(Engine, Read_FollowsSevenTickTable)
     const Row table[] = {{15, 0, 'S', 0}, {30, 1, 'S', 1}, {45, 2, 'S', 2}, {60, 3, 'S', 3},
                          {75, 4, 'S', 4}, {90, 5, 'S', 5}, {100, 0, 'R', 0}};
     const ParamImage before = model.image();
+    EXPECT_EQ(engine.phase(), TransferPhase::WaitingForReply);
     for (int tick = 1; tick <= 7; ++tick) {
         SCOPED_TRACE(tick);
         const Row& row = table[tick - 1];
         const qsizetype writesBefore = port->writes.size();
         TickOnce();
+        EXPECT_EQ(engine.phase(), tick < 7 ? TransferPhase::Transferring : TransferPhase::Idle);
         EXPECT_EQ(engine.ProgressPosition(), row.position);
         EXPECT_EQ(engine.BlockIndex(), row.blockIndex);
         ASSERT_EQ(port->writes.size(), writesBefore + 1);
@@ -166,6 +158,7 @@ TEST_F(Engine, Read_FollowsSevenTickTable)
         }
         EXPECT_EQ(engine.ProgressVisible(), tick < 7);
     }
+    EXPECT_EQ(ended, QList<LinkOutcome>{LinkOutcome::Read});
     EXPECT_FALSE(engine.ReadRequested());
     EXPECT_EQ(model.image(), station.image);
     // Decoded: address 1 "Да" / "60 сек." in the other-devices mode.
@@ -193,6 +186,7 @@ TEST_F(Engine, TimeOut_WithNoPortEverSelected_FourteenthTickShowsNotConnected)
     EXPECT_TRUE(sink.shown.isEmpty());
     engine.Tick();
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(ended, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
     EXPECT_FALSE(engine.ReadRequested());
@@ -337,6 +331,7 @@ TEST_F(Engine, Write_EndsWithWrittenAndNoDecode)
     EXPECT_EQ(blocks, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(Command(LastWrite()), 'R');
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(ended, (QList<LinkOutcome>{LinkOutcome::Read, LinkOutcome::Written}));
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_FALSE(engine.WriteRequested());
     EXPECT_EQ(station.image, expected);
@@ -428,7 +423,7 @@ TEST_F(Engine, PortSelectedAgainDuringWrite_NewStationGetsTheWholeWrite)
         other.setByte(i, std::uint8_t(0x90 + i));
     station.image = other;
     station.answering = true;
-    ClosePort(); // reopened at once: the scripted line would drop the invitation at the close
+    link.Close(); // reopened at once: the scripted line would drop the invitation at the close
     Connect();
     for (int i = 0; i < 20 && engine.ProgressVisible(); ++i)
         TickOnce();
@@ -466,7 +461,7 @@ TEST_F(Engine, NoDeviceAfterPortSwitchDuringTransfer_TransferStaysAndCreepsTo100
     model.setPortIndex(1); // COM2: nothing answers
     engine.ConnectPort();
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(link.Handle(), 0);
     EXPECT_EQ(model.portIndex(), -1);
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_TRUE(engine.ReadRequested());
@@ -487,7 +482,7 @@ TEST_F(Engine, NoDeviceAfterPortSwitchBeforeFirstReply_TimesOut)
     Connect();
     engine.Tick();
     model.setPortIndex(1);
-    engine.ConnectPort();
+    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::NoDevice);
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
     for (int i = 0; i < 13; ++i)
         engine.Tick();
@@ -625,7 +620,7 @@ TEST_F(Engine, VerifiedWrite_ReadsBackAfterWritten_ReportsWhatTheDeviceLacks)
         SCOPED_TRACE(c.name);
         station.image = StationImage();
         station.requests.clear();
-        ClosePort();
+        link.Close();
         Connect();
         while (engine.ProgressVisible())
             TickOnce();

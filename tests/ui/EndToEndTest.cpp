@@ -119,14 +119,14 @@ TEST_F(EndToEnd, PortWithNoStationShowsNoDeviceAndClearsTheSelection)
     EXPECT_EQ(seen.text, LinkTexts::NoDevice);
     EXPECT_EQ(seen.title, UiTexts::ApplicationTitle);
     EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
-    EXPECT_FALSE(PortIsOpen());
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(form->ProgressBar1->isVisible());
 
     // The station's port still works afterwards.
     selectPort(*form, 1);
     EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
     ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000))
-        << "progress " << engine.ProgressPosition() << ", port open " << PortIsOpen()
+        << "progress " << engine.ProgressPosition() << ", port open " << link.IsOpen()
         << ", station saw " << station.Stats().programCloses << " closes";
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(1));
 }

@@ -278,8 +278,8 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
     CreateWindow();
     auto clock = std::make_shared<VirtualClock>();
     auto port = std::make_shared<ScriptedPort>(clock);
-    SetLinkClock(clock);
-    SetSerialBackend(port);
+    link.SetClock(clock);
+    link.SetBackend(port);
     ScriptedStation station(*port);
     for (int i = 0; i < 64; ++i)
         station.image.setByte(i, 0xF8); // "Сообщ.4", "240 сек."
@@ -293,7 +293,7 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
         SCOPED_TRACE(save ? "save" : "open");
         model.ImageToTable(ParamImage()); // every address "Нет"
         model.setPorts({QStringLiteral("COM1")});
-        ClosePort(); // the scripted line drops what was queued at a close
+        link.Close(); // the scripted line drops what was queued at a close
         port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4));
         model.setPortIndex(0);
         engine.ConnectPort();

@@ -115,7 +115,7 @@ void WindowTest::TearDown()
 {
     form.reset();
     QDir::setCurrent(previousDir);
-    ResetComUtilites();
+    link.Close();
 }
 
 void WindowTest::CreateWindow()

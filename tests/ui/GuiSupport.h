@@ -3,11 +3,13 @@
 #pragma once
 
 #include "Application.h"
-#include "ComUtilites.h"
 #include "ConfigModel.h"
+#include "PortDoubles.h"
+#include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
 #include "Unit1.h"
+#include "VirtualClock.h"
 
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -18,31 +20,6 @@
 
 #include <functional>
 #include <memory>
-
-class FixedPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return names; }
-    // The usable names, then the unusable devices; records every survey's
-    // held port (the one it must not touch).
-    QList<SerialDevice> Survey(const QString& held = QString()) const override
-    {
-        heldSeen << held;
-        return PortProber::Survey(held) + unusable;
-    }
-    QStringList names;
-    QList<SerialDevice> unusable;
-    mutable QStringList heldSeen;
-};
-
-// Sleeps of the link take no real time.
-class VirtualClock : public LinkClock
-{
-public:
-    std::int64_t NowMs() override { return now; }
-    void SleepMs(int ms) override { now += ms; }
-    std::int64_t now = 0;
-};
 
 // Processes events until `done` holds or `timeoutMs` passes; true when it held.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000);
@@ -100,7 +77,8 @@ protected:
     QString previousDir;
     ConfigModel model;
     PlainMessageSink sink;
-    TransferEngine engine{model, sink};
+    SerialLink link;
+    TransferEngine engine{model, sink, link};
     FixedPorts ports;
     std::unique_ptr<TForm1> form;
 };

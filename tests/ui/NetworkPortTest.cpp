@@ -54,7 +54,8 @@ TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
     // The next window lists it after the local ports.
     EXPECT_EQ(RememberedNetworkPorts(), QStringList{url});
     ConfigModel nextModel;
-    TransferEngine nextEngine{nextModel, sink};
+    SerialLink nextLink;
+    TransferEngine nextEngine{nextModel, sink, nextLink};
     TForm1 next(nextModel, nextEngine, ports);
     QStringList items;
     for (int i = 0; i < next.ComboBox1->count(); ++i)
@@ -62,5 +63,5 @@ TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
     EXPECT_EQ(items, (QStringList{QStringLiteral("ttyS0"), url, UiTexts::NetworkPortItem}));
     EXPECT_EQ(next.ComboBox1->currentIndex(), -1);
     ForgetNetworkPorts();
-    ClosePort();
+    link.Close();
 }

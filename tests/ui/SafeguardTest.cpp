@@ -125,7 +125,7 @@ TEST_F(Safeguards, PortSelection_AsksBeforeReplacingAnOpenedFile)
             EXPECT_TRUE(SameStored(station.Image(), Prepared()));
         }
         form.reset();
-        ClosePort();
+        link.Close();
     }
 }
 
@@ -199,7 +199,7 @@ TEST_F(Safeguards, WriteIsReadBack_DifferenceInABox_MatchInTheTitle)
         }
         EXPECT_EQ(model.table().cell(1, 3, 1), MessageText(2)); // the read-back left the table
         form.reset();
-        ClosePort();
+        link.Close();
     }
 }
 
@@ -245,7 +245,7 @@ TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
             EXPECT_EQ(seen.text, LinkTexts::Written); // the second device got the whole write
         }
         form.reset();
-        ClosePort();
+        link.Close();
         first.Stop();
     }
 }
@@ -304,6 +304,6 @@ TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
             EXPECT_FALSE(QFileInfo(form->LastBackup()).fileName().contains(QLatin1Char(':')));
         }
         form.reset();
-        ClosePort();
+        link.Close();
     }
 }

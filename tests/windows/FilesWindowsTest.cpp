@@ -1,6 +1,7 @@
 // Configuration files on Windows: replacement in one step, exclusive creation,
 // and what is refused (folders, devices, a file another program holds).
 #include "ConfigFiles.h"
+#include "ImageFile.h"
 #include "ParamImage.h"
 
 #include <QDir>

@@ -3,12 +3,14 @@
 // scripts/test-windows sets LUMK_TEST_COM (the port's name) and LUMK_TEST_IMAGE
 // (the station's image file, which it saves after each write), and checks the
 // line settings from the station's side afterwards.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
+#include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ParamImage.h"
-#include "PortBackends.h"
+#include "RecordingSink.h"
+#include "SerialLink.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 #include "Win32SerialBackend.h"
 
 #include <QCoreApplication>
@@ -19,24 +21,17 @@
 
 namespace {
 
-class RecordingSink : public MessageSink
-{
-public:
-    void ShowMessage(const QString& text) override { shown.append(text); }
-    QStringList shown;
-};
-
 class Win32Serial : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ResetComUtilites(); // the platform's backend and the real clock
-        SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
+        // The platform's backend and the real clock.
+        link.SetOpenFailureReporter([this](const QString& text) { openFailures.append(text); });
         ASSERT_FALSE(port.isEmpty()) << "LUMK_TEST_COM names the station's COM port";
         model.setPorts({port});
     }
-    void TearDown() override { ResetComUtilites(); }
+    void TearDown() override { link.Close(); }
 
     void Select()
     {
@@ -63,9 +58,10 @@ protected:
     }
 
     const QString port = qEnvironmentVariable("LUMK_TEST_COM");
+    SerialLink link;
     ConfigModel model;
     RecordingSink sink;
-    TransferEngine engine{model, sink};
+    TransferEngine engine{model, sink, link};
     QStringList openFailures;
 };
 
@@ -73,10 +69,8 @@ protected:
 
 TEST_F(Win32Serial, DefaultBackendIsWin32)
 {
-    // The default backend picks by the port's name; a local name is a COM port.
-    auto* chooser = dynamic_cast<PortBackend*>(&CurrentSerialBackend());
-    ASSERT_NE(chooser, nullptr);
-    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(&chooser->Local()), nullptr);
+    EXPECT_NE(dynamic_cast<Win32SerialBackend*>(OpenTransport(QStringLiteral("COM5")).get()),
+              nullptr);
     EXPECT_EQ(Win32SerialBackend::DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
     EXPECT_EQ(Win32SerialBackend::DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
 }
@@ -117,9 +111,9 @@ TEST_F(Win32Serial, OpenFailures_AreNamed)
     Win32SerialBackend missing;
     EXPECT_FALSE(missing.Open("COM250"));
     EXPECT_EQ(missing.LastOpenFault(), Win32SerialBackend::OpenFault::NotFound);
-    EXPECT_FALSE(OpenPort("COM250"));
+    EXPECT_FALSE(link.Open("COM250"));
     EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen("COM250")});
-    EXPECT_FALSE(PortIsOpen());
+    EXPECT_FALSE(link.IsOpen());
 }
 
 // The station hangs up in the middle of a transfer (LUMK_TEST_HANGUP_COM: a
@@ -141,9 +135,9 @@ TEST_F(Win32Serial, HangUpMidTransfer_TicksAndCloseStayBounded)
         EXPECT_LT(t.elapsed(), 1500) << "tick " << tick;
     }
     EXPECT_TRUE(engine.ProgressVisible()); // the image never came whole
-    EXPECT_TRUE(PortIsOpen());
-    EXPECT_FALSE(WritePort(19));
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_FALSE(link.Write(19));
     t.start();
-    ClosePort();
+    link.Close();
     EXPECT_LT(t.elapsed(), Win32SerialBackend::DrainLimitMs + 500);
 }

@@ -159,11 +159,6 @@ inline const QString Malformed =
 inline const QString MalformedNote =
     QStringLiteral("Замечание: %1 — не правильно оформленная конфигурация (%2); показано то, что "
                    "прочитал бы конфигуратор.");
-inline const QString LineEmpty = QStringLiteral("первая строка пуста");
-inline const QString LineTooShort = QStringLiteral("в первой строке %1 символов вместо 140");
-inline const QString LineTooLong = QStringLiteral("в первой строке больше 140 символов");
-inline const QString LineNotHex =
-    QStringLiteral("в первой строке символ %1 в позиции %2 — не шестнадцатеричная цифра");
 inline const QString Interrupted = QStringLiteral("Прервано сигналом %1.");
 inline const QString InterruptedUntouched =
     QStringLiteral("Прервано сигналом %1; в устройство ничего не записано.");
@@ -201,47 +196,14 @@ inline const QString PortBusy = QStringLiteral("занят");
 inline const QString PortError = QStringLiteral("ошибка");
 inline const QString Verified = QStringLiteral("Проверка: устройство содержит записанное.");
 inline const QString VerifyFailed = QStringLiteral("Проверка: отличий %1.");
-inline const QString VerifyAddress = QStringLiteral("адрес %1: записано %2, прочитано %3");
-inline const QString VerifyByte = QStringLiteral("байт %1: записано %2, прочитано %3");
 inline const QString NoDifferences = QStringLiteral("Отличий нет.");
 inline const QString DifferenceCount = QStringLiteral("Отличий: %1.");
 inline const QString HiddenBytesDiffer = QStringLiteral(
     "Замечание: байты 64-69, которые конфигуратор не показывает, в устройстве и в файле "
     "различаются; запись файла их изменит.");
-// A byte whose differing bits include some the table does not show: "%1" of
-// a difference line; the sides then give the raw bytes.
-inline const QString UnshownByte = QStringLiteral("Байт %1 (биты %2 таблица не показывает)");
-// show: set bits the table does not show.
-inline const QString UnshownHeader = QStringLiteral("Биты, которых таблица не показывает:");
-inline const QString UnshownSet = QStringLiteral("  байт %1 = %2, биты %3");
 
 // Appended to a trace line of a write that did not go out completely.
 inline const QString TraceNotSent = QStringLiteral(" (не передано)");
 inline const QString TracePartlySent = QStringLiteral(" (передано %1 из %2)");
-
-// --- why a port cannot be opened ----------------------------------------------------
-
-inline const QString NoSuchDevice = QStringLiteral("Причина: нет такого устройства (%1).");
-inline const QString HeldByOther = QStringLiteral("Причина: порт занят другой программой.");
-inline const QString NotSerial = QStringLiteral("Причина: %1 не последовательный порт.");
-inline const QString SettingsRejected =
-    QStringLiteral("Причина: порт не принимает настройки линии (2400 бод, 8N1).");
-inline const QString OtherReason = QStringLiteral("Причина: %1.");
-inline const QString UnknownReason =
-    QStringLiteral("Причина не установлена: при повторной проверке порт открылся.");
-
-// --- show and diff ---------------------------------------------------------------
-
-inline const QString ModeLabel = QStringLiteral("Режим работы");
-inline const QString CheckBox1Caption = QStringLiteral("проверять неисправность по входу КН");
-inline const QString CheckBox2Caption = QStringLiteral("квитирование запуска");
-inline const QString RadioButton1Caption = QStringLiteral("Управление УПА");
-inline const QString RadioButton2Caption = QStringLiteral("Управление оповещением");
-inline const QString ControlLabel = QStringLiteral("Управление");
-inline const QString Yes = QStringLiteral("да");
-inline const QString No = QStringLiteral("нет");
-inline const QString AddressLabel = QStringLiteral("Адрес");
-// "<what>: устройство «…», файл «…»"
-inline const QString DiffLine = QStringLiteral("%1: устройство «%2», файл «%3»");
 
 } // namespace CtlTexts

@@ -1,94 +1,82 @@
-// The console event loop around the transfer engine. Ticks run from a plain
-// timer: nothing here opens a modal wait, so no tick can nest in another, and a
-// tick that blocks longer than the period is followed by just one more.
+// The console loop around the transfer engine. Ticks follow a 100 ms period of
+// the link's clock: nothing here opens a modal wait, so no tick can nest in
+// another, and a tick that blocks longer than the period is followed by just
+// one more, as a periodic timer's would be.
 #include "DeviceSession.h"
 
-#include "ComUtilites.h"
 #include "Console.h"
 #include "CtlTexts.h"
 #include "Interrupt.h"
 #include "LinkTexts.h"
 #include "OpenDiagnosis.h"
-#include "PortBackends.h"
 #include "StartUp.h"
 #include "TracingBackend.h"
+#include "Transports.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include <QCoreApplication>
 
-using namespace std::chrono_literals;
+#include <optional>
 
 namespace {
-
-constexpr auto TickPeriod = 100ms;
-
-// The tool offers no port list of its own: the port comes from the command line.
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
-
+constexpr std::int64_t TickPeriodMs = 100; // the window's timer period
 } // namespace
 
 DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace)
-    : console_(console), stallTimeout_(stallTimeout), engine_(model_, *this)
+    : console_(console), stallTimeout_(stallTimeout), engine_(model_, *this, link_)
 {
     // The start-up of the window, without its locked configuration file: a
     // "regul.lmk" in the working directory must not hide what the device holds.
-    RunStartUp(
-        model_, NoPorts(), [this] { engine_.SetPortReady(false); }, QString());
-    SetOpenFailureReporter([this](const QString& text) { openFailure_ = text; });
+    RunStartUp(model_, NoPorts(), nullptr, [this] { engine_.SetPortReady(false); });
+    // A port that does not open is reported by Connect, with the reason.
+    link_.SetOpenFailureReporter([](const QString&) {});
     if (trace) {
-        SetSerialBackend(std::make_shared<TracingBackend>(
-            std::make_shared<PortBackend>(),
-            [this](const QString& line) { console_.ErrLine(line); }));
+        link_.SetBackendFactory([this, inner = link_.Transports()](
+                                    const QString& name) -> std::shared_ptr<SerialBackend> {
+            std::shared_ptr<SerialBackend> backend = inner(name);
+            if (!backend)
+                return nullptr;
+            return std::make_shared<TracingBackend>(
+                std::move(backend), [this](const QString& line) { console_.ErrLine(line); });
+        });
     }
 }
 
 DeviceSession::~DeviceSession()
 {
     console_.EndProgress();
-    // Close the port and drop the backend (and its reference to the console)
-    // while the application object still exists.
-    ClosePort();
-    SetSerialBackend(nullptr);
-    SetOpenFailureReporter(nullptr);
+    // The port closes (and its trace ends) while the console still exists.
+    link_.Close();
 }
 
-void DeviceSession::ShowMessage(const QString& text)
+void DeviceSession::ShowMessage(LinkOutcome outcome)
 {
-    if (text == LinkTexts::NoDevice)
-        noDevice_ = true;
-    else if (text == LinkTexts::NotConnected)
-        notConnected_ = true;
-    console_.ErrLine(text);
+    console_.ErrLine(LinkTexts::Message(outcome));
 }
 
 SessionResult DeviceSession::Connect(const QString& port)
 {
     model_.setPorts({port});
     model_.setPortIndex(0);
-    openFailure_.clear();
-    noDevice_ = false;
-    engine_.ConnectPort();
-    if (!openFailure_.isEmpty()) {
-        console_.ErrLine(openFailure_);
+    switch (engine_.ConnectPort()) {
+    case LinkOutcome::PortNotOpened: {
+        console_.ErrLine(LinkTexts::NotOpen(port));
         // A network port's backend knows the address and the reason.
-        const QString reason = CurrentSerialBackend().FailureReason();
-        console_.ErrLine(reason.isEmpty() ? ExplainOpenFailure(port)
-                                          : CtlTexts::OtherReason.arg(reason));
+        const SerialBackend* backend = link_.Backend();
+        const QString reason = backend ? backend->FailureReason() : QString();
+        if (!reason.isEmpty())
+            console_.ErrLine(DiagnosisTexts::OtherReason.arg(reason));
+        else if (TransportOf(port) == TransportKind::LocalSerial)
+            console_.ErrLine(ExplainOpenFailure(port));
         return SessionResult::OpenFailed;
     }
-    if (noDevice_)
+    case LinkOutcome::NoDevice:
         return SessionResult::NoDevice;
-    if (!engine_.ProgressVisible()) {
-        // The invitation came but the wake frame could not be sent.
+    case LinkOutcome::WakeNotSent:
         console_.ErrLine(CtlTexts::WakeFailed);
         return SessionResult::NoDevice;
+    default:
+        return RunTransfer();
     }
-    return RunTransfer();
 }
 
 SessionResult DeviceSession::Read()
@@ -110,63 +98,66 @@ SessionResult DeviceSession::Write()
 
 SessionResult DeviceSession::RunTransfer()
 {
-    notConnected_ = false;
-    SessionResult result = SessionResult::Done;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setInterval(TickPeriod);
+    LinkClock& clock = link_.Clock();
+    std::optional<LinkOutcome> ended;
+    const QMetaObject::Connection watch =
+        QObject::connect(&engine_, &TransferEngine::transferEnded,
+                         [&ended](LinkOutcome outcome) { ended = outcome; });
 
     // Progress is an accepted reply: the position jumps past the one-a-tick
     // creep, or the block number moves on. A station that stays silent or
     // answers with rejected frames makes none.
-    QElapsedTimer sinceProgress;
-    sinceProgress.start();
+    std::int64_t progressAt = clock.NowMs();
     int lastPosition = engine_.ProgressPosition();
     int lastBlock = engine_.BlockIndex();
+    std::int64_t due = clock.NowMs() + TickPeriodMs;
 
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+    SessionResult result = SessionResult::Done;
+    console_.Progress(engine_.ProgressPosition());
+    for (;;) {
         // A signal stops the transfer between two ticks: no request follows.
         if (PendingInterrupt() != 0) {
             result = SessionResult::Interrupted;
-            loop.quit();
-            return;
+            break;
+        }
+        const std::int64_t wait = due - clock.NowMs();
+        if (wait > 0)
+            clock.SleepMs(int(wait));
+        // Missed periods are not made up.
+        due += TickPeriodMs;
+        if (due < clock.NowMs())
+            due = clock.NowMs() + TickPeriodMs;
+        // Work the backend queued for itself, such as releasing a hung-up device.
+        QCoreApplication::processEvents();
+        if (PendingInterrupt() != 0) {
+            result = SessionResult::Interrupted;
+            break;
         }
         engine_.Tick();
         // A network connection that is gone does not come back by itself.
-        if (PortIsOpen() && !CurrentSerialBackend().FailureReason().isEmpty()) {
+        if (link_.IsOpen() && !link_.Backend()->FailureReason().isEmpty()) {
             result = SessionResult::Lost;
-            loop.quit();
-            return;
+            break;
         }
-        if (notConnected_) {
+        if (ended == LinkOutcome::NotConnected) {
             result = SessionResult::NotConnected;
-            loop.quit();
-            return;
+            break;
         }
-        if (!engine_.ProgressVisible()) {
-            loop.quit();
-            return;
-        }
+        if (engine_.phase() == TransferPhase::Idle)
+            break;
         const int position = engine_.ProgressPosition();
         const int block = engine_.BlockIndex();
         if (block != lastBlock || position > lastPosition + 1)
-            sinceProgress.restart();
+            progressAt = clock.NowMs();
         lastPosition = position;
         lastBlock = block;
         console_.Progress(position);
-        if (std::chrono::milliseconds(sinceProgress.elapsed()) >= stallTimeout_) {
+        if (std::chrono::milliseconds(clock.NowMs() - progressAt) >= stallTimeout_) {
             result = SessionResult::Stalled;
-            loop.quit();
+            break;
         }
-    });
-    console_.Progress(engine_.ProgressPosition());
-    if (PendingInterrupt() != 0) {
-        result = SessionResult::Interrupted;
-    } else {
-        timer.start();
-        loop.exec();
-        timer.stop();
     }
+    QObject::disconnect(watch);
     console_.EndProgress();
     if (writing_) {
         // Each accepted reply is answered with the 'W' frame of the block now
@@ -178,7 +169,7 @@ SessionResult DeviceSession::RunTransfer()
         blockUnconfirmed_ = !finished && position >= 15;
     }
     if (result == SessionResult::Lost)
-        console_.ErrLine(CtlTexts::Lost.arg(CurrentSerialBackend().FailureReason()));
+        console_.ErrLine(CtlTexts::Lost.arg(link_.Backend()->FailureReason()));
     if (result == SessionResult::Stalled) {
         const auto seconds = std::chrono::duration<double>(stallTimeout_).count();
         console_.ErrLine(CtlTexts::Stalled.arg(seconds));

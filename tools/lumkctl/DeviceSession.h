@@ -1,10 +1,11 @@
 // Drives the window's model and transfer engine without a window: the port is
-// selected as in the port selector, and the engine is ticked by a 100 ms timer
-// in a console event loop until the transfer ends, fails or stops progressing.
+// selected as in the port selector, and the engine is ticked every 100 ms of the
+// link's clock until the transfer ends, fails or stops progressing.
 #pragma once
 
 #include "ConfigModel.h"
 #include "ParamImage.h"
+#include "SerialLink.h"
 #include "TransferEngine.h"
 
 #include <QString>
@@ -27,6 +28,8 @@ class DeviceSession : private MessageSink
 {
 public:
     // `stallTimeout`: how long a started transfer may go without progress.
+    // The session's own link takes its transports and clock from
+    // CurrentLinkSeam(); `trace` prints every frame of whatever transport it is.
     DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace);
     ~DeviceSession() override;
 
@@ -49,17 +52,15 @@ public:
     bool blockUnconfirmed() const { return blockUnconfirmed_; }
 
 private:
-    void ShowMessage(const QString& text) override;
+    void ShowMessage(LinkOutcome outcome) override;
     SessionResult RunTransfer();
 
     Console& console_;
     std::chrono::milliseconds stallTimeout_;
+    SerialLink link_;
     ConfigModel model_;
     TransferEngine engine_;
     ParamImage written_;
-    QString openFailure_;
-    bool noDevice_ = false;
-    bool notConnected_ = false;
     bool writing_ = false;
     int blocksConfirmed_ = 0;
     bool blockUnconfirmed_ = false;

@@ -2,12 +2,12 @@
 // touches the device, so a typing error never costs a transfer.
 #include "LumkctlCommands.h"
 
+#include "BackupFiles.h"
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "ConfigReport.h"
 #include "Console.h"
 #include "CtlArguments.h"
-#include "CtlFiles.h"
 #include "CtlTexts.h"
 #include "DeviceSession.h"
 #include "Interrupt.h"
@@ -15,6 +15,7 @@
 #include "ParamImage.h"
 #include "SerialDevices.h"
 #include "StartUp.h"
+#include "StrictFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -22,17 +23,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cctype>
 #include <csignal>
 #include <optional>
 
 namespace {
-
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
 
 int ExitFor(SessionResult result)
 {
@@ -76,52 +70,15 @@ int Unfinished(SessionResult result, CtlContext& context)
     return ExitFor(result);
 }
 
-// What is wrong with a first line that should be exactly 140 hexadecimal
-// digits (CR characters are already gone); empty when nothing is.
-QString Malformation(const QByteArray& line)
-{
-    if (line.isEmpty())
-        return CtlTexts::LineEmpty;
-    for (qsizetype i = 0; i < std::min<qsizetype>(line.size(), ParamImage::TextLength); ++i) {
-        const char c = line.at(i);
-        if (!std::isxdigit(static_cast<unsigned char>(c))) {
-            const QString shown =
-                c >= 0x20 && c < 0x7F
-                    ? QStringLiteral("«%1»").arg(QLatin1Char(c))
-                    : QStringLiteral("0x%1").arg(std::uint8_t(c), 2, 16, QLatin1Char('0'));
-            return CtlTexts::LineNotHex.arg(shown).arg(i + 1);
-        }
-    }
-    if (line.size() > ParamImage::TextLength)
-        return CtlTexts::LineTooLong;
-    if (line.size() < ParamImage::TextLength)
-        return CtlTexts::LineTooShort.arg(line.size());
-    return QString();
-}
-
-// Reads the file named byte for byte: bytes 0..69 as the window's Open reads
-// them, and what (if anything) keeps the file from being a well-formed
-// configuration. False when it cannot be read.
-bool LoadFile(const QByteArray& name, ParamImage& image, QString& malformation,
-              QString* reason = nullptr)
-{
-    QByteArray line;
-    if (!ReadFileFirstLine(name, line, ParamImage::TextLength + 1, reason))
-        return false;
-    image.fromText(line);
-    malformation = Malformation(line);
-    return true;
-}
-
 // A model as the window shows it after start-up (without a locked file) and
 // Open of the file; a file that is not well-formed is shown all the same, with
 // a note. False (reported) when the file cannot be read.
 bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& shown,
                     Console& console)
 {
-    RunStartUp(model, NoPorts(), {}, QString());
+    RunStartUp(model, NoPorts(), nullptr);
     QString malformation, reason;
-    if (!LoadFile(name, model.image(), malformation, &reason)) {
+    if (!LoadFileStrictly(name, model.image(), malformation, &reason)) {
         console.ErrLine(CtlTexts::ReadErrorWhy.arg(shown, reason));
         return false;
     }
@@ -343,7 +300,7 @@ int Write(const CtlArguments& args, CtlContext& context)
 {
     ParamImage fromFile;
     QString malformation, reason;
-    if (!LoadFile(args.fileName, fromFile, malformation, &reason)) {
+    if (!LoadFileStrictly(args.fileName, fromFile, malformation, &reason)) {
         context.console.ErrLine(CtlTexts::ReadErrorWhy.arg(args.file, reason));
         return ExitFileError;
     }
@@ -440,7 +397,7 @@ int Diff(const CtlArguments& args, CtlContext& context)
     const SessionResult result = session.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
         return Unfinished(result, context);
-    return ReportDifferences(session.model(), fileModel, CtlTexts::DiffLine,
+    return ReportDifferences(session.model(), fileModel, ReportTexts::DiffLine,
                              CtlTexts::HiddenBytesDiffer, context.console);
 }
 

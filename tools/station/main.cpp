@@ -1,4 +1,5 @@
 // lumk-station: the station simulator as a program (see --help).
+#include "ImageFile.h"
 #include "StationSimulator.h"
 
 #include <QCommandLineParser>

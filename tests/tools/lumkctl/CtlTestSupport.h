@@ -3,7 +3,7 @@
 
 #include "Console.h"
 #include "LumkctlCommands.h"
-#include "StartUp.h"
+#include "PortDoubles.h"
 #include "TestFiles.h"
 
 #include <QBuffer>
@@ -16,16 +16,6 @@ struct ToolRun
     int status = -1;
     QByteArray out;
     QByteArray err;
-};
-
-class FixedPorts : public PortProber
-{
-public:
-    explicit FixedPorts(QStringList names = {}) : names_(std::move(names)) {}
-    QStringList ListPortNames() const override { return names_; }
-
-private:
-    QStringList names_;
 };
 
 // Arguments byte for byte; the output goes to `out` when given (then run.out

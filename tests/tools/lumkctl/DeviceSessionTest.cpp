@@ -3,14 +3,15 @@
 // time-out, that bad files stop a command before the device is touched, outputs
 // that fail, names that are not UTF-8, writes cut short, and reads and
 // read-backs disturbed where the checksum cannot see it.
-#include "ComUtilites.h"
 #include "CtlTestSupport.h"
 #include "CtlTexts.h"
 #include "Interrupt.h"
 #include "LinkFrames.h"
 #include "LinkTexts.h"
+#include "OpenDiagnosis.h"
 #include "ScriptedPort.h"
 #include "ScriptedStation.h"
+#include "SerialLink.h"
 #include "VirtualClock.h"
 
 #include <QDir>
@@ -32,13 +33,9 @@ class Session : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ResetComUtilites();
-        SetLinkClock(clock);
-        SetSerialBackend(port);
         for (int i = 0; i < ParamImage::Size; ++i)
             station.image.setByte(i, std::uint8_t(0x80 + i));
     }
-    void TearDown() override { ResetComUtilites(); }
 
     QString Path(const QString& name) const { return dir.filePath(name); }
     bool SentCommand(char command) const
@@ -52,6 +49,8 @@ protected:
 
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    // The tool's own link reaches the scripted port in virtual time.
+    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
     QTemporaryDir dir;
 };
@@ -62,9 +61,9 @@ TEST_F(Session, PortRefused_ExitsThreeWithNotOpenAndItsReason)
     const ToolRun run = RunTool({"read", "--port", "ttyLUMK-none"});
     EXPECT_EQ(run.status, ExitPortNotOpen);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_EQ(QString::fromUtf8(run.err), LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
-                                              CtlTexts::NoSuchDevice.arg("/dev/ttyLUMK-none") +
-                                              '\n');
+    EXPECT_EQ(QString::fromUtf8(run.err),
+              LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
+                  DiagnosisTexts::NoSuchDevice.arg("/dev/ttyLUMK-none") + '\n');
 }
 
 TEST_F(Session, NoInvitation_ExitsFourWithNoDeviceAndClosesThePort)
@@ -189,13 +188,11 @@ struct Rig
     explicit Rig(const ParamImage& image)
     {
         station.image = image;
-        ResetComUtilites();
-        SetLinkClock(clock);
-        SetSerialBackend(port);
         port->Deliver(Invitation);
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
 };
 

@@ -6,9 +6,9 @@
 #include "ConfigModel.h"
 #include "ConfigReport.h"
 #include "CoreTexts.h"
-#include "CtlFiles.h"
 #include "CtlTestSupport.h"
 #include "CtlTexts.h"
+#include "PromptDoubles.h"
 #include "TestPty.h"
 
 #include <QDir>
@@ -29,14 +29,6 @@
 #include <unistd.h>
 
 namespace {
-
-class NoPrompts : public FileCommandPrompts
-{
-public:
-    void ShowFileError(const QString& text) override { errors.append(text); }
-    bool ConfirmReplace(const QString&) override { return true; }
-    QStringList errors;
-};
 
 // The window's state right after start-up without a locked file.
 void StartLikeWindow(ConfigModel& model)
@@ -159,7 +151,7 @@ TEST_F(Offline, ShowJson_OtherDevicesExample_DecodesAsWorkedOutByHand)
 TEST_F(Offline, ShowJson_FilesSavedByTheWindow_ShowWhatTheWindowOpens)
 {
     std::mt19937 rng(20260102);
-    NoPrompts prompts;
+    RecordingPrompts prompts(true);
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         ConfigModel saved;
@@ -326,97 +318,6 @@ TEST_F(Offline, Ports_NoneUsable_PrintNothingAndSayWhy)
     EXPECT_EQ(run.status, ExitOk);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_FALSE(run.err.isEmpty());
-}
-
-TEST_F(Offline, WriteFileAtomically_ReplacesWhollyOrLeavesTheOldFile)
-{
-    const QString file = Path("out.lmk");
-    WriteBytes(file, QByteArray(500, 'x'));
-    ASSERT_TRUE(WriteFileAtomically(file, "new\r\n"));
-    EXPECT_EQ(ReadBytes(file), QByteArray("new\r\n"));
-
-    // A folder in the way, and a missing folder: failure, nothing left behind.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
-    EXPECT_FALSE(WriteFileAtomically(Path("taken"), "x"));
-    EXPECT_TRUE(QFileInfo(Path("taken")).isDir());
-    EXPECT_FALSE(WriteFileAtomically(Path("nowhere/out.lmk"), "x"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.lmk"});
-}
-
-TEST_F(Offline, BackupFileName_SitsBesideTheFileWithDateAndTime)
-{
-    const QDateTime at(QDate(2026, 1, 2), QTime(3, 4, 5));
-    struct Case
-    {
-        QString file;
-        QString expected;
-    } cases[] = {
-        {"conf.lmk", "conf.device-20260102-030405.lmk"},
-        {"dir/site.txt", "dir/site.device-20260102-030405.lmk"},
-        {"/abs/a.b.lmk", "/abs/a.b.device-20260102-030405.lmk"},
-        {"noext", "noext.device-20260102-030405.lmk"},
-        {"dir.d/noext", "dir.d/noext.device-20260102-030405.lmk"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(BackupFileName(c.file, at), c.expected) << c.file.toStdString();
-    EXPECT_EQ(BackupFileName("conf.lmk", at, 3),
-              QStringLiteral("conf.device-20260102-030405-3.lmk"));
-}
-
-TEST_F(Offline, WriteBackupFile_NeverReplacesAnEarlierBackup)
-{
-    const QDateTime at(QDate(2026, 1, 2), QTime(3, 4, 5));
-    ParamImage first, second;
-    first.setByte(0, 0x80);
-    second.setByte(69, 0x5A);
-    const QString file = Path("conf.lmk");
-    const QString a = WriteBackupFile(file, first, at);
-    const QString b = WriteBackupFile(file, second, at);
-    ASSERT_FALSE(a.isEmpty());
-    ASSERT_FALSE(b.isEmpty());
-    EXPECT_NE(a, b);
-    EXPECT_EQ(ReadBytes(a), first.toText() + "\r\n");
-    EXPECT_EQ(ReadBytes(b), second.toText() + "\r\n");
-    // A folder that does not exist: no backup, and the failure is reported.
-    EXPECT_TRUE(WriteBackupFile(Path("nowhere/conf.lmk"), first, at).isEmpty());
-}
-
-TEST_F(Offline, ImageDifferences_NameAddressesAndUnshownBytes_IgnoreBytes70And71)
-{
-    ParamImage written, read;
-    written.setByte(0, 0x87);
-    written.setByte(63, 0x80);
-    read.setByte(64, 0x12);
-    read.setByte(69, 0xAB);
-    read.setByte(70, 0x01); // never stored in files, not compared
-    read.setByte(71, 0x02);
-    EXPECT_EQ(
-        ImageDifferences(written, read),
-        (QStringList{"адрес 1: записано 87, прочитано 00", "адрес 64: записано 80, прочитано 00",
-                     "байт 64: записано 00, прочитано 12", "байт 69: записано 00, прочитано AB"}));
-    EXPECT_TRUE(ImageDifferences(written, written).isEmpty());
-}
-
-TEST_F(Offline, ConfigDifferences_ReportModeOptionsAndAddresses)
-{
-    ConfigModel device, file;
-    StartLikeWindow(device);
-    StartLikeWindow(file);
-    EXPECT_TRUE(ConfigDifferences(device, file).isEmpty());
-
-    device.image().setByte(0, 0x87); // other devices, address 1 "Да", UPA, acknowledgement
-    device.image().setByte(4, 0xA0); // address 5: 120 s
-    device.ImageToTable();
-    file.image().setByte(4, 0xA0); // speech: address 5 "Сообщ.1" 120 s
-    file.ImageToTable();
-    EXPECT_EQ(ConfigDifferences(device, file),
-              (QStringList{
-                  "Режим работы: устройство «Другие устройства», файл «Речевое оповещение "
-                  "\"Тилан\"»",
-                  "квитирование запуска: устройство «да», файл «нет»",
-                  "Адрес 1: устройство «Да 0 сек.», файл «Нет»",
-                  "Адрес 5: устройство «Да 120 сек.», файл «Сообщ.1 120 сек.»",
-              }));
 }
 
 } // namespace

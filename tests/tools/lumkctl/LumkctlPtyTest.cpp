@@ -5,6 +5,7 @@
 // station behind it.
 #include "CtlTexts.h"
 #include "LinkTexts.h"
+#include "OpenDiagnosis.h"
 #include "StationSimulator.h"
 #include "TestFiles.h"
 #include "TestPty.h"
@@ -263,7 +264,8 @@ TEST_F(Pty, BusyPort_ExitsThreeSayingAnotherProgramHoldsIt)
     EXPECT_EQ(run.status, 3);
     // QSerialPort's lock file names this process, and the tool names it too.
     const QString err = QString::fromUtf8(run.err);
-    EXPECT_TRUE(err.startsWith(LinkTexts::NotOpen(port) + '\n' + CtlTexts::HeldByOther.chopped(1)))
+    EXPECT_TRUE(
+        err.startsWith(LinkTexts::NotOpen(port) + '\n' + DiagnosisTexts::HeldByOther.chopped(1)))
         << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("PID %1").arg(QCoreApplication::applicationPid())))
         << err.toStdString();
@@ -276,9 +278,9 @@ TEST_F(Pty, MissingPort_ExitsThreeSayingThereIsNoSuchDevice)
     WriteBytes(Path("a.lmk"), QByteArray(140, '0'));
     const ProcessRun missing = RunLumkctl({"diff", "--port", "ttyLUMK-none", Path("a.lmk")});
     EXPECT_EQ(missing.status, 3);
-    EXPECT_EQ(QString::fromUtf8(missing.err), LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
-                                                  CtlTexts::NoSuchDevice.arg("/dev/ttyLUMK-none") +
-                                                  '\n');
+    EXPECT_EQ(QString::fromUtf8(missing.err),
+              LinkTexts::NotOpen("ttyLUMK-none") + '\n' +
+                  DiagnosisTexts::NoSuchDevice.arg("/dev/ttyLUMK-none") + '\n');
 }
 
 TEST_F(Pty, NoStationOnThePort_ExitsFourWithNoDevice)

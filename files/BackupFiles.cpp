@@ -1,11 +1,9 @@
-// Atomic replacement and exclusive creation of configuration files.
-#include "CtlFiles.h"
-#include "SystemErrors.h"
+// Backups are created exclusively: an earlier one is never replaced.
+#include "BackupFiles.h"
 
 #include "ConfigFiles.h"
 #include "ParamImage.h"
-
-#include <QFile>
+#include "SystemErrors.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,11 +13,6 @@ namespace {
 constexpr int MaxBackupAttempts = 100;
 
 } // namespace
-
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
-{
-    return ReplaceFileContent(QFile::encodeName(path), data, nullptr);
-}
 
 QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int attempt)
 {
@@ -34,11 +27,6 @@ QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int 
     name += ".lmk";
     // Beside the file, in the folder as it was given.
     return slash < 0 ? name : file.left(slash + 1) + name;
-}
-
-QString BackupFileName(const QString& file, const QDateTime& at, int attempt)
-{
-    return QFile::decodeName(BackupFileNameNamed(QFile::encodeName(file), at, attempt));
 }
 
 QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
@@ -56,9 +44,4 @@ QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
     if (reason)
         *reason = SystemErrorText(error);
     return QByteArray();
-}
-
-QString WriteBackupFile(const QString& file, const ParamImage& image, const QDateTime& at)
-{
-    return QFile::decodeName(WriteBackupFileNamed(QFile::encodeName(file), image, at, nullptr));
 }

@@ -1,6 +1,6 @@
 #include "SerialDevices.h"
 
-#include "StartUp.h"
+#include "PortProber.h"
 #include "SystemErrors.h"
 
 #include <QDir>
@@ -424,36 +424,10 @@ SerialDevice InspectSerialDevice(const QString& name)
     }
     const int fd = OpenProbe(device.path);
     if (fd < 0) {
-        const int error = errno;
-        struct stat info
-        {
-        };
-        switch (error) {
-        case EACCES:
-        case EPERM:
-            device.state = PortState::NoPermission;
-            if (::stat(QFile::encodeName(device.path).constData(), &info) == 0)
-                device.reason = DeviceTexts::NoPermission(device.path, UserName(info.st_uid),
-                                                          GroupName(info.st_gid), info.st_mode);
-            else
-                device.reason = DeviceTexts::NoPermission(device.path, {}, {}, 0);
-            return device;
-        case EBUSY: {
-            device.state = PortState::Busy;
-            const auto holder = FindOpenHolder(device.path);
-            device.reason = holder ? DeviceTexts::Busy(*holder) : DeviceTexts::BusyUnknown();
-            return device;
-        }
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-        case ENOTDIR:
-            device.reason = DeviceTexts::NoSuchDevice(device.path);
-            return device;
-        default:
-            device.reason = DeviceTexts::OtherError(SystemErrorText(error));
-            return device;
-        }
+        const OpenRefusal refusal = DescribeOpenError(errno, device.path);
+        device.state = refusal.state;
+        device.reason = refusal.reason;
+        return device;
     }
     termios settings{};
     const bool isTerminal = ::tcgetattr(fd, &settings) == 0;
@@ -464,6 +438,35 @@ SerialDevice InspectSerialDevice(const QString& name)
     }
     device.state = PortState::Usable;
     return device;
+}
+
+OpenRefusal DescribeOpenError(int error, const QString& path)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM: {
+        struct stat info
+        {
+        };
+        if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+            return {PortState::NoPermission,
+                    DeviceTexts::NoPermission(path, UserName(info.st_uid), GroupName(info.st_gid),
+                                              info.st_mode)};
+        return {PortState::NoPermission, DeviceTexts::NoPermission(path, {}, {}, 0)};
+    }
+    case EBUSY: {
+        const auto holder = FindOpenHolder(path);
+        return {PortState::Busy, holder ? DeviceTexts::Busy(*holder) : DeviceTexts::BusyUnknown()};
+    }
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return {PortState::Error, DeviceTexts::NoSuchDevice(path)};
+    default:
+        return {PortState::Error,
+                DeviceTexts::OtherError(SystemErrorText(error))};
+    }
 }
 
 QStringList SerialDeviceCandidates()

@@ -130,6 +130,16 @@ struct SerialDevice
 // "usable", "no-permission", "busy", "error".
 QString PortStateName(PortState state);
 
+// Why open(2) failed with `error` on `path`: the state that puts the port in
+// and the reason in words for the operator (the owner and mode of a device
+// refused for permissions, the program holding a busy one).
+struct OpenRefusal
+{
+    PortState state = PortState::Error;
+    QString reason;
+};
+OpenRefusal DescribeOpenError(int error, const QString& path);
+
 // Tries the device as the port list does: a live lock of another program makes
 // it busy; otherwise it must open without blocking and answer a line-settings
 // query. Nothing is left open and no setting is changed.

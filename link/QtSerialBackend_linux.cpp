@@ -1,5 +1,6 @@
 #include "QtSerialBackend.h"
 
+#include "LineSettings.h"
 #include "SerialDevices.h"
 
 #include <QDeadlineTimer>
@@ -72,11 +73,7 @@ bool QtSerialBackend::Open(const QString& name)
     // QSerialPort opens exclusively (a port held by another program fails here).
     if (!port_.open(QIODevice::ReadWrite))
         return false;
-    const bool settingsApplied = port_.setBaudRate(2400) && port_.setDataBits(QSerialPort::Data8) &&
-                                 port_.setParity(QSerialPort::NoParity) &&
-                                 port_.setStopBits(QSerialPort::OneStop) &&
-                                 port_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!settingsApplied) {
+    if (!ApplyLineSettings(port_)) {
         port_.close();
         return false;
     }

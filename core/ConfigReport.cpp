@@ -4,9 +4,9 @@
 #include "AddressTable.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
-#include "CtlTexts.h"
 #include "ParamImage.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -41,7 +41,7 @@ QString RadioMark(bool checked)
 
 const QString& YesNo(bool value)
 {
-    return value ? CtlTexts::Yes : CtlTexts::No;
+    return value ? ReportTexts::Yes : ReportTexts::No;
 }
 
 QString Hex(std::uint8_t value)
@@ -55,11 +55,11 @@ QString ConfigText(const ConfigModel& model)
 {
     const CommonOptions& o = model.options();
     QStringList lines;
-    lines << CtlTexts::ModeLabel + QStringLiteral(": ") + ModeName(model.OperatingMode());
-    lines << CheckMark(o.checkBox1) + CtlTexts::CheckBox1Caption;
-    lines << CheckMark(o.checkBox2) + CtlTexts::CheckBox2Caption;
-    lines << RadioMark(o.radioButton1) + CtlTexts::RadioButton1Caption;
-    lines << RadioMark(!o.radioButton1) + CtlTexts::RadioButton2Caption;
+    lines << ReportTexts::ModeLabel + QStringLiteral(": ") + ModeName(model.OperatingMode());
+    lines << CheckMark(o.checkBox1) + ReportTexts::CheckBox1Caption;
+    lines << CheckMark(o.checkBox2) + ReportTexts::CheckBox2Caption;
+    lines << RadioMark(o.radioButton1) + ReportTexts::RadioButton1Caption;
+    lines << RadioMark(!o.radioButton1) + ReportTexts::RadioButton2Caption;
     lines << QString();
     const int modeWidth = 9;
     lines << CoreTexts::HeaderAddress + QStringLiteral("  ") +
@@ -110,20 +110,22 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
 {
     QStringList lines;
     if (device.OperatingMode() != file.OperatingMode()) {
-        lines << lineFormat.arg(CtlTexts::ModeLabel, ModeName(device.OperatingMode()),
+        lines << lineFormat.arg(ReportTexts::ModeLabel, ModeName(device.OperatingMode()),
                                 ModeName(file.OperatingMode()));
     }
     const CommonOptions& d = device.options();
     const CommonOptions& f = file.options();
     if (d.checkBox1 != f.checkBox1)
-        lines << lineFormat.arg(CtlTexts::CheckBox1Caption, YesNo(d.checkBox1), YesNo(f.checkBox1));
+        lines << lineFormat.arg(ReportTexts::CheckBox1Caption, YesNo(d.checkBox1),
+                                YesNo(f.checkBox1));
     if (d.checkBox2 != f.checkBox2)
-        lines << lineFormat.arg(CtlTexts::CheckBox2Caption, YesNo(d.checkBox2), YesNo(f.checkBox2));
+        lines << lineFormat.arg(ReportTexts::CheckBox2Caption, YesNo(d.checkBox2),
+                                YesNo(f.checkBox2));
     if (d.radioButton1 != f.radioButton1) {
         const auto choice = [](bool upa) {
-            return upa ? CtlTexts::RadioButton1Caption : CtlTexts::RadioButton2Caption;
+            return upa ? ReportTexts::RadioButton1Caption : ReportTexts::RadioButton2Caption;
         };
-        lines << lineFormat.arg(CtlTexts::ControlLabel, choice(d.radioButton1),
+        lines << lineFormat.arg(ReportTexts::ControlLabel, choice(d.radioButton1),
                                 choice(f.radioButton1));
     }
     const auto row = [](const ConfigModel& model, int a) {
@@ -133,7 +135,8 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
     for (int a = 1; a <= AddressTable::Addresses; ++a) {
         if (ModeCell(device, a) != ModeCell(file, a) ||
             DelayCell(device, a) != DelayCell(file, a)) {
-            lines << lineFormat.arg(CtlTexts::AddressLabel + QLatin1Char(' ') + QString::number(a),
+            lines << lineFormat.arg(ReportTexts::AddressLabel + QLatin1Char(' ') +
+                                        QString::number(a),
                                     row(device, a), row(file, a));
         }
     }
@@ -148,8 +151,8 @@ QStringList ImageDifferences(const ParamImage& written, const ParamImage& readBa
             continue;
         const QString w = Hex(written.byte(i));
         const QString r = Hex(readBack.byte(i));
-        lines << (i < AddressTable::Addresses ? CtlTexts::VerifyAddress.arg(i + 1).arg(w, r)
-                                              : CtlTexts::VerifyByte.arg(i).arg(w, r));
+        lines << (i < AddressTable::Addresses ? ReportTexts::VerifyAddress.arg(i + 1).arg(w, r)
+                                              : ReportTexts::VerifyByte.arg(i).arg(w, r));
     }
     return lines;
 }
@@ -192,7 +195,7 @@ QStringList UnshownDifferences(const ParamImage& device, const ParamImage& file,
                          : differing;
         if (unshown == 0)
             continue;
-        lines << lineFormat.arg(CtlTexts::UnshownByte.arg(i).arg(Hex(unshown)), Hex(device.byte(i)),
+        lines << lineFormat.arg(ReportTexts::UnshownByte.arg(i).arg(Hex(unshown)), Hex(device.byte(i)),
                                 Hex(file.byte(i)));
     }
     return lines;
@@ -204,9 +207,9 @@ QStringList UnshownBitsText(const ParamImage& image)
     for (int i = 0; i < ParamImage::StoredSize; ++i) {
         const std::uint8_t unshown = UnshownBits(image, i, image.byte(i));
         if (unshown != 0)
-            lines << CtlTexts::UnshownSet.arg(i).arg(Hex(image.byte(i)), Hex(unshown));
+            lines << ReportTexts::UnshownSet.arg(i).arg(Hex(image.byte(i)), Hex(unshown));
     }
     if (!lines.isEmpty())
-        lines.prepend(CtlTexts::UnshownHeader);
+        lines.prepend(ReportTexts::UnshownHeader);
     return lines;
 }

@@ -6,6 +6,9 @@
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "ImageFile.h"
+#include "PortDoubles.h"
+#include "PromptDoubles.h"
 #include "StartUp.h"
 #include "TestFiles.h"
 
@@ -23,14 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingPrompts : public FileCommandPrompts
-{
-public:
-    void ShowFileError(const QString& text) override { errors.append(text); }
-    bool ConfirmReplace(const QString&) override { return true; }
-    QStringList errors;
-};
 
 void setMode(const QString& path, mode_t mode)
 {
@@ -52,17 +47,11 @@ void limitFileSize(rlim_t bytes)
 // One Save in a child, expected to fail with "Ошибка записи".
 int saveExpectingWriteError(ConfigModel& model, const QString& chosen)
 {
-    RecordingPrompts prompts;
+    RecordingPrompts prompts(true);
     if (SaveConfigFile(model, chosen, prompts) != FileOutcome::Failed)
         return WrongOutcome;
     return prompts.errors == QStringList{FileTexts::WriteError} ? int(Passed) : int(WrongReport);
 }
-
-class NoPorts : public PortProber
-{
-public:
-    QStringList ListPortNames() const override { return {}; }
-};
 
 const QByteArray GoodContent = "C8B4" + QByteArray(136, '0') + "\r\n"; // a saved file
 
@@ -86,7 +75,7 @@ protected:
 
     QTemporaryDir dir;
     ConfigModel model;
-    RecordingPrompts prompts;
+    RecordingPrompts prompts{true};
 };
 
 } // namespace
@@ -110,7 +99,7 @@ TEST_F(FileFaults, SaveOnFullDisk_ReportsAndKeepsTheOldFileAtEveryCutOffPoint)
     // Exactly room for the file: it is written.
     const int code = RunInChild([&] {
         limitFileSize(142);
-        RecordingPrompts p;
+        RecordingPrompts p(true);
         return SaveConfigFile(model, path("conf.lmk"), p) == FileOutcome::Done ? 0 : 1;
     });
     EXPECT_EQ(code, 0);
@@ -211,7 +200,7 @@ TEST_F(FileFaults, OpenOfAnUnreadableFile_ReportsAndChangesNothing)
     WriteBytes(path("secret.lmk"), GoodContent);
     setMode(path("secret.lmk"), 0000);
     const int code = RunUnprivileged([&] {
-        RecordingPrompts p;
+        RecordingPrompts p(true);
         if (OpenConfigFile(model, path("secret.lmk"), p) != FileOutcome::Failed)
             return int(WrongOutcome);
         if (p.errors != QStringList{FileTexts::ReadError})
@@ -245,7 +234,7 @@ TEST_F(FileFaults, OpenOfANamedPipe_EndsWithoutWaitingForAWriter)
     const Snapshot before(model);
     const int code = RunInChild(
         [&] {
-            RecordingPrompts p;
+            RecordingPrompts p(true);
             OpenConfigFile(model, path("pipe.lmk"), p);
             return Snapshot(model) == before ? int(Passed) : 30;
         },
@@ -272,7 +261,7 @@ TEST_F(FileFaults, OpenOfAGibibyteWithoutLineEnd_UsesBoundedMemory)
         m.LabelPages();
         for (int i = 0; i < ParamImage::Size; ++i)
             m.image().setByte(i, 0x77);
-        RecordingPrompts p;
+        RecordingPrompts p(true);
         if (OpenConfigFile(m, big, p) != FileOutcome::Done || !p.errors.isEmpty())
             return int(WrongOutcome);
         for (int i = 0; i < ParamImage::StoredSize; ++i) {
@@ -327,7 +316,7 @@ TEST_F(FileFaults, StartUpWithAPipeAsLockedFile_GoesOnUnlocked)
         [&] {
             NoPorts none;
             ConfigModel m;
-            RunStartUp(m, none, {}, path("regul.lmk"));
+            RunStartUp(m, none, LoadImageFile, {}, path("regul.lmk"));
             return !m.ConfigLocked() && m.cell(1, 1, 1) == CoreTexts::ModeUnused ? int(Passed) : 30;
         },
         5);

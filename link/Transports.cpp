@@ -1,0 +1,31 @@
+#include "Transports.h"
+
+#include "DefaultSerialBackend.h"
+#include "NetworkBackend.h"
+
+TransportKind TransportOf(const QString& name)
+{
+    if (name.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive))
+        return TransportKind::Rfc2217;
+    if (name.startsWith(QLatin1String("socket://"), Qt::CaseInsensitive))
+        return TransportKind::Socket;
+    if (name.startsWith(QLatin1String("station:")))
+        return TransportKind::SimulatedStation;
+    return TransportKind::LocalSerial;
+}
+
+std::shared_ptr<SerialBackend> OpenTransport(const QString& name)
+{
+    switch (TransportOf(name)) {
+    case TransportKind::LocalSerial:
+        return MakeDefaultSerialBackend();
+    case TransportKind::Rfc2217:
+    case TransportKind::Socket:
+        return std::make_shared<NetworkBackend>(); // it reads the form from the name
+    case TransportKind::SimulatedStation:
+        // The simulator speaks over a pseudo-terminal only (lumk-demo offers
+        // its path as a local port); an in-process backend goes here.
+        return nullptr;
+    }
+    return nullptr;
+}
