@@ -565,7 +565,15 @@ TEST_F(Engine, TickQueue_RunsTicksInsideNestedEventLoopOfMessage)
             return;
         const std::int64_t before = clock->Slept();
         QEventLoop modal; // what a modal message box runs
-        QTimer::singleShot(150, &modal, &QEventLoop::quit);
+        // Open until a tick has run inside it (bounded: a slow machine's timers
+        // may take far longer than the tick period).
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &modal, [&] {
+            if (clock->Slept() > before)
+                modal.quit();
+        });
+        poll.start(1);
+        QTimer::singleShot(5000, &modal, &QEventLoop::quit);
         modal.exec();
         sleptInside = clock->Slept() - before;
         outerFinishedInside = !engine.ProgressVisible();
