@@ -3,6 +3,7 @@
 #include "ConfigModel.h"
 #include "LinkTexts.h"
 #include "NetworkBackend.h"
+#include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
 #include "SerialServers.h"
@@ -97,16 +98,7 @@ protected:
         model.setPortIndex(0);
         engine.ConnectPort();
     }
-    bool RunTransfer(int maxMs = 30000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (engine.ProgressVisible() && t.elapsed() < maxMs) {
-            engine.Tick();
-            QCoreApplication::processEvents();
-        }
-        return !engine.ProgressVisible();
-    }
+    bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
     std::shared_ptr<SentBytes> recorder = std::make_shared<SentBytes>();
     SerialLink link{recorder};
@@ -341,7 +333,7 @@ TEST_F(NetworkLink, ReceivePurge_DiscardsTheWholeBacklog)
     });
     ASSERT_TRUE(link.Open(QStringLiteral("socket://127.0.0.1:%1").arg(flood.port())));
     ASSERT_TRUE(link.Read(4)); // the backlog is there
-    QThread::msleep(200);     // all of it
+    QThread::msleep(200);      // all of it
     link.Purge(PURGE_RXCLEAR);
     EXPECT_FALSE(link.Read(1));
 }

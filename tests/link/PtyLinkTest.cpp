@@ -3,6 +3,7 @@
 #include "ConfigModel.h"
 #include "LinkTexts.h"
 #include "QtSerialBackend.h"
+#include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
 #include "StationSimulator.h"
@@ -70,17 +71,7 @@ protected:
         model.setPortIndex(index);
         engine.ConnectPort();
     }
-    // Ticks back to back until the transfer ends (the real clock; reads block).
-    bool RunTransfer(int maxMs = 30000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (engine.ProgressVisible() && t.elapsed() < maxMs) {
-            engine.Tick();
-            QCoreApplication::processEvents();
-        }
-        return !engine.ProgressVisible();
-    }
+    bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
     // A pseudo-terminal with no station behind it: the test plays the device
     // on `master` (non-blocking); the program's side is opened as the port.

@@ -2,11 +2,14 @@
 // (under wine: a COM port mapped onto the station's pseudo-terminal).
 // scripts/test-windows sets LUMK_TEST_COM (the port's name) and LUMK_TEST_IMAGE
 // (the station's image file, which it saves after each write), and checks the
-// line settings from the station's side afterwards.
+// line settings from the station's side afterwards. LUMK_TEST_RFC2217 names a
+// ser2net port on the Linux side in front of another station, whose image file
+// is LUMK_TEST_RFC2217_IMAGE.
 #include "ConfigModel.h"
 #include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ParamImage.h"
+#include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
 #include "TransferEngine.h"
@@ -39,21 +42,12 @@ protected:
         model.setPortIndex(0);
         engine.ConnectPort();
     }
-    bool RunTransfer(int maxMs = 30000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (engine.ProgressVisible() && t.elapsed() < maxMs) {
-            engine.Tick();
-            QCoreApplication::processEvents();
-        }
-        return !engine.ProgressVisible();
-    }
+    bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
     // The station's image as its file holds it now.
-    ParamImage StationImage() const
+    static ParamImage StationImage(const char* variable = "LUMK_TEST_IMAGE")
     {
         ParamImage image;
-        EXPECT_TRUE(LoadImageFile(qEnvironmentVariable("LUMK_TEST_IMAGE"), image));
+        EXPECT_TRUE(LoadImageFile(qEnvironmentVariable(variable), image)) << variable;
         return image;
     }
 
@@ -140,4 +134,21 @@ TEST_F(Win32Serial, HangUpMidTransfer_TicksAndCloseStayBounded)
     t.start();
     link.Close();
     EXPECT_LT(t.elapsed(), Win32SerialBackend::DrainLimitMs + 500);
+}
+
+// Network ports work on Windows too: a read through ser2net over RFC 2217
+// delivers the station's image exactly.
+TEST_F(Win32Serial, Rfc2217_ReadsTheStationThroughSer2net)
+{
+    const QString address = qEnvironmentVariable("LUMK_TEST_RFC2217");
+    ASSERT_TRUE(address.startsWith(QStringLiteral("rfc2217://")))
+        << "LUMK_TEST_RFC2217 names ser2net's rfc2217:// port";
+    const ParamImage station = StationImage("LUMK_TEST_RFC2217_IMAGE");
+    model.setPorts({address});
+    Select();
+    ASSERT_TRUE(openFailures.isEmpty()) << openFailures.join(", ").toStdString();
+    ASSERT_TRUE(engine.PortReady());
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(model.image(), station);
+    EXPECT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
 }

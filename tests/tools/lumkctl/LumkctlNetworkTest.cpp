@@ -1,6 +1,7 @@
 // lumkctl on network ports, each run its own process: through ser2net to the
 // station simulator, behind a relay that delays and cuts up the stream or
 // closes it mid-write, and against servers that refuse or stay silent.
+#include "LumkctlProcess.h"
 #include "SerialServers.h"
 #include "StationSimulator.h"
 #include "TestFiles.h"
@@ -15,35 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct ProcessRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProcessRun RunLumkctl(const QStringList& args, const QString& workingDirectory)
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(LUMKCTL_PATH), args);
-    ProcessRun run;
-    if (!process.waitForFinished(90000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QByteArray FileText(const ParamImage& image)
-{
-    return image.toText() + "\r\n";
-}
 
 // Speech mode, two used addresses, 0xFF in bytes the table does not show.
 ParamImage ImageToWrite()

@@ -5,6 +5,7 @@
 // station behind it.
 #include "CtlTexts.h"
 #include "LinkTexts.h"
+#include "LumkctlProcess.h"
 #include "OpenDiagnosis.h"
 #include "StationSimulator.h"
 #include "TestFiles.h"
@@ -22,36 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct ProcessRun
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProcessRun RunLumkctl(const QStringList& args, const QString& workingDirectory = QString())
-{
-    QProcess process;
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(LUMKCTL_PATH), args);
-    ProcessRun run;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QByteArray FileText(const ParamImage& image)
-{
-    return image.toText() + "\r\n";
-}
 
 // A configuration the encoder reproduces byte for byte: speech mode (byte 1 has
 // the КН bit), address 1 message 4 / 30 s, address 11 message 1 / 60 s, and data
