@@ -15,12 +15,14 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Settings of tests are the process's own: never the user's, and never
-    // those of a test binary running beside it.
-    QTemporaryDir config;
-    if (!config.isValid())
+    // Settings and data (the window's backups) of tests are the process's own:
+    // never the user's, and never those of a test binary running beside it
+    // (Qt's test mode would give every test binary the same folders).
+    QTemporaryDir home;
+    if (!home.isValid())
         return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     TestApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

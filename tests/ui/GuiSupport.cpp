@@ -7,7 +7,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QTest>
 #include <QWindow>
 
@@ -105,8 +104,6 @@ void WindowTest::SetUp()
     previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
     SetApplicationTitle(UiTexts::ApplicationTitle);
-    // Backups of writes go to Qt's test location, not the user's data folder.
-    QStandardPaths::setTestModeEnabled(true);
     ForgetRemembered(); // every test starts as a first run
     ForgetNetworkPorts(); // no test sees the ports another one entered
 }
