@@ -16,11 +16,6 @@
 
 namespace {
 
-QString SystemReason(int error)
-{
-    return SystemErrorText(error);
-}
-
 bool Fail(QString* reason, const QString& text)
 {
     if (reason)
@@ -96,7 +91,7 @@ struct Target
 bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason)
 {
     if (nativeName.isEmpty())
-        return Fail(reason, SystemReason(ENOENT));
+        return Fail(reason, SystemErrorText(ENOENT));
     if (!LinkChainFollowable(nativeName))
         return Fail(reason, FileTexts::ForeignLink);
     const int fd = ::open(nativeName.constData(), O_PATH | O_CLOEXEC);
@@ -109,13 +104,14 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
             target.name = nativeName; // a new file
             return true;
         }
-        return Fail(reason, error == EACCES ? FileTexts::ForeignLinkOrDenied : SystemReason(error));
+        return Fail(reason,
+                    error == EACCES ? FileTexts::ForeignLinkOrDenied : SystemErrorText(error));
     }
     const bool statted = ::fstat(fd, &target.info) == 0;
     const int error = errno;
     if (!statted) {
         ::close(fd);
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, SystemErrorText(error));
     }
     if (!S_ISREG(target.info.st_mode)) {
         ::close(fd);
@@ -132,7 +128,7 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
         const ssize_t n = ::readlink(self.constData(), resolved.data(), size_t(resolved.size()));
         if (n <= 0) {
             ::close(fd);
-            return Fail(reason, SystemReason(errno));
+            return Fail(reason, SystemErrorText(errno));
         }
         resolved.truncate(n);
         target.name = resolved;
@@ -170,7 +166,7 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
 {
     const int fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return Fail(reason, SystemReason(errno));
+        return Fail(reason, SystemErrorText(errno));
     struct stat info = {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -182,7 +178,7 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
     if (oldRead < 0) {
         const int error = errno;
         ::close(fd);
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, SystemErrorText(error));
     }
     old.truncate(oldRead);
 
@@ -202,8 +198,8 @@ bool RewriteInPlace(const QByteArray& name, const QByteArray& content, QString* 
         (void)::fsync(fd);
     }
     if (::close(fd) != 0 && ok)
-        return Fail(reason, SystemReason(errno));
-    return ok || Fail(reason, SystemReason(error));
+        return Fail(reason, SystemErrorText(errno));
+    return ok || Fail(reason, SystemErrorText(error));
 }
 
 // A new file beside the target, created by this process alone.
@@ -248,7 +244,7 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
         // write is still rewritten, as a plain save would.
         if (target.exists && (error == EACCES || error == EPERM || error == EROFS))
             return RewriteInPlace(target.name, content, reason);
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, SystemErrorText(error));
     }
     bool ok = WriteAll(fd, content, 0, nullptr);
     if (ok && target.exists) {
@@ -270,7 +266,7 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
     }
     if (!ok) {
         ::unlink(temporary.constData());
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, SystemErrorText(error));
     }
     // The new name on the disk too; the file is in place whatever this gives.
     const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -21,11 +21,6 @@ std::wstring WideName(const QByteArray& nativeName)
     return QDir::toNativeSeparators(QFile::decodeName(nativeName)).toStdWString();
 }
 
-QString SystemReason(DWORD error)
-{
-    return WindowsErrorText(error);
-}
-
 bool Fail(QString* reason, const QString& text)
 {
     if (reason)
@@ -50,7 +45,7 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
 {
     const std::wstring name = WideName(nativeName);
     if (name.empty())
-        return Fail(reason, SystemReason(ERROR_FILE_NOT_FOUND));
+        return Fail(reason, WindowsErrorText(ERROR_FILE_NOT_FOUND));
     const DWORD attributes = ::GetFileAttributesW(name.c_str());
     const HANDLE handle =
         ::CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -64,7 +59,7 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
             target.name = name; // a new file
             return true;
         }
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, WindowsErrorText(error));
     }
     const DWORD type = ::GetFileType(handle);
     BY_HANDLE_FILE_INFORMATION info = {};
@@ -85,7 +80,7 @@ bool ResolveTarget(const QByteArray& nativeName, Target& target, QString* reason
         const DWORD n = ::GetFinalPathNameByHandleW(handle, resolved.data(), DWORD(resolved.size()),
                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
         if (n == 0 || n >= resolved.size()) {
-            refusal = SystemReason(::GetLastError());
+            refusal = WindowsErrorText(::GetLastError());
         } else {
             resolved.resize(n);
             target.name = resolved;
@@ -129,7 +124,7 @@ bool RewriteInPlace(const std::wstring& name, const QByteArray& content, QString
     const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return Fail(reason, SystemReason(::GetLastError()));
+        return Fail(reason, WindowsErrorText(::GetLastError()));
     LARGE_INTEGER oldSize = {};
     ::GetFileSizeEx(handle, &oldSize);
     QByteArray old(std::min<qsizetype>(qsizetype(oldSize.QuadPart), content.size()), '\0');
@@ -137,7 +132,7 @@ bool RewriteInPlace(const std::wstring& name, const QByteArray& content, QString
     if (!old.isEmpty() && !::ReadFile(handle, old.data(), DWORD(old.size()), &got, nullptr)) {
         const DWORD error = ::GetLastError();
         ::CloseHandle(handle);
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, WindowsErrorText(error));
     }
     old.truncate(got);
     ::SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
@@ -151,7 +146,7 @@ bool RewriteInPlace(const std::wstring& name, const QByteArray& content, QString
         ::FlushFileBuffers(handle);
     }
     ::CloseHandle(handle);
-    return ok || Fail(reason, SystemReason(error));
+    return ok || Fail(reason, WindowsErrorText(error));
 }
 
 // A new file beside the target, opened by this process alone.
@@ -170,11 +165,6 @@ HANDLE CreateTemporary(const std::wstring& target, std::wstring& name)
     }
     ::SetLastError(ERROR_FILE_EXISTS);
     return INVALID_HANDLE_VALUE;
-}
-
-int ErrnoOf(DWORD error)
-{
-    return ErrnoOfWindowsError(error);
 }
 
 } // namespace
@@ -201,7 +191,7 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
         // write is still rewritten, as a plain save would.
         if (target.exists && (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT))
             return RewriteInPlace(target.name, content, reason);
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, WindowsErrorText(error));
     }
     bool ok = WriteAll(handle, content) && ::FlushFileBuffers(handle);
     DWORD error = ::GetLastError();
@@ -218,7 +208,7 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
     }
     if (!ok) {
         ::DeleteFileW(temporary.c_str());
-        return Fail(reason, SystemReason(error));
+        return Fail(reason, WindowsErrorText(error));
     }
     return true;
 }
@@ -231,12 +221,12 @@ int CreateNewFile(const QByteArray& nativeName, const QByteArray& content)
         ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return ErrnoOf(::GetLastError());
+        return ErrnoOfWindowsError(::GetLastError());
     int error = 0;
     if (!WriteAll(handle, content) || !::FlushFileBuffers(handle))
-        error = ErrnoOf(::GetLastError());
+        error = ErrnoOfWindowsError(::GetLastError());
     if (!::CloseHandle(handle) && error == 0)
-        error = ErrnoOf(::GetLastError());
+        error = ErrnoOfWindowsError(::GetLastError());
     if (error != 0)
         ::DeleteFileW(name.c_str());
     return error;
