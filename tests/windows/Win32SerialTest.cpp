@@ -22,6 +22,7 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 namespace {
 
@@ -68,6 +69,14 @@ TEST_F(Win32Serial, DefaultBackendIsWin32)
               nullptr);
     EXPECT_EQ(DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
     EXPECT_EQ(DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
+    // What Windows answers an open of a port held by another program, or of
+    // one that is gone (wine does not refuse a second open, so only here).
+    const QString path = DevicePath("COM3");
+    EXPECT_EQ(DescribeOpenError(ERROR_ACCESS_DENIED, path).state, PortState::Busy);
+    EXPECT_EQ(DescribeOpenError(ERROR_ACCESS_DENIED, path).reason, DeviceTexts::BusyUnknown());
+    EXPECT_EQ(DescribeOpenError(ERROR_FILE_NOT_FOUND, path).reason,
+              DeviceTexts::NoSuchDevice(path));
+    EXPECT_EQ(DescribeOpenError(ERROR_GEN_FAILURE, path).state, PortState::Error);
 }
 
 // The survey finds the station's port among COM1..COM128 and leaves it closed;
