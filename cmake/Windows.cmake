@@ -87,3 +87,15 @@ endfunction()
 if(LUMK_BUILD_TESTS)
   lumk_windows_manifest(tests/windows)
 endif()
+
+# The window program: the main window (ui) and lumk-config.exe, a GUI program
+# (no console window of its own).
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
+add_subdirectory(ui)
+add_subdirectory(app)
+set_target_properties(lumk-config PROPERTIES WIN32_EXECUTABLE ON)
+lumk_windows_program(lumk-config "ЛУМ-К конфигуратор")
+if(TARGET lumk-demo)
+  set_target_properties(lumk-demo PROPERTIES WIN32_EXECUTABLE ON)
+  lumk_windows_program(lumk-demo "ЛУМ-К конфигуратор (демонстрация)")
+endif()

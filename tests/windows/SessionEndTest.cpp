@@ -1,0 +1,78 @@
+// Log-off and shutdown on Windows: the session's end closes the windows as the
+// operator would (a window kept open cancels it), and the port is closed before
+// Windows ends the process. Real window messages through Qt's Windows platform,
+// so it needs a display (scripts/test-windows runs it under Xvfb).
+#include "ComUtilites.h"
+#include "ScriptedPort.h"
+#include "TerminationSignals.h"
+#include "VirtualClock.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+class Window : public QWidget
+{
+public:
+    bool keepOpen = false;
+    int closeRequests = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        ++closeRequests;
+        event->setAccepted(!keepOpen);
+    }
+};
+
+LRESULT Send(QWidget& window, UINT message, WPARAM wParam)
+{
+    return ::SendMessageW(reinterpret_cast<HWND>(window.winId()), message, wParam,
+                          ENDSESSION_LOGOFF);
+}
+
+} // namespace
+
+// One test: Windows ends a session once per process (aboutToQuit comes once).
+TEST(SessionEnd, ClosesWindowsAsTheOperatorWouldThenThePort)
+{
+    ResetComUtilites();
+    auto clock = std::make_shared<VirtualClock>();
+    DefaultLink().SetClock(clock);
+    DefaultLink().SetBackend(std::make_shared<ScriptedPort>(clock));
+    ASSERT_TRUE(OpenPort(QStringLiteral("COM5")));
+
+    const TerminationSignals termination;
+    Window window;
+    window.keepOpen = true; // the operator cancels the save question
+    window.show();
+    EXPECT_EQ(Send(window, WM_QUERYENDSESSION, 0), 0);
+    EXPECT_EQ(window.closeRequests, 1);
+    EXPECT_TRUE(window.isVisible());
+    Send(window, WM_ENDSESSION, FALSE); // the end was cancelled: nothing happens
+    EXPECT_TRUE(PortIsOpen());
+
+    window.keepOpen = false;
+    EXPECT_NE(Send(window, WM_QUERYENDSESSION, 0), 0);
+    EXPECT_EQ(window.closeRequests, 2);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(PortIsOpen());
+    // Windows ends the process when this message returns: the port is closed.
+    window.show(); // a window to receive it
+    Send(window, WM_ENDSESSION, TRUE);
+    EXPECT_FALSE(PortIsOpen());
+    ResetComUtilites();
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
