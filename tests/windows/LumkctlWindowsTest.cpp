@@ -1,18 +1,35 @@
 // lumkctl's Windows twins: console control events noted as the signals the
-// Linux tool stops for, the closing console held until the work has ended,
-// and the restore command quoted for cmd.exe.
+// Linux tool stops for, the closing console held until the work has ended, an
+// output file another program holds, and the restore command quoted for cmd.exe.
+#include "Console.h"
+#include "CtlTexts.h"
 #include "Interrupt.h"
-#include "Interrupt_windows.h"
+#include "LumkctlCommands.h"
+#include "ParamImage.h"
 #include "Platform.h"
+#include "PortProber.h"
+#include "ScriptedPort.h"
+#include "ScriptedStation.h"
+#include "SerialLink.h"
+#include "VirtualClock.h"
 
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <future>
-#include <shellapi.h>
+#include <thread>
+
+// After the link's headers: windows.h defines their purge flags as macros.
 #include <windows.h>
+
+#include "Interrupt_windows.h"
+#include <shellapi.h>
 
 using namespace std::chrono_literals;
 
@@ -39,20 +56,106 @@ TEST(LumkctlWindows, ConsoleEvents_NoteTheirSignalOnce_ASecondIsLeftToTheSystem)
     EXPECT_EQ(PendingInterrupt(), 0);
 }
 
-// The system ends the process as soon as the handler of a closing console
-// returns: it returns only once the stopped transfer's work has ended.
-TEST(LumkctlWindows, ClosingConsole_NotesSigtermAndWaitsUntilTheWorkHasEnded)
+namespace {
+
+const QByteArray Invitation = QByteArray::fromHex("FF0000FF");
+
+struct ToolRun
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// The tool in-process against a scripted station in virtual link time.
+class Tool : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < ParamImage::Size; ++i)
+            station.image.setByte(i, std::uint8_t(0x80 + i));
+        port->Deliver(Invitation);
+    }
+    ToolRun Run(const QStringList& arguments)
+    {
+        QBuffer out;
+        QBuffer err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        Console console(out, err, false);
+        NoPorts ports;
+        CtlContext context{console, ports,
+                           [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4)); }};
+        ToolRun run;
+        run.status = RunLumkctl(arguments, context);
+        run.out = out.data();
+        run.err = err.data();
+        return run;
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
+    ScriptedStation station{*port};
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+// Closing the console stops the transfer as SIGTERM does on Linux. The system
+// ends the process as soon as the handler returns: it returns only once the
+// tool's work has ended.
+TEST_F(Tool, ClosingConsole_StopsTheTransferAsSigtermAndWaitsUntilTheWorkHasEnded)
 {
     ClearInterrupt();
-    auto handler =
-        std::async(std::launch::async, [] { return OnConsoleControl(CTRL_CLOSE_EVENT); });
+    std::future<BOOL> handler;
+    station.alter = [&handler](QByteArray&, int index) {
+        if (index != 3)
+            return;
+        handler = std::async(std::launch::async, [] { return OnConsoleControl(CTRL_CLOSE_EVENT); });
+        while (PendingInterrupt() == 0)
+            std::this_thread::yield();
+    };
+    const ToolRun run = Run({"read", "--port", "COM5"});
+    EXPECT_EQ(run.status, 128 + SIGTERM) << run.err.data();
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::Interrupted.arg("SIGTERM")))
+        << run.err.data();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(port->openName.isEmpty()); // the port is closed
+    ASSERT_TRUE(handler.valid());
     EXPECT_EQ(handler.wait_for(300ms), std::future_status::timeout);
-    EXPECT_EQ(PendingInterrupt(), SIGTERM);
-    EXPECT_STREQ(InterruptName(SIGTERM), "SIGTERM");
     WorkEnded();
     ASSERT_EQ(handler.wait_for(2s), std::future_status::ready);
     EXPECT_TRUE(handler.get());
     ClearInterrupt();
+}
+
+// The output file another program holds without sharing it: the image read is
+// not saved, the message says why, and the file stays as it was.
+TEST_F(Tool, OutputHeldByAnotherProgram_IsRefusedSayingSoAndLeftWhole)
+{
+    const QString target = Path(QStringLiteral("станция.lmk"));
+    const QByteArray old = QByteArray(140, '1') + "\r\n";
+    {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(old), old.size());
+    }
+    const std::wstring path = QDir::toNativeSeparators(target).toStdWString();
+    const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const ToolRun run = Run({"read", "--port", "COM5", "--output", target});
+    ::CloseHandle(holder);
+    EXPECT_EQ(run.status, ExitFileError);
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("файл занят другой программой")))
+        << run.err.data();
+    QFile file(target);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("станция.lmk")});
 }
 
 // Whatever the name, the quoted words come back as the same arguments when a
