@@ -3,9 +3,12 @@
 // bytes as on Linux.
 #include "Platform.h"
 
+#include "WindowsErrors.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -33,8 +36,7 @@ protected:
             DWORD n = 0;
             const DWORD chunk = DWORD(std::min<qsizetype>(text.size() - done, 8192));
             if (!::WriteConsoleW(handle_, wide + done, chunk, &n, nullptr) || n == 0) {
-                setErrorString(QString::fromWCharArray(L"WriteConsoleW ") +
-                               QString::number(::GetLastError()));
+                setErrorString(WindowsErrorText(::GetLastError()));
                 return -1;
             }
             done += n;
