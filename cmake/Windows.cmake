@@ -56,12 +56,8 @@ foreach(dir ports core link files)
   add_subdirectory(${dir})
 endforeach()
 
-# lumkctl's logic that needs no console or signals of the platform.
-set(lumkctl_dir ${CMAKE_CURRENT_SOURCE_DIR}/tools/lumkctl)
-add_library(lumkctl_logic STATIC
-  ${lumkctl_dir}/Console.cpp ${lumkctl_dir}/CtlArguments.cpp ${lumkctl_dir}/TracingBackend.cpp)
-target_include_directories(lumkctl_logic PUBLIC ${lumkctl_dir})
-target_link_libraries(lumkctl_logic PUBLIC core link files Qt6::Core)
+# lumkctl: the tool and its library, with the platform's twins.
+add_subdirectory(tools/lumkctl)
 
 if(LUMK_BUILD_TESTS)
   enable_testing()
