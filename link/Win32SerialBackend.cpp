@@ -1,5 +1,7 @@
 #include "Win32SerialBackend.h"
 
+#include "SerialDevices.h"
+
 #include <algorithm>
 #include <windows.h>
 
@@ -39,13 +41,6 @@ bool TimedOut(DWORD error)
 Win32SerialBackend::~Win32SerialBackend()
 {
     Close();
-}
-
-QString Win32SerialBackend::DevicePath(const QString& port)
-{
-    if (port.startsWith(QLatin1String("\\\\.\\")))
-        return port;
-    return QLatin1String("\\\\.\\") + port;
 }
 
 bool Win32SerialBackend::Fail(OpenFault fault, unsigned long error)

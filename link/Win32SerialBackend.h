@@ -42,9 +42,6 @@ public:
     // The Win32 error code of the last failed Open, 0 after a successful one.
     unsigned long LastOpenError() const { return openError_; }
 
-    // "\\.\COM5" for "COM5"; a name already given as a device path is kept.
-    static QString DevicePath(const QString& port);
-
     // What the driver holds of unread input and unsent output at most.
     static constexpr int QueueBytes = 4096;
     // How long Close waits for the transmit queue to empty before it discards it.

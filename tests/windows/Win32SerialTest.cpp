@@ -9,6 +9,7 @@
 #include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ParamImage.h"
+#include "PortProber.h"
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
@@ -21,6 +22,7 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 namespace {
 
@@ -65,8 +67,43 @@ TEST_F(Win32Serial, DefaultBackendIsWin32)
 {
     EXPECT_NE(dynamic_cast<Win32SerialBackend*>(OpenTransport(QStringLiteral("COM5")).get()),
               nullptr);
-    EXPECT_EQ(Win32SerialBackend::DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
-    EXPECT_EQ(Win32SerialBackend::DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
+    EXPECT_EQ(DevicePath("COM5"), QStringLiteral("\\\\.\\COM5"));
+    EXPECT_EQ(DevicePath("\\\\.\\COM12"), QStringLiteral("\\\\.\\COM12"));
+    // What Windows answers an open of a port held by another program, or of
+    // one that is gone (wine does not refuse a second open, so only here).
+    const QString path = DevicePath("COM3");
+    EXPECT_EQ(DescribeOpenError(ERROR_ACCESS_DENIED, path).state, PortState::Busy);
+    EXPECT_EQ(DescribeOpenError(ERROR_ACCESS_DENIED, path).reason, DeviceTexts::BusyUnknown());
+    EXPECT_EQ(DescribeOpenError(ERROR_FILE_NOT_FOUND, path).reason,
+              DeviceTexts::NoSuchDevice(path));
+    EXPECT_EQ(DescribeOpenError(ERROR_GEN_FAILURE, path).state, PortState::Error);
+}
+
+// The survey finds the station's port among COM1..COM128 and leaves it closed;
+// the port the program holds is reported usable without being opened again,
+// and a name that does not exist is absent from the list.
+TEST_F(Win32Serial, Survey_ListsTheStationPortAndLeavesItClosed)
+{
+    const auto find = [](const QList<SerialDevice>& devices, const QString& name) {
+        for (const SerialDevice& device : devices) {
+            if (device.name == name)
+                return device;
+        }
+        return SerialDevice{};
+    };
+    const SerialDevice com5 = find(SurveySerialDevices(), port);
+    EXPECT_EQ(com5.state, PortState::Usable) << com5.reason.toStdString();
+    EXPECT_EQ(com5.path, DevicePath(port));
+    EXPECT_TRUE(find(SurveySerialDevices(), QStringLiteral("COM128")).name.isEmpty());
+    EXPECT_EQ(InspectSerialDevice(QStringLiteral("COM128")).reason,
+              DeviceTexts::NoSuchDevice(QStringLiteral("\\\\.\\COM128")));
+
+    Select();
+    ASSERT_TRUE(link.IsOpen());
+    EXPECT_EQ(find(SystemPortProber().Survey(port), port).state, PortState::Usable);
+    // The probe left nothing open: the held port still transfers.
+    ASSERT_TRUE(RunTransfer());
+    EXPECT_EQ(model.image(), StationImage());
 }
 
 // The device's whole image comes over the line, then a changed one goes back:
