@@ -42,3 +42,8 @@ endfunction()
 if(LUMK_BUILD_TESTS)
   lumk_windows_manifest(tests/windows)
 endif()
+
+# The station simulator behind its in-process line only (no pseudo-terminals
+# here): lumk-demo's station, reached as the port "station:demo", and the
+# tests of the "station:" transport.
+add_subdirectory(tools/station)

@@ -134,8 +134,9 @@ TEST_F(StationLink, HangUpMidWrite_ReportedThenReachableAfterPause)
     ASSERT_TRUE(link.IsOpen());
     EXPECT_EQ(openFailures.size(), refused);
     EXPECT_GE(clock.elapsed() - hangUpMs, 900); // the station's pause
-    if (detectedMs - hangUpMs < 900)
+    if (detectedMs - hangUpMs < 900) {
         EXPECT_GT(refused, 0);
+    }
     EXPECT_FALSE(link.HungUp());
     EXPECT_EQ(Select(), LinkOutcome::Connected) << sink.shown.join(", ").toStdString();
 }
