@@ -116,6 +116,20 @@ bool WriteAll(HANDLE handle, const QByteArray& content)
     return true;
 }
 
+// Whether another program has `name` open without letting it be deleted or
+// replaced: a replacement is then refused for that reason, not for rights.
+bool HeldByAnotherProgram(const std::wstring& name)
+{
+    const HANDLE handle =
+        ::CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 // Writes over an existing file in place, for a folder that allows no new file
 // beside it. Nothing is truncated first: when a write fails part-way, the old
 // bytes are put back and the file keeps its old length.
@@ -205,6 +219,8 @@ bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content,
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         error = ::GetLastError();
+        if (error == ERROR_ACCESS_DENIED && HeldByAnotherProgram(target.name))
+            error = ERROR_SHARING_VIOLATION;
     }
     if (!ok) {
         ::DeleteFileW(temporary.c_str());

@@ -30,6 +30,9 @@ int ErrnoOfWindowsError(unsigned long error)
 
 QString WindowsErrorText(unsigned long error)
 {
+    // Not a matter of rights: closing the other program lets the file be used.
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return QStringLiteral("файл занят другой программой");
     const int mapped = ErrnoOfWindowsError(error);
     if (mapped != EIO)
         return SystemErrorText(mapped);

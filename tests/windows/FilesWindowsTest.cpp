@@ -61,22 +61,26 @@ TEST_F(FilesWindows, Replace_NewAndExistingFiles_TakeTheWholeContent)
     EXPECT_EQ(Content(QStringLiteral("конфигурация.lmk")), content);
 }
 
-// Another program has the file open without letting it be replaced: the save
-// is refused with the system's reason, and the file and folder stay as they were.
+// Another program has the file open without letting it be replaced (reading
+// shared, or nothing shared): the save is refused saying so, and the file and
+// folder stay as they were.
 TEST_F(FilesWindows, Replace_FileHeldByAnotherProgram_IsRefusedAndLeftWhole)
 {
     ASSERT_TRUE(dir.isValid());
     Put("conf.lmk", "old");
     const std::wstring path = QDir::toNativeSeparators(dir.filePath("conf.lmk")).toStdWString();
-    const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    QString reason;
-    EXPECT_FALSE(ReplaceFileContent(Name("conf.lmk"), "new", &reason));
-    EXPECT_FALSE(reason.isEmpty());
-    ::CloseHandle(holder);
-    EXPECT_EQ(Content("conf.lmk"), "old");
-    EXPECT_EQ(Names(), QStringList{"conf.lmk"});
+    for (const DWORD share : {DWORD(FILE_SHARE_READ), DWORD(0)}) {
+        SCOPED_TRACE(share);
+        const HANDLE holder = ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        QString reason;
+        EXPECT_FALSE(ReplaceFileContent(Name("conf.lmk"), "new", &reason));
+        EXPECT_EQ(reason, QStringLiteral("файл занят другой программой"));
+        ::CloseHandle(holder);
+        EXPECT_EQ(Content("conf.lmk"), "old");
+        EXPECT_EQ(Names(), QStringList{"conf.lmk"});
+    }
 }
 
 TEST_F(FilesWindows, CreateNew_NeverReplacesAnExistingName)

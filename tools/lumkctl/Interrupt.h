@@ -1,6 +1,7 @@
-// SIGINT, SIGTERM and SIGHUP during the tool's work: the first one is only
-// noted, and the transfer stops at its next tick; a second one ends the process
-// at once.
+// Interrupts during the tool's work (SIGINT, SIGTERM and SIGHUP; on Windows
+// Ctrl+C, Ctrl+Break and closing the console): the first one is only noted,
+// and the transfer stops at its next tick; a second one ends the process at
+// once.
 #pragma once
 
 // Installs the handlers (main() only: tests run without them).
@@ -10,3 +11,9 @@ int PendingInterrupt();
 // Notes `signal` as the handler does (for tests).
 void NoteInterrupt(int signal);
 void ClearInterrupt();
+// The signal's name for messages ("SIGINT"); null for one the tool never notes.
+const char* InterruptName(int signal);
+// The tool's work has ended: after an interrupt, the transfer stopped, its
+// messages printed and the port closed. A console being closed waits for this
+// before the system ends the process.
+void WorkEnded();

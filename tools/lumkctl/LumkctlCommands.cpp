@@ -13,6 +13,7 @@
 #include "Interrupt.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
+#include "Platform.h"
 #include "SerialDevices.h"
 #include "StartUp.h"
 #include "StrictFile.h"
@@ -23,7 +24,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <csignal>
 #include <optional>
 
 namespace {
@@ -50,15 +50,8 @@ int ExitFor(SessionResult result)
 
 QString SignalName(int signal)
 {
-    switch (signal) {
-    case SIGINT:
-        return QStringLiteral("SIGINT");
-    case SIGTERM:
-        return QStringLiteral("SIGTERM");
-    case SIGHUP:
-        return QStringLiteral("SIGHUP");
-    }
-    return QString::number(signal);
+    const char* name = InterruptName(signal);
+    return name ? QString::fromLatin1(name) : QString::number(signal);
 }
 
 // A transfer that did not end well: the result's own message was printed by
@@ -86,19 +79,6 @@ bool LoadLikeWindow(ConfigModel& model, const QByteArray& name, const QString& s
         console.ErrLine(CtlTexts::MalformedNote.arg(shown, malformation));
     model.ImageToTable();
     return true;
-}
-
-// Quoted for a POSIX shell, byte for byte.
-QByteArray ShellQuoted(const QByteArray& word)
-{
-    QByteArray quoted = "'";
-    for (char c : word) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
 }
 
 QByteArray WriteCommand(const CtlContext& context, const CtlArguments& args, const QByteArray& file)

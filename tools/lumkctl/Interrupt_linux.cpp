@@ -52,3 +52,21 @@ void ClearInterrupt()
 {
     noted = 0;
 }
+
+const char* InterruptName(int signal)
+{
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    }
+    return nullptr;
+}
+
+// A signal leaves the process running until it ends by itself.
+void WorkEnded()
+{
+}
