@@ -56,6 +56,11 @@ foreach(dir ports core link files)
   add_subdirectory(${dir})
 endforeach()
 
+# The station simulator behind its in-process line only (no pseudo-terminals
+# here): lumk-demo's station, reached as the port "station:demo", and the
+# tests of the "station:" transport.
+add_subdirectory(tools/station)
+
 # lumkctl: the tool and its library, with the platform's twins.
 add_subdirectory(tools/lumkctl)
 
@@ -83,8 +88,3 @@ endfunction()
 if(LUMK_BUILD_TESTS)
   lumk_windows_manifest(tests/windows)
 endif()
-
-# The station simulator behind its in-process line only (no pseudo-terminals
-# here): lumk-demo's station, reached as the port "station:demo", and the
-# tests of the "station:" transport.
-add_subdirectory(tools/station)
