@@ -58,8 +58,11 @@ protected:
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
-    std::unique_ptr<StationSimulator> station;
     QStringList openFailures;
+    // Written by the station's thread, which runs until TearDown.
+    QElapsedTimer clock;
+    std::atomic<qint64> hangUpMs{-1};
+    std::unique_ptr<StationSimulator> station;
 };
 
 } // namespace
@@ -100,12 +103,10 @@ TEST_F(StationLink, ReadWriteAndQuickReselect_StationImageFollows)
 // station's pause, and then opens onto a fresh station.
 TEST_F(StationLink, HangUpMidWrite_ReportedThenReachableAfterPause)
 {
-    QElapsedTimer clock;
     clock.start();
-    std::atomic<qint64> hangUpMs{-1};
     StationOptions options = StationSimulator::DefaultOptions();
     options.faults.hangUpAfter = 10; // past the read, inside the write
-    options.log = [&](const QString& line) {
+    options.log = [this](const QString& line) {
         if (line.contains(QStringLiteral("hanging up")))
             hangUpMs = clock.elapsed();
     };
