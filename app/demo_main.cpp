@@ -1,10 +1,12 @@
 // lumk-demo: the configurator with a simulated station running on a
-// pseudo-terminal, offered in the port selector after the machine's own ports,
-// so link test, read, edit, write and save can be tried without hardware.
+// pseudo-terminal (or, without pseudo-terminals, an in-process line), offered
+// in the port selector after the machine's own ports, so link test, read,
+// edit, write and save can be tried without hardware.
 #include "Application.h"
 #include "ComUtilites.h"
 #include "Configurator.h"
 #include "DemoPorts.h"
+#include "DemoStation.h"
 #include "StartUp.h"
 #include "StationSimulator.h"
 #include "TerminationSignals.h"
@@ -15,8 +17,8 @@
 int main(int argc, char** argv)
 {
     const QString program = QStringLiteral("lumk-demo");
-    if (auto status = AnswerWithoutWindow(argc, argv, program, QStringLiteral(LUMK_VERSION),
-                                          UiTexts::DemoHelp))
+    if (auto status =
+            AnswerWithoutWindow(argc, argv, program, QStringLiteral(LUMK_VERSION), DemoHelpText()))
         return *status;
     QApplication app(argc, argv);
     QString none;
@@ -25,7 +27,7 @@ int main(int argc, char** argv)
     PrepareApplication(app);
     const TerminationSignals termination;
 
-    StationSimulator station;
+    StationSimulator station(DemoStationOptions());
     QString error;
     if (!station.Start(&error)) {
         ShowPlainBox(ApplicationTitle(), QStringLiteral("Симулятор БС не запущен: ") + error);

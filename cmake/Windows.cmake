@@ -56,6 +56,11 @@ foreach(dir ports core link files)
   add_subdirectory(${dir})
 endforeach()
 
+# The station simulator behind its in-process line only (no pseudo-terminals
+# here): lumk-demo's station, reached as the port "station:demo", and the
+# tests of the "station:" transport.
+add_subdirectory(tools/station)
+
 # lumkctl: the tool and its library, with the platform's twins.
 add_subdirectory(tools/lumkctl)
 
@@ -84,14 +89,11 @@ if(LUMK_BUILD_TESTS)
   lumk_windows_manifest(tests/windows)
 endif()
 
-# The window program: the main window (ui) and lumk-config.exe, a GUI program
-# (no console window of its own).
+# The window programs: the main window (ui), lumk-config.exe and lumk-demo.exe,
+# GUI programs (no console window of their own).
 find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
 add_subdirectory(ui)
 add_subdirectory(app)
-set_target_properties(lumk-config PROPERTIES WIN32_EXECUTABLE ON)
+set_target_properties(lumk-config lumk-demo PROPERTIES WIN32_EXECUTABLE ON)
 lumk_windows_program(lumk-config "ЛУМ-К конфигуратор")
-if(TARGET lumk-demo)
-  set_target_properties(lumk-demo PROPERTIES WIN32_EXECUTABLE ON)
-  lumk_windows_program(lumk-demo "ЛУМ-К конфигуратор (демонстрация)")
-endif()
+lumk_windows_program(lumk-demo "ЛУМ-К конфигуратор (демонстрация)")

@@ -2,6 +2,7 @@
 
 #include "DefaultSerialBackend.h"
 #include "NetworkBackend.h"
+#include "StationBackend.h"
 
 TransportKind TransportOf(const QString& name)
 {
@@ -23,9 +24,7 @@ std::shared_ptr<SerialBackend> OpenTransport(const QString& name)
     case TransportKind::Socket:
         return std::make_shared<NetworkBackend>(); // it reads the form from the name
     case TransportKind::SimulatedStation:
-        // The simulator speaks over a pseudo-terminal only (lumk-demo offers
-        // its path as a local port); an in-process backend goes here.
-        return nullptr;
+        return std::make_shared<StationBackend>(); // the line registered under the name
     }
     return nullptr;
 }

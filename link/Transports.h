@@ -16,7 +16,7 @@ enum class TransportKind {
     LocalSerial,      // "ttyUSB0", "/dev/pts/3", "COM3": the machine's serial port
     Rfc2217,          // "rfc2217://HOST:PORT": a serial port server with line control
     Socket,           // "socket://HOST:PORT": raw bytes over TCP
-    SimulatedStation, // "station:": the station simulator in-process
+    SimulatedStation, // "station:NAME": a station simulator running in this program
 };
 
 TransportKind TransportOf(const QString& name);

@@ -113,6 +113,14 @@ inline const QString DemoHelp =
                    "\n"
                    "  --help      показать эту справку и выйти\n"
                    "  --version   показать версию и выйти\n");
+// Where there are no pseudo-terminals the station runs inside the program.
+inline const QString DemoHelpInProcess =
+    QStringLiteral("Использование: lumk-demo\n"
+                   "Конфигуратор ЛУМ-К с симулятором БС внутри программы: порт симулятора\n"
+                   "station:demo предлагается после портов компьютера, оборудование не нужно.\n"
+                   "\n"
+                   "  --help      показать эту справку и выйти\n"
+                   "  --version   показать версию и выйти\n");
 inline QString UnknownOption(const QString& program, const QString& option)
 {
     return QStringLiteral("%1: неизвестный параметр %2\nСправка: %1 --help\n").arg(program, option);

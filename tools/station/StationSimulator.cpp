@@ -1,25 +1,16 @@
-// The station's thread: one poll loop over the pseudo-terminal's master side and
-// a stop pipe. Frames are built here independently of the program's link code.
+// The station's thread: one loop that waits on its line (StationChannel) for
+// the program's bytes, its opens and closes, and a stop. Frames are built here
+// independently of the program's link code.
 #include "StationSimulator.h"
 
-#include <QFile>
+#include "StationChannel.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <random>
-#include <sys/inotify.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <thread>
-#include <time.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,17 +32,19 @@ constexpr std::int64_t TurnaroundNs = 20'000'000;
 
 std::int64_t NowNs()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1'000'000'000LL + ts.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
-std::int64_t NowMs() { return NowNs() / 1'000'000; }
+std::int64_t NowMs()
+{
+    return NowNs() / 1'000'000;
+}
 
 void SleepUntilNs(std::int64_t ns)
 {
-    timespec ts{time_t(ns / 1'000'000'000LL), long(ns % 1'000'000'000LL)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    std::this_thread::sleep_until(
+        std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
 }
 
 std::uint8_t Sum3To16(const std::uint8_t* f)
@@ -79,7 +72,7 @@ QString Hex(const Bytes& b)
 
 } // namespace
 
-struct StationSimulator::Impl
+struct StationSimulator::Impl final : StationChannel::Events
 {
     StationOptions options;
 
@@ -92,20 +85,7 @@ struct StationSimulator::Impl
     std::atomic<bool> stop{false};
     std::atomic<bool> running{false};
     std::atomic<bool> woken{false};
-    int master = -1; // the pseudo-terminal's master side, or the TCP connection
-    int listener = -1; // with tcpListen
-    int stopPipe[2] = {-1, -1};
-    // Opens and closes of the program's side, as inotify events: a close and a
-    // reopen within microseconds (a port selected again) are both seen, which
-    // no polling of the master's hang-up state could promise.
-    int watch = -1;
-    int programOpeners = 0; // descriptors the program holds on its side
-    // Our own descriptor on the program's side, held from before the watch is
-    // set until the pseudo-terminal closes: stale bytes are flushed through it,
-    // so the station never opens the side again and every event is the
-    // program's (inotify merges identical events queued back to back, which
-    // made our own opens indistinguishable from a program opening at once).
-    int ownSide = -1;
+    std::unique_ptr<StationChannel> channel;
 
     // Station thread state.
     std::mt19937_64 random;
@@ -136,19 +116,18 @@ struct StationSimulator::Impl
         f(stats);
     }
 
-    bool openPty(QString* error);
-    void closePty();
-    bool listen(QString* error);
-    void acceptConnection();
-    void closeConnection();
+    // Opens the line (again after a hang-up), unwoken, with nothing received.
+    bool openLine(QString* error);
     void run();
-    bool wait(std::int64_t ms, bool watchMaster);
-    void sideEvents();
+    bool wait(std::int64_t ms, bool forInput)
+    {
+        channel->Wait(ms, forInput);
+        return !stop;
+    }
     // Back to the unwoken state with nothing half-received.
     void forgetSession();
-    void sideOpened();
-    void sideClosed();
-    void discardUnread();
+    void sideOpened() override;
+    void sideClosed() override;
     void receive();
     void parse();
     void handleWake();
@@ -156,11 +135,6 @@ struct StationSimulator::Impl
     Bytes blockFrame(int block, std::uint8_t command);
     void sendBlockFrame(const Bytes& frame, bool resend);
     void sendRaw(const std::uint8_t* data, std::size_t n);
-    // One write to the line (no SIGPIPE from a closed connection).
-    ssize_t put(const std::uint8_t* data, std::size_t n)
-    {
-        return options.tcpListen ? ::send(master, data, n, MSG_NOSIGNAL) : ::write(master, data, n);
-    }
     void hangUp();
     bool draw(double rate)
     {
@@ -210,15 +184,12 @@ bool StationSimulator::Start(QString* error)
 {
     if (d->running)
         return true;
-    if (::pipe2(d->stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        if (error)
-            *error = QStringLiteral("pipe: ") + QString::fromLocal8Bit(std::strerror(errno));
+    d->channel = MakeStationChannel(d->options, error);
+    if (!d->channel)
         return false;
-    }
-    if (!(d->options.tcpListen ? d->listen(error) : d->openPty(error))) {
-        ::close(d->stopPipe[0]);
-        ::close(d->stopPipe[1]);
-        d->stopPipe[0] = d->stopPipe[1] = -1;
+    if (!d->openLine(error)) {
+        d->channel->Close();
+        d->channel.reset();
         return false;
     }
     d->stop = false;
@@ -232,21 +203,17 @@ void StationSimulator::Stop()
     if (!d->running)
         return;
     d->stop = true;
-    const char c = 'x';
-    [[maybe_unused]] auto r = ::write(d->stopPipe[1], &c, 1);
+    d->channel->Interrupt();
     if (d->thread.joinable())
         d->thread.join();
-    d->closePty();
-    if (d->listener >= 0)
-        ::close(d->listener);
-    d->listener = -1;
-    ::close(d->stopPipe[0]);
-    ::close(d->stopPipe[1]);
-    d->stopPipe[0] = d->stopPipe[1] = -1;
+    d->channel->Close();
     d->running = false;
 }
 
-bool StationSimulator::Running() const { return d->running; }
+bool StationSimulator::Running() const
+{
+    return d->running;
+}
 
 QString StationSimulator::ProgramSidePath() const
 {
@@ -272,164 +239,31 @@ StationStats StationSimulator::Stats() const
     return d->stats;
 }
 
-bool StationSimulator::Woken() const { return d->woken; }
+bool StationSimulator::Woken() const
+{
+    return d->woken;
+}
 
 bool StationSimulator::ProgramSideLine(StationLine& line) const
 {
-    termios t{};
-    if (d->ownSide < 0 || ::tcgetattr(d->ownSide, &t) != 0)
-        return false;
-    switch (::cfgetospeed(&t)) {
-    case B1200:
-        line.baud = 1200;
-        break;
-    case B2400:
-        line.baud = 2400;
-        break;
-    case B4800:
-        line.baud = 4800;
-        break;
-    case B9600:
-        line.baud = 9600;
-        break;
-    case B19200:
-        line.baud = 19200;
-        break;
-    case B38400:
-        line.baud = 38400;
-        break;
-    case B115200:
-        line.baud = 115200;
-        break;
-    default:
-        line.baud = -1;
-        break;
-    }
-    switch (t.c_cflag & CSIZE) {
-    case CS5:
-        line.dataBits = 5;
-        break;
-    case CS6:
-        line.dataBits = 6;
-        break;
-    case CS7:
-        line.dataBits = 7;
-        break;
-    default:
-        line.dataBits = 8;
-        break;
-    }
-    line.parity = (t.c_cflag & PARENB) != 0;
-    line.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
-    return true;
+    return d->running && d->channel->ProgramSideLine(line);
 }
 
 // --- station thread -----------------------------------------------------------
 
-bool StationSimulator::Impl::openPty(QString* error)
+bool StationSimulator::Impl::openLine(QString* error)
 {
-    const auto fail = [&](const char* what) {
-        if (error)
-            *error = QString::fromLatin1(what) + QStringLiteral(": ") +
-                     QString::fromLocal8Bit(std::strerror(errno));
-        if (ownSide >= 0)
-            ::close(ownSide);
-        ownSide = -1;
-        if (master >= 0)
-            ::close(master);
-        master = -1;
+    if (!channel->Open(error))
         return false;
-    };
-    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master < 0)
-        return fail("posix_openpt");
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0)
-        return fail("unlockpt");
-    char name[128];
-    if (::ptsname_r(master, name, sizeof name) != 0)
-        return fail("ptsname");
-    // Raw line on the program's side until the program sets its own: no echo
-    // of what the station sends, no line editing.
-    termios t{};
-    if (::tcgetattr(master, &t) == 0) {
-        ::cfmakeraw(&t);
-        ::cfsetspeed(&t, B2400);
-        ::tcsetattr(master, TCSANOW, &t);
-    }
-    ownSide = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (ownSide < 0)
-        return fail("open of the program's side");
-    watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch < 0)
-        return fail("inotify_init1");
-    if (::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
-        ::close(watch);
-        watch = -1;
-        return fail("inotify_add_watch");
-    }
-    programOpeners = 0;
     {
         std::lock_guard lock(mutex);
-        path = QString::fromLocal8Bit(name);
-    }
-    if (!options.linkPath.isEmpty()) {
-        const QByteArray link = QFile::encodeName(options.linkPath);
-        ::unlink(link.constData());
-        if (::symlink(name, link.constData()) != 0)
-            return fail("symlink");
+        path = channel->ProgramSidePath();
     }
     sideOpen = false;
     woken = false;
     silent = false;
     rx.clear();
     return true;
-}
-
-void StationSimulator::Impl::closePty()
-{
-    if (watch >= 0)
-        ::close(watch);
-    watch = -1;
-    if (ownSide >= 0)
-        ::close(ownSide);
-    ownSide = -1;
-    if (master >= 0)
-        ::close(master);
-    master = -1;
-    if (!options.linkPath.isEmpty())
-        ::unlink(QFile::encodeName(options.linkPath).constData());
-}
-
-// Waits up to ms for the stop pipe (and the master's input when watchMaster).
-// Returns false when stopping.
-// ms < 0 waits for an event without a time limit.
-bool StationSimulator::Impl::wait(std::int64_t ms, bool watchMaster)
-{
-    pollfd fds[4] = {{stopPipe[0], POLLIN, 0},
-                     {watch, POLLIN, 0},
-                     {listener, POLLIN, 0},
-                     {watchMaster ? master : -1, POLLIN, 0}};
-    ::poll(fds, 4, ms < 0 ? -1 : int(ms));
-    return !stop;
-}
-
-void StationSimulator::Impl::sideEvents()
-{
-    alignas(inotify_event) char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(watch, buf, sizeof buf);
-        if (n <= 0)
-            return;
-        for (char* p = buf; p < buf + n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(p);
-            p += sizeof(inotify_event) + e->len;
-            if ((e->mask & IN_OPEN) && ++programOpeners == 1)
-                sideOpened();
-            if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) && programOpeners > 0 &&
-                --programOpeners == 0)
-                sideClosed();
-        }
-    }
 }
 
 void StationSimulator::Impl::forgetSession()
@@ -454,39 +288,32 @@ void StationSimulator::Impl::run()
 {
     lastInviteMs = NowMs() - InvitePeriodMs;
     while (!stop) {
-        if (options.tcpListen) {
-            acceptConnection();
-            if (master < 0) {
-                if (!wait(-1, false))
-                    break;
-                continue;
-            }
-        } else if (master < 0) {
-            // Hung up: a new pseudo-terminal after a pause.
+        if (!channel->Up()) {
+            // Hung up: a new line after a pause.
             if (!wait(ReopenAfterHangUpMs, false))
                 break;
             QString error;
-            if (!openPty(&error)) {
-                log(QStringLiteral("cannot open a new pseudo-terminal: ") + error, true);
+            if (!openLine(&error)) {
+                log(QStringLiteral("cannot open a new line: ") + error, true);
                 continue;
             }
-            const QString newPath = QString(path);
+            const QString newPath = channel->ProgramSidePath();
             log(QStringLiteral("new program side ") + newPath, true);
             if (options.pathChanged)
                 options.pathChanged(newPath);
             continue;
         }
-        sideEvents();
+        channel->TakeEvents(*this);
         if (!sideOpen) {
             // Closed side: sleep until it is opened (nothing can come from
-            // the master meanwhile).
+            // the program meanwhile).
             if (!wait(-1, false))
                 break;
             continue;
         }
         receive();
         parse();
-        if (master < 0 || stop)
+        if (!sideOpen || stop)
             continue;
         const std::int64_t now = NowMs();
         if (!rx.empty() && now - rxLastMs > StalePartialMs) {
@@ -506,7 +333,7 @@ void StationSimulator::Impl::run()
                 log(QStringLiteral("no request for a second: sending the last frame again"), false);
                 withStats([](StationStats& s) { ++s.resends; });
                 sendBlockFrame(lastFrame, true);
-                if (master < 0)
+                if (!sideOpen)
                     continue;
             }
             nextMs = std::min(nextMs, lastActivityMs + ResendAfterMs);
@@ -522,32 +349,22 @@ void StationSimulator::Impl::sideClosed()
 {
     sideOpen = false;
     forgetSession();
-    discardUnread();
+    channel->DiscardUnread();
     withStats([](StationStats& s) { ++s.programCloses; });
     log(QStringLiteral("program closed its side: waiting for it, unwoken"), false);
-}
-
-// Bytes the program did not read stay queued on its side across a close; they
-// are stale for the next opener. The master cannot flush them, our own
-// descriptor on the side can.
-void StationSimulator::Impl::discardUnread()
-{
-    if (ownSide >= 0)
-        ::tcflush(ownSide, TCIFLUSH);
 }
 
 void StationSimulator::Impl::receive()
 {
     std::uint8_t buf[256];
     for (;;) {
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n == 0 && options.tcpListen) {
-            closeConnection(); // the program closed its side
+        const std::int64_t n = channel->Read(buf, sizeof buf);
+        if (n < 0) {
             sideClosed();
             return;
         }
-        if (n <= 0)
-            return; // EAGAIN: nothing more for now
+        if (n == 0)
+            return; // nothing more for now
         const std::int64_t now = NowNs();
         if (rx.empty())
             rxFirstNs = now;
@@ -558,7 +375,7 @@ void StationSimulator::Impl::receive()
 
 void StationSimulator::Impl::parse()
 {
-    while (!rx.empty() && master >= 0 && !stop) {
+    while (!rx.empty() && sideOpen && !stop) {
         std::size_t need = 0;
         if (rx[0] != 0xFF) {
             need = 0;
@@ -570,7 +387,8 @@ void StationSimulator::Impl::parse()
             need = FrameSize;
         }
         if (need == 0) {
-            log(QStringLiteral("skipped a stray byte %1").arg(rx[0], 2, 16, QLatin1Char('0')), false);
+            log(QStringLiteral("skipped a stray byte %1").arg(rx[0], 2, 16, QLatin1Char('0')),
+                false);
             rx.erase(rx.begin());
             if (!rx.empty())
                 rxFirstNs = NowNs();
@@ -615,7 +433,8 @@ void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalN
 {
     const bool wellFormed = f[0] == 0xFF && f[1] == 0x81 && f[2] == 0x00 &&
                             (f[3] == 'S' || f[3] == 'W' || f[3] == 'R') && f[4] <= 5 &&
-                            f[18] == Xor0To17(f.data()) && (f[3] != 'W' || f[17] == Sum3To16(f.data()));
+                            f[18] == Xor0To17(f.data()) &&
+                            (f[3] != 'W' || f[17] == Sum3To16(f.data()));
     if (!wellFormed) {
         log(QStringLiteral("ignored a bad request: ") + Hex(f), false);
         withStats([](StationStats& s) { ++s.badRequests; });
@@ -732,7 +551,9 @@ void StationSimulator::Impl::sendBlockFrame(const Bytes& frame, bool resend)
     } else if (draw(fl.corrupt)) {
         const int at = std::uniform_int_distribution<int>(0, FrameSize - 1)(random);
         const int mask = std::uniform_int_distribution<int>(1, 255)(random);
-        fault(QStringLiteral("byte %1 corrupted (xor %2)").arg(at).arg(mask, 2, 16, QLatin1Char('0')));
+        fault(QStringLiteral("byte %1 corrupted (xor %2)")
+                  .arg(at)
+                  .arg(mask, 2, 16, QLatin1Char('0')));
         out[std::size_t(at)] ^= std::uint8_t(mask);
     }
     sendRaw(out.data(), out.size());
@@ -740,12 +561,12 @@ void StationSimulator::Impl::sendBlockFrame(const Bytes& frame, bool resend)
 
 void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
 {
-    if (master < 0)
+    if (!sideOpen)
         return;
     if (!options.baudPacing) {
         std::size_t done = 0;
         while (done < n) {
-            const ssize_t w = put(data + done, n - done);
+            const std::int64_t w = channel->Write(data + done, n - done);
             if (w <= 0)
                 return; // side closed or its buffer full: the bytes are lost
             done += std::size_t(w);
@@ -755,64 +576,18 @@ void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
     const std::int64_t start = NowNs();
     for (std::size_t i = 0; i < n && !stop; ++i) {
         SleepUntilNs(start + std::int64_t(i + 1) * ByteNs);
-        if (put(data + i, 1) != 1)
+        if (channel->Write(data + i, 1) != 1)
             return;
     }
 }
 
 void StationSimulator::Impl::hangUp()
 {
-    if (options.tcpListen)
-        closeConnection();
-    else
-        closePty();
+    channel->HangUp();
     sideOpen = false;
     woken = false;
     silent = false;
     framesSinceWake = 0;
     lastFrame.clear();
     rx.clear();
-}
-
-bool StationSimulator::Impl::listen(QString* error)
-{
-    listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(listener, 1) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
-        if (error)
-            *error = QStringLiteral("listen: ") + QString::fromLocal8Bit(std::strerror(errno));
-        if (listener >= 0)
-            ::close(listener);
-        listener = -1;
-        return false;
-    }
-    std::lock_guard lock(mutex);
-    path = QStringLiteral("socket://127.0.0.1:%1").arg(ntohs(a.sin_port));
-    return true;
-}
-
-void StationSimulator::Impl::acceptConnection()
-{
-    const int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (connection < 0)
-        return;
-    // One program at a time: a new connection replaces the old one.
-    if (master >= 0) {
-        closeConnection();
-        sideClosed();
-    }
-    master = connection;
-    sideOpened();
-}
-
-void StationSimulator::Impl::closeConnection()
-{
-    if (master >= 0)
-        ::close(master);
-    master = -1;
 }

@@ -1,6 +1,7 @@
 // A simulated station ("БС") on a new pseudo-terminal (or behind a TCP
-// listener), for tests, demos and benchmarks without hardware. It runs on its own thread and talks to the
-// program's side of the pseudo-terminal exactly as the program's link expects:
+// listener, or an in-process line), for tests, demos and benchmarks without
+// hardware. It runs on its own thread and talks to the program's side of its
+// line exactly as the program's link expects:
 //
 // - Until woken it sends the invitation FF 00 00 FF every 250 ms (only while the
 //   program's side is open).
@@ -24,7 +25,8 @@
 //   frame, the frame of another block than the one asked for, one corrupted byte;
 //   and, counted in block frames since the last wake, going silent (until the
 //   program closes its side) or hanging up (the station closes the
-//   pseudo-terminal, then opens a new one a second later).
+//   pseudo-terminal, then opens a new one a second later; an in-process line
+//   takes opens again a second later).
 // - A 'W' request may be lost on the way in (not stored, not answered): after a
 //   second the last frame goes out again, and its block and checksum may well
 //   pass for the lost block's answer.
@@ -63,11 +65,15 @@ struct StationOptions
     bool baudPacing = false;
     std::uint64_t seed = 1;
     StationFaults faults;
-    QString linkPath;     // when set, a symbolic link to the program's side
+    QString linkPath; // when set, a symbolic link to the program's side
     // The line is a TCP listener on loopback instead of a pseudo-terminal: a
     // connection is the program opening its side, its end the program closing
     // it; a hang-up closes the connection and the next one is accepted.
     bool tcpListen = false;
+    // The line is in-process instead, registered under this name: the program
+    // opens the port "station:NAME" (the only line on systems without
+    // pseudo-terminals).
+    QString inProcessName;
     bool verbose = false; // log protocol events too, not only faults
     // Where log lines go (faults always, events when verbose); default stderr.
     std::function<void(const QString&)> log;
@@ -109,19 +115,21 @@ public:
     StationSimulator(const StationSimulator&) = delete;
     StationSimulator& operator=(const StationSimulator&) = delete;
 
-    // Opens a new pseudo-terminal and starts the station's thread.
+    // Opens a new pseudo-terminal (or the line the options ask for) and starts
+    // the station's thread.
     bool Start(QString* error = nullptr);
     void Stop();
     bool Running() const;
 
     // The program's side, such as /dev/pts/3 (thread-safe); with tcpListen
-    // "socket://127.0.0.1:PORT".
+    // "socket://127.0.0.1:PORT", in-process "station:NAME".
     QString ProgramSidePath() const;
     ParamImage Image() const;
     void SetImage(const ParamImage& image);
     StationStats Stats() const;
     bool Woken() const;
-    // The line settings of the program's side (false when no pseudo-terminal is open).
+    // The line settings of the program's side (false when no pseudo-terminal is
+    // open, and on lines without settings).
     bool ProgramSideLine(StationLine& line) const;
 
     // A configuration with used addresses on every page, in the speech mode,
