@@ -2,6 +2,8 @@
 // window program as the Exit command does: every event loop returns, so the
 // port is closed and its lock file removed on the way out. A second signal
 // ends the process at once.
+// On Windows, where a window program gets no such signals, log-off and
+// shutdown close the windows as the operator would, and then the port.
 #pragma once
 
 #include <QObject>
