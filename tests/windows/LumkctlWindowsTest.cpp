@@ -40,7 +40,7 @@ TEST(LumkctlWindows, ConsoleEvents_NoteTheirSignalOnce_ASecondIsLeftToTheSystem)
         DWORD event;
         int signal;
         const char* name;
-    } cases[] = {{CTRL_C_EVENT, SIGINT, "SIGINT"}, {CTRL_BREAK_EVENT, SIGBREAK, "SIGBREAK"}};
+    } cases[] = {{CTRL_C_EVENT, SIGINT, "SIGINT"}, {CTRL_BREAK_EVENT, SIGINT, "SIGINT"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ClearInterrupt();

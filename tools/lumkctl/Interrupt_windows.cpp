@@ -29,10 +29,9 @@ BOOL WINAPI OnConsoleControl(DWORD event)
     int signal = 0;
     switch (event) {
     case CTRL_C_EVENT:
-        signal = SIGINT;
-        break;
     case CTRL_BREAK_EVENT:
-        signal = SIGBREAK;
+        // Both are the operator's interrupt, as SIGINT is on Linux.
+        signal = SIGINT;
         break;
     case CTRL_CLOSE_EVENT:
         signal = SIGTERM;
@@ -76,8 +75,6 @@ const char* InterruptName(int signal)
     switch (signal) {
     case SIGINT:
         return "SIGINT";
-    case SIGBREAK:
-        return "SIGBREAK";
     case SIGTERM:
         return "SIGTERM";
     }
