@@ -1,7 +1,9 @@
 # The Windows build, cross-compiled with MinGW-w64 (scripts/windows) and run
-# under wine (scripts/test-windows): the platform-independent libraries, the
-# Win32 serial backend, and their test suites. Not built here yet: the serial
-# survey, the window, lumkctl's program, the station simulator and packages.
+# under wine (scripts/test-windows): the libraries with their Windows twins (the
+# Win32 serial backend, the COM port survey, the file code), lumkctl.exe, the
+# window programs lumk-config.exe and lumk-demo.exe (its station in-process),
+# and the test suites. The setup program and the zip are made from these by
+# scripts/windows-package.
 find_package(Qt6 REQUIRED COMPONENTS Core Network)
 enable_language(RC)
 
