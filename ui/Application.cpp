@@ -1,6 +1,7 @@
 // Application title, Qt's Russian translation and the program's plain boxes.
 #include "Application.h"
 
+#include "CommandLineOutput.h"
 #include "FileTexts.h"
 #include "LinkTexts.h"
 #include "UiTexts.h"
@@ -14,8 +15,6 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
-
-#include <cstdio>
 
 namespace {
 QString& titleStorage()
@@ -109,14 +108,11 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv, const QString& pro
         if (word == "--")
             break;
         if (word == "--help" || word == "-h") {
-            std::fputs(help.toUtf8().constData(), stdout);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+            return WriteCommandLineText(stdout, help) ? 0 : 1;
         }
         if (word == "--version") {
-            std::fputs(
-                (program + QLatin1Char(' ') + version + QLatin1Char('\n')).toUtf8().constData(),
-                stdout);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+            const QString line = program + QLatin1Char(' ') + version + QLatin1Char('\n');
+            return WriteCommandLineText(stdout, line) ? 0 : 1;
         }
     }
     return std::nullopt;
@@ -133,13 +129,13 @@ std::optional<int> FileArgument(const QStringList& arguments, const QString& pro
             continue;
         }
         if (!optionsEnd && word.startsWith(QLatin1Char('-')) && word != QLatin1String("-")) {
-            std::fputs(UiTexts::UnknownOption(program, word).toUtf8().constData(), stderr);
+            WriteCommandLineText(stderr, UiTexts::UnknownOption(program, word));
             return 2;
         }
         names << word;
     }
     if (names.size() > (acceptsFile ? 1 : 0)) {
-        std::fputs(UiTexts::ExtraArgument(program, names.last()).toUtf8().constData(), stderr);
+        WriteCommandLineText(stderr, UiTexts::ExtraArgument(program, names.last()));
         return 2;
     }
     file = names.isEmpty() ? QString() : names.first();
@@ -163,7 +159,8 @@ QString RememberedFileFolder()
 
 void RememberFileFolder(const QString& chosenFile)
 {
-    ProgramSettings().setValue(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
+    ProgramSettings().setValue(QStringLiteral("files/lastFolder"),
+                               QFileInfo(chosenFile).absolutePath());
 }
 
 QString RememberedPort()

@@ -1,10 +1,13 @@
-// Log-off and shutdown on Windows: the session's end closes the windows as the
-// operator would (a window kept open cancels it), and the port is closed before
-// Windows ends the process. Real window messages through Qt's Windows platform,
-// so it needs a display (scripts/test-windows runs it under Xvfb).
+// A window program on Windows. Log-off and shutdown: the session's end closes
+// the windows as the operator would (a window kept open cancels it), and the
+// port is closed before Windows ends the process. Command-line answers with
+// nowhere to go are shown in a box. Real windows and window messages, so it
+// needs a display (scripts/test-windows runs it under Xvfb).
 #include "ComUtilites.h"
+#include "CommandLineOutput.h"
 #include "ScriptedPort.h"
 #include "TerminationSignals.h"
+#include "UiTexts.h"
 #include "VirtualClock.h"
 
 #include <QApplication>
@@ -13,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <windows.h>
 
 namespace {
@@ -68,6 +73,37 @@ TEST(SessionEnd, ClosesWindowsAsTheOperatorWouldThenThePort)
     Send(window, WM_ENDSESSION, TRUE);
     EXPECT_FALSE(PortIsOpen());
     ResetComUtilites();
+}
+
+// Typed in cmd.exe, a window program gets no console: its --help would be
+// lost, so it appears in a message box, which the operator closes.
+TEST(CommandLineOutput, NowhereToWrite_ShowsTheTextInABox)
+{
+    const QString text = QStringLiteral("Использование: lumk-config [ФАЙЛ]");
+    const HANDLE saved = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+    std::atomic<bool> seen{false};
+    QString shown;
+    std::thread operatorSide([&] {
+        const auto* title = reinterpret_cast<const wchar_t*>(UiTexts::ApplicationTitle.utf16());
+        for (int i = 0; i < 200 && !seen; ++i) {
+            if (const HWND box = ::FindWindowW(L"#32770", title)) {
+                wchar_t content[256] = {};
+                ::GetDlgItemTextW(box, 0xFFFF, content, 255); // the box's message
+                shown = QString::fromWCharArray(content);
+                seen = true;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            } else {
+                ::Sleep(25);
+            }
+        }
+    });
+    const bool written = WriteCommandLineText(stdout, text + QLatin1Char('\n'));
+    operatorSide.join();
+    ::SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    EXPECT_TRUE(written);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(shown, text);
 }
 
 int main(int argc, char** argv)
