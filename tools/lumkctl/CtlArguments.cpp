@@ -3,6 +3,7 @@
 #include "CtlArguments.h"
 
 #include "CtlTexts.h"
+#include "Platform.h"
 
 #include <QFile>
 #include <QSet>
@@ -284,19 +285,20 @@ QString CommandName(CtlCommand command)
 
 QString CommandHelp(CtlCommand command)
 {
+    const PlatformHelp platform = HelpOfPlatform();
     switch (command) {
     case CtlCommand::Ports:
-        return CtlTexts::PortsHelp;
+        return CtlTexts::PortsHelp.arg(platform.portsSurvey);
     case CtlCommand::Read:
-        return CtlTexts::ReadHelp;
+        return CtlTexts::ReadHelp.arg(platform.portArgument);
     case CtlCommand::Write:
-        return CtlTexts::WriteHelp;
+        return CtlTexts::WriteHelp.arg(platform.portArgument);
     case CtlCommand::Show:
         return CtlTexts::ShowHelp;
     case CtlCommand::Diff:
-        return CtlTexts::DiffHelp;
+        return CtlTexts::DiffHelp.arg(platform.portArgument);
     case CtlCommand::None:
         break;
     }
-    return CtlTexts::MainHelp;
+    return CtlTexts::MainHelp.arg(platform.interruptStatuses);
 }

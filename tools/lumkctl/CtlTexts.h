@@ -41,15 +41,14 @@ inline const QString MainHelp =
                    "     write: ФАЙЛ не конфигурация из 140 шестнадцатеричных цифр\n"
                    "  9  чтения устройства расходятся между собой: связь ненадёжна\n"
                    "     (read --confirm, write)\n"
-                   "  129, 130, 143  прервано сигналом SIGHUP, SIGINT, SIGTERM\n"
+                   "%1"
                    "\n"
                    "Имена файлов используются побайтно, как заданы. Файл заменяется целиком\n"
                    "или остаётся прежним; папка, устройство, канал и сокет не заменяются.\n");
 
 // Options shared by the commands that talk to the device.
 inline const QString DeviceOptionsHelp = QStringLiteral(
-    "  --port ПОРТ       имя порта из списка \"lumkctl ports\", путь к устройству\n"
-    "                    или его имя в /dev/serial/by-id/; порт сервера по сети:\n"
+    "%1"
     "                    rfc2217://УЗЕЛ:ПОРТ (Telnet с управлением портом, линия\n"
     "                    2400 8N1 задаётся сервером по запросу) или socket://УЗЕЛ:ПОРТ\n"
     "                    (простой TCP, линия настроена на сервере); УЗЕЛ — имя,\n"
@@ -60,13 +59,7 @@ inline const QString DeviceOptionsHelp = QStringLiteral(
 
 inline const QString PortsHelp = QStringLiteral(
     "Использование: lumkctl ports [--json]\n"
-    "Выводит все последовательные порты (ttyS, ttyUSB, ttyACM и подобные) в том же\n"
-    "порядке, что и список портов конфигуратора, и состояние каждого: доступен\n"
-    "(есть в списке конфигуратора), нет прав (и как их получить), занят (какой\n"
-    "программой, по файлу блокировки или по данным ядра) или ошибка с причиной.\n"
-    "Для адаптера USB выводятся его описание (изготовитель, изделие, серийный\n"
-    "номер) и постоянное имя в /dev/serial/by-id/. В --port годится любое из этих\n"
-    "имён.\n"
+    "%1"
     "\n"
     "  --json            вывести массив объектов JSON с ключами \"name\", \"path\",\n"
     "                    \"state\" (\"usable\", \"no-permission\", \"busy\", \"error\"),\n"
@@ -126,6 +119,36 @@ inline const QString DiffHelp =
                    "режим работы, общие свойства и адреса. Код 0, если отличий нет, 7, если есть.\n"
                    "Без --port сравнивает два файла, не открывая порт.\n") +
     DeviceOptionsHelp;
+
+// The platform's parts of the help (%1 above): how --port names a port, what
+// "ports" surveys, and the exit statuses of an interrupted transfer.
+namespace Linux {
+inline const QString PortArgument =
+    QStringLiteral("  --port ПОРТ       имя порта из списка \"lumkctl ports\", путь к устройству\n"
+                   "                    или его имя в /dev/serial/by-id/; порт сервера по сети:\n");
+inline const QString PortsSurvey =
+    QStringLiteral("Выводит все последовательные порты (ttyS, ttyUSB, ttyACM и подобные) в том же\n"
+                   "порядке, что и список портов конфигуратора, и состояние каждого: доступен\n"
+                   "(есть в списке конфигуратора), нет прав (и как их получить), занят (какой\n"
+                   "программой, по файлу блокировки или по данным ядра) или ошибка с причиной.\n"
+                   "Для адаптера USB выводятся его описание (изготовитель, изделие, серийный\n"
+                   "номер) и постоянное имя в /dev/serial/by-id/. В --port годится любое из этих\n"
+                   "имён.\n");
+inline const QString InterruptStatuses =
+    QStringLiteral("  129, 130, 143  прервано сигналом SIGHUP, SIGINT, SIGTERM\n");
+} // namespace Linux
+namespace Windows {
+inline const QString PortArgument =
+    QStringLiteral("  --port ПОРТ       имя порта из списка \"lumkctl ports\" (COM3) или путь\n"
+                   "                    к устройству (\\\\.\\COM12); порт сервера по сети:\n");
+inline const QString PortsSurvey =
+    QStringLiteral("Выводит последовательные порты от COM1 до COM128 в том же порядке, что и\n"
+                   "список портов конфигуратора, и состояние каждого: доступен (есть в списке\n"
+                   "конфигуратора), занят другой программой или ошибка с причиной. Под портом\n"
+                   "выводится имя устройства, как его показывает диспетчер устройств.\n");
+inline const QString InterruptStatuses = QStringLiteral("  130  прервано: Ctrl+C или Ctrl+Break\n"
+                                                        "  143  прервано: окно консоли закрыто\n");
+} // namespace Windows
 
 // --- usage errors -------------------------------------------------------------
 

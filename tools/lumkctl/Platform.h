@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QString>
 
 #include <memory>
 
@@ -23,3 +24,12 @@ ConsoleStreams OpenConsoleStreams();
 QByteArray ProgramAsStarted(const char* argv0);
 // `word` as one argument for the platform's shell, byte for byte.
 QByteArray ShellQuoted(const QByteArray& word);
+
+// The platform's parts of the help texts.
+struct PlatformHelp
+{
+    QString portArgument;      // how --port names a port
+    QString portsSurvey;       // what "ports" lists
+    QString interruptStatuses; // the exit statuses of an interrupted transfer
+};
+PlatformHelp HelpOfPlatform();

@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include "CtlTexts.h"
+
 #include <QFile>
 
 #include <csignal>
@@ -40,4 +42,10 @@ QByteArray ShellQuoted(const QByteArray& word)
             quoted += c;
     }
     return quoted + "'";
+}
+
+PlatformHelp HelpOfPlatform()
+{
+    return {CtlTexts::Linux::PortArgument, CtlTexts::Linux::PortsSurvey,
+            CtlTexts::Linux::InterruptStatuses};
 }

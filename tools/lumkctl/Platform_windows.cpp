@@ -3,6 +3,8 @@
 // bytes as on Linux.
 #include "Platform.h"
 
+#include "CtlTexts.h"
+
 #include "WindowsErrors.h"
 
 #include <QFile>
@@ -126,4 +128,10 @@ QByteArray ShellQuoted(const QByteArray& word)
     }
     quoted += QByteArray(backslashes, '\\');
     return quoted + "\"";
+}
+
+PlatformHelp HelpOfPlatform()
+{
+    return {CtlTexts::Windows::PortArgument, CtlTexts::Windows::PortsSurvey,
+            CtlTexts::Windows::InterruptStatuses};
 }
