@@ -18,7 +18,7 @@ root=$PWD
 out=${LUMK_SHOT_OUT:-$root/docs/screenshot-windows.png}
 station=${LUMK_STATION:-$root/build/tools/station/lumk-station}
 port=COM7
-caption="Программа конфигурирования ЛУМ-К"
+. "$root/tests/windows/window_driver.sh"
 [ -x "$station" ] || { echo "build lumk-station first: $station" >&2; exit 1; }
 
 if [ -z "${LUMK_SHOT_INNER:-}" ]; then
@@ -61,34 +61,8 @@ ln -sfn "$pty" "$WINEPREFIX/dosdevices/${port,,}"
 mkdir "$work/run"
 (cd "$work/run" && WINEPATH= exec wine "$installed/lumk-config.exe") >"$work/window.log" 2>&1 &
 disown # ended with the prefix's wine session, at exit
-win=""
-for _ in $(seq 150); do
-  win=$(xdotool search --onlyvisible --name "^$caption" 2>/dev/null | head -1) || true
-  [ -n "$win" ] && break
-  sleep 0.2
-done
-[ -n "$win" ] || { echo "the window did not appear" >&2; cat "$work/window.log" >&2; exit 1; }
-sleep 1
-# The port selector sits at 8,14 in its group, below the menu bar; in its list
-# the port is found by typing its name.
-xdotool mousemove --window "$win" 100 45 click 1
-sleep 1
-xdotool type --delay 50 "$port"
-xdotool key Return
-want="$port — $caption"
-title=""
-for _ in $(seq 100); do # the link test and the seven-block read
-  title=$(xdotool getwindowname "$win")
-  [ "$title" = "$want" ] && break
-  sleep 0.2
-done
-if [ "$title" != "$want" ]; then
-  echo "no read from $port: the window's title is '$title'" >&2
-  for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-    echo "  window: $(xdotool getwindowname "$w")" >&2
-  done
-  exit 1
-fi
+win=$(find_window "$work/window.log")
+choose_port "$win" "$port"
 xdotool mousemove --window "$win" 300 300
 sleep 0.5
 import -window "$win" "$work/shot.png"
