@@ -6,6 +6,7 @@
 
 #include "WindowsErrors.h"
 
+#include <iterator>
 #include <windows.h>
 
 #include <devguid.h>
@@ -142,18 +143,16 @@ SerialDevice InspectSerialDevice(const QString& name)
 
 QStringList SerialDeviceCandidates()
 {
-    // Every name from COM1 up that exists: one that opens, or one refused for
-    // another reason than its absence (held by another program, say).
+    // The names from COM1 up that the system defines; each is opened once, by
+    // InspectSerialDevice, not here.
     QStringList names;
+    wchar_t target[512];
     for (int n = 1; n <= HighestPort; ++n) {
         const QString name = QStringLiteral("COM%1").arg(n);
-        DWORD error = 0;
-        const HANDLE handle = OpenExclusive(DevicePath(name), &error);
-        if (handle != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle);
-        else if (Absent(error))
-            continue;
-        names << name;
+        if (::QueryDosDeviceW(reinterpret_cast<const wchar_t*>(name.utf16()), target,
+                              DWORD(std::size(target))) != 0 ||
+            ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+            names << name;
     }
     return names;
 }
