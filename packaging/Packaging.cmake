@@ -80,8 +80,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries the programs link come from dpkg-shlibdeps, the X11
 # platform plugin with libqt6gui6. Qt's own translations of standard dialogs
-# and buttons are loaded at run time and invisible to it.
+# and buttons are loaded at run time and invisible to it, as is the font the
+# configuration sheet embeds in its PDF (DejaVu Sans, Cyrillic included).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

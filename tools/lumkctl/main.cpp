@@ -5,12 +5,12 @@
 #include "LumkctlCommands.h"
 #include "Platform.h"
 #include "StartUp.h"
-
-#include <QCoreApplication>
+#include "ToolApplication.h"
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const auto app =
+        CreateToolApplication(argc > 0 ? argv[0] : nullptr, argc > 1 ? argv[1] : nullptr);
     QCoreApplication::setApplicationName(QStringLiteral("lumkctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMK_VERSION));
 
