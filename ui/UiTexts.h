@@ -130,4 +130,10 @@ inline QString ExtraArgument(const QString& program, const QString& word)
     return QStringLiteral("%1: лишний аргумент %2\nСправка: %1 --help\n").arg(program, word);
 }
 
+// The printed configuration sheet (Файл menu).
+inline const QString SavePdfItem = QStringLiteral("Сохранить как PDF…");
+inline const QString PrintItem = QStringLiteral("Печать…");
+inline const QString PdfFilter = QStringLiteral("Документы PDF (*.pdf)");
+inline const QString PdfDefaultName = QStringLiteral("Лист конфигурации ЛУМ-К.pdf");
+
 } // namespace UiTexts

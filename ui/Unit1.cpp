@@ -9,6 +9,7 @@
 #include "GroupBox.h"
 #include "ImageFile.h"
 #include "NetworkPortDialog.h"
+#include "PrintCommands.h"
 #include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
@@ -153,6 +154,10 @@ void TForm1::createMenu()
     N5 = item(N1, UiTexts::OpenItem, "N5", &TForm1::N5Click);
     N6 = item(N1, UiTexts::SaveItem, "N6", &TForm1::N6Click);
     N7 = item(N1, UiTexts::ExitItem, "N7", &TForm1::N7Click);
+    // The configuration sheet's items before "Выход", with the file the title names.
+    PrintCommands::Attach(*this, *N1, N7, model_, engine_, [this] {
+        return origin_ == Origin::Device && shownName_ == engine_.LinkPort() ? QString() : shownName_;
+    });
 
     N3 = menu(MainMenu1->addMenu(UiTexts::DeviceMenu), "N3");
     N2 = menu(N3->addMenu(UiTexts::ModeMenu), "N2");
