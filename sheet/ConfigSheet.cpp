@@ -72,14 +72,29 @@ QFont MonoFont(int height)
     return font;
 }
 
+// The bytes the sheet reports: the model's image while the table is its
+// decoding (a file or a device as read, bits the table does not show
+// included), else what a save or a write would make of the edited table.
+ParamImage ReportedImage(const ConfigModel& model)
+{
+    ConfigModel decoded;
+    // A decode that finds no used address keeps the mode and the options.
+    decoded.setOperatingMode(model.OperatingMode());
+    decoded.setOptions(model.options());
+    decoded.ImageToTable(model.image());
+    if (ConfigDifferences(decoded, model).isEmpty())
+        return model.image();
+    ParamImage encoded = model.image();
+    model.TableToImage(encoded);
+    return encoded;
+}
+
 class SheetPainter
 {
 public:
     SheetPainter(QPainter& painter, const ConfigModel& model, const SheetFacts& facts)
-        : p_(painter), model_(model), facts_(facts), image_(model.image())
+        : p_(painter), model_(model), facts_(facts), image_(ReportedImage(model))
     {
-        // What a save or a write would produce from the table now.
-        model_.TableToImage(image_);
     }
 
     void paint()

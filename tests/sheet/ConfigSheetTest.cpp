@@ -1,6 +1,7 @@
 // The sheet as a reader of the PDF sees it: one A4 page, embedded fonts, and
 // the texts of the heading, the facts, the four tables, the hidden bits, the
-// file line and the signatures, in both operating modes.
+// file line and the signatures, in both operating modes; the bytes reported are
+// the model's until the table is edited, then the encoder's.
 #include "ConfigSheet.h"
 
 #include "ConfigModel.h"
@@ -82,12 +83,18 @@ TEST(ConfigSheet, OtherDevices_OnePage_HeadingFactsOptionsTablesAndSignatures)
     EXPECT_TRUE(HasRow(text, 41, QStringLiteral("Да"), QStringLiteral("120 сек.")));
     EXPECT_TRUE(HasRow(text, 64, QStringLiteral("Да"), QStringLiteral("0 сек.")));
     EXPECT_TRUE(HasRow(text, 2, QStringLiteral("Нет"), QString()));
-    // The line a save would write: the encoder's bytes, not the decoded image's.
+    EXPECT_TRUE(text.contains(QString::fromLatin1(image.toText().left(70))));
+    EXPECT_TRUE(text.contains(QString::fromLatin1(image.toText().mid(70))));
+
+    // An edited table: the line a save would write, not the image it was decoded from.
+    model.setCell(1, 2, 1, QStringLiteral("Да"));
+    model.setCell(1, 2, 2, QStringLiteral("0 сек."));
     ParamImage encoded = model.image();
     model.TableToImage(encoded);
-    const QByteArray digits = encoded.toText();
-    EXPECT_TRUE(text.contains(QString::fromLatin1(digits.left(70))));
-    EXPECT_TRUE(text.contains(QString::fromLatin1(digits.mid(70))));
+    ASSERT_EQ(encoded.byte(1), 0x84);
+    const QString edited = PdfText(SheetPdf(dir, model, facts));
+    EXPECT_TRUE(edited.contains(QString::fromLatin1(encoded.toText().left(70))));
+    EXPECT_TRUE(HasRow(edited, 2, QStringLiteral("Да"), QStringLiteral("0 сек.")));
 }
 
 TEST(ConfigSheet, Speech_NamesTheModeAndListsBitsTheTableDoesNotShow)
@@ -96,6 +103,7 @@ TEST(ConfigSheet, Speech_NamesTheModeAndListsBitsTheTableDoesNotShow)
     image.setByte(0, 0xC8 | 0x20); // speech, address 1 "Сообщ.4" 120 s
     image.setByte(1, 0x04);
     image.setByte(16, 0x88);       // address 17 "Сообщ.2" 30 s
+    image.setByte(5, 0x93);        // address 6 "Сообщ.1" 60 s, and bits no cell shows
     image.setByte(64, 0x5A);       // a byte no cell shows
     ConfigModel model;
     Decode(model, image);
@@ -110,7 +118,7 @@ TEST(ConfigSheet, Speech_NamesTheModeAndListsBitsTheTableDoesNotShow)
          {"Режим работы ЛУМ-К: Речевое оповещение \"Тилан\"", "Файл: —", "Порт: —",
           "Состояние относительно устройства: не известно",
           "не задаются в режиме речевого оповещения", "Биты, которых таблица не показывает:",
-          "байт 64 = 5A, биты 5A"})
+          "байт 5 = 93, биты 03; байт 64 = 5A, биты 5A."})
         EXPECT_TRUE(text.simplified().contains(QString::fromUtf8(expected))) << expected;
     EXPECT_FALSE(text.contains(QStringLiteral("Управление УПА")));
     EXPECT_TRUE(HasRow(text, 1, QStringLiteral("Сообщ.4"), QStringLiteral("120 сек.")));
