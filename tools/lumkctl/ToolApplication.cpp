@@ -3,15 +3,13 @@
 
 #include <QGuiApplication>
 
-#include <cstring>
-
-std::unique_ptr<QCoreApplication> CreateToolApplication(char* program, const char* command)
+std::unique_ptr<QCoreApplication> CreateToolApplication(char* program, bool drawing)
 {
     // The application keeps references to these for its whole life.
     static char name[] = "lumkctl";
     static int argc = 1;
     static char* argv[] = {program ? program : name, nullptr};
-    if (command && std::strcmp(command, "sheet") == 0) {
+    if (drawing) {
         UseHeadlessPlatform();
         return std::make_unique<QGuiApplication>(argc, argv);
     }

@@ -6,9 +6,10 @@
 
 #include <memory>
 
-// `command`: the first argument, or null. The arguments are the caller's to
-// read: Qt Gui would take its own options out of them.
-std::unique_ptr<QCoreApplication> CreateToolApplication(char* program, const char* command);
+// `drawing`: the command line asks for a sheet (not its help, no usage error).
+// The arguments stay the caller's to read: Qt Gui would take its own options
+// out of them.
+std::unique_ptr<QCoreApplication> CreateToolApplication(char* program, bool drawing);
 
 // Makes the Gui application work without a display (a twin per platform).
 void UseHeadlessPlatform();

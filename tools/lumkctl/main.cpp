@@ -1,6 +1,7 @@
 // lumkctl: the configurator's model and transfer engine for batch work and
 // scripts, without a window.
 #include "Console.h"
+#include "CtlArguments.h"
 #include "Interrupt.h"
 #include "LumkctlCommands.h"
 #include "Platform.h"
@@ -9,8 +10,14 @@
 
 int main(int argc, char** argv)
 {
-    const auto app =
-        CreateToolApplication(argc > 0 ? argv[0] : nullptr, argc > 1 ? argv[1] : nullptr);
+    // File names byte for byte: the decoded arguments lose what is not UTF-8.
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    const CtlArguments parsed = ParseCtlArguments(arguments);
+    const auto app = CreateToolApplication(argc > 0 ? argv[0] : nullptr,
+                                           parsed.command == CtlCommand::Sheet &&
+                                               parsed.error.isEmpty() && !parsed.help);
     QCoreApplication::setApplicationName(QStringLiteral("lumkctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMK_VERSION));
 
@@ -21,10 +28,6 @@ int main(int argc, char** argv)
     // The restore command names the tool as it was started.
     context.program = ProgramAsStarted(argc > 0 ? argv[0] : nullptr);
     InstallInterruptHandlers();
-    // File names byte for byte: the decoded arguments lose what is not UTF-8.
-    QList<QByteArray> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QByteArray(argv[i]));
     const int status = RunLumkctl(arguments, context);
     WorkEnded();
     return status;

@@ -147,7 +147,7 @@ expect_completion 'ttyS0 ttyUSB0' read --port ''
 expect_completion 'ttyUSB0' read --port = ttyU
 expect_completion 'ttyS0 ttyUSB0' read --port =
 touch "$work/files/c.pdf"
-expect_completion 'sheet' sh
+expect_completion 'sheet' she
 expect_completion 'a.lmk' sheet ''
 expect_completion '' sheet --port ttyS0 ''
 expect_completion 'c.pdf' sheet a.lmk --output ''
