@@ -139,9 +139,12 @@ private:
         const double y = FactsTop + row * FactRow;
         text(QRectF(0, y, LabelWidth, FactRow), Qt::AlignLeft | Qt::AlignVCenter,
              label + QLatin1Char(':'), SheetFont(34), Muted);
+        // A long path keeps its start and its file name.
+        const QFont font = SheetFont(36, bold);
+        const QString shown = QFontMetricsF(font).elidedText(
+            value.isEmpty() ? SheetTexts::NotGiven : value, Qt::ElideMiddle, Width - LabelWidth);
         text(QRectF(LabelWidth, y, Width - LabelWidth, FactRow),
-             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-             value.isEmpty() ? SheetTexts::NotGiven : value, SheetFont(36, bold));
+             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown, font);
     }
 
     // A check box or a radio button as the window draws it, with its caption;

@@ -43,7 +43,7 @@ inline const QString StateDiffers = QStringLiteral("отличается от у
 inline QString StateTime(const QDateTime& at, const QDateTime& sheetTime)
 {
     return at.date() == sheetTime.date() ? at.toString(TimeFormat)
-                                         : at.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+                                         : at.toString(DateTimeFormat);
 }
 
 } // namespace SheetTexts
