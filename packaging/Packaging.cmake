@@ -28,6 +28,9 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/lumkctl.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumkctl)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_SOURCE_DIR}/README.md
   DESTINATION ${LUMK_DOC_DIR})
+# The operator's guide the window shows on F1, readable in a browser too.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/guide/ DESTINATION ${LUMK_DOC_DIR}/guide
+  FILES_MATCHING PATTERN "*.html" PATTERN "*.png")
 
 # Manual pages and the changelog, compressed as Debian wants them: best
 # compression, no name or time stamp in the header.

@@ -47,6 +47,10 @@ inline const QString ReadItem = QStringLiteral("Прочесть парамет�
 inline const QString WriteItem = QStringLiteral("Записать параметры");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
+// The operator's guide (F1) and its window, titled as the guide's HTML is.
+inline const QString GuideItem = QStringLiteral("Руководство оператора");
+inline const QString GuideTitle = QStringLiteral("ЛУМ-К конфигуратор: руководство оператора");
+inline const QString CloseButton = QStringLiteral("Закрыть");
 
 inline const QString AboutTitle = QStringLiteral("Информация о программе");
 inline const QString MakerNotice = QStringLiteral("Разработка: группа сопровождения конфигуратора");

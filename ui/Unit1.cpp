@@ -9,6 +9,7 @@
 #include "GroupBox.h"
 #include "ImageFile.h"
 #include "NetworkPortDialog.h"
+#include "OperatorGuide.h"
 #include "PrintCommands.h"
 #include "SerialLink.h"
 #include "StartUp.h"
@@ -174,6 +175,8 @@ void TForm1::createMenu()
     N11 = item(N4, UiTexts::WriteItem, "N11", &TForm1::Button4Click);
 
     N12 = menu(MainMenu1->addMenu(UiTexts::HelpMenu), "N12");
+    N16 = item(N12, UiTexts::GuideItem, "N16", &TForm1::N16Click);
+    N16->setShortcut(Qt::Key_F1);
     N13 = item(N12, UiTexts::AboutItem, "N13", &TForm1::N13Click);
 }
 
@@ -893,6 +896,11 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (engine_.WriteUnderway())
         reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::N16Click()
+{
+    ShowOperatorGuide(this);
 }
 
 void TForm1::N13Click()

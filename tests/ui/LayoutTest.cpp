@@ -211,7 +211,8 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_EQ(form->N10->text(), UiTexts::ReadItem);
     EXPECT_EQ(form->N11->text(), UiTexts::WriteItem);
     EXPECT_EQ(form->N12->title(), UiTexts::HelpMenu);
-    EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N13}));
+    EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N16, form->N13}));
+    EXPECT_EQ(form->N16->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(
         form->MainMenu1->actions(),
         QList<QAction*>({form->N1->menuAction(), form->N3->menuAction(), form->N12->menuAction()}));

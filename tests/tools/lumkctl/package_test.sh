@@ -67,6 +67,14 @@ for file in doc/$pkg/copyright doc/$pkg/changelog.gz doc/$pkg/README.md \
   [ -s "$share/$file" ] || fail "usr/share/$file missing"
 done
 grep -q '^License: Expat' "$share/doc/$pkg/copyright" || fail "copyright without its licence"
+# The operator's guide with every picture it shows.
+guide=$share/doc/$pkg/guide
+[ -s "$guide/guide.html" ] || fail "the operator's guide is not installed"
+pictures=$(sed -n 's/.*src="\([^"]*\)".*/\1/p' "$guide/guide.html")
+[ -n "$pictures" ] || fail "the installed guide shows no picture"
+for picture in $pictures; do
+  [ -s "$guide/$picture" ] || fail "the guide's picture $picture is not installed"
+done
 
 # Desktop entries: valid, named (untranslated and in Russian), in more than
 # the Utility category, with the icon installed.
