@@ -54,7 +54,7 @@ function(lumk_windows_program target description)
   set_target_properties(${target} PROPERTIES LUMK_WINDOWS_PROGRAM ON)
 endfunction()
 
-foreach(dir ports core link files)
+foreach(dir ports core link files session)
   add_subdirectory(${dir})
 endforeach()
 

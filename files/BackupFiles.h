@@ -21,6 +21,7 @@ struct BackupPlace
     QByteArray folder; // empty: the current folder
     QByteArray label;  // what the backup is of: a file's name, a port's name
     int keep = 0;      // backups of this form to keep in `folder`; 0 keeps all
+    bool createFolder = false; // make `folder` when it is missing
 
     // Beside `file`, labelled with its name without its last extension
     // ("dir/site.txt" -> "dir/site.device-...lmk"); nothing is pruned.
@@ -57,7 +58,3 @@ BackupResult WriteBackup(const BackupPlace& place, const ParamImage& image, cons
 // removing the oldest by modification time; `justWritten` is never removed.
 void PruneBackups(const BackupPlace& place, const QByteArray& justWritten);
 
-// The former names, until lumkctl is on WriteBackup.
-QByteArray BackupFileNameNamed(const QByteArray& file, const QDateTime& at, int attempt = 1);
-QByteArray WriteBackupFileNamed(const QByteArray& file, const ParamImage& image,
-                                const QDateTime& at, QString* reason);

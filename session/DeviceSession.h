@@ -55,13 +55,14 @@ struct CutWrite
     QString port;
     int confirmedBlocks = 0;  // of 6, answered by the station
     bool oneMoreSent = false; // a block went out without an answer yet
-    QString backup;           // what the device held before; empty when none
+    QByteArray backup;        // what the device held before (native name); empty when none
 };
 
 // How a guarded write ended.
 struct WriteReport
 {
     enum class Outcome {
+        Running,        // not ended yet
         Refused,        // the backup failed (or its read did): nothing was sent
         NotConnected,   // no reply accepted: nothing reached the device
         Cut,            // see `cut`
@@ -71,16 +72,33 @@ struct WriteReport
         ReadsDisagree,  // read-backs never agreed: the line disturbed them
         Unconfirmed,    // the read-back did not complete
     };
-    Outcome outcome = Outcome::Refused;
+    Outcome outcome = Outcome::Running;
     QString port;
-    QString backup;          // the backup written for this write; empty when none
-    QString refusal;         // Refused: why, in Russian (backup name and reason)
-    bool backupReadFailed = false; // Refused because the device could not be read
+    QByteArray backup;       // the backup written for this write (native name); empty when none
+    // Refused: the backup name tried and why it failed (in Russian), or that the
+    // device could not be read for the backup.
+    QByteArray backupTried;
+    QString refusal;
+    bool backupReadFailed = false;
     ParamImage written;      // what was sent (bytes 0..71)
     ParamImage readBack;     // Verified/Differs: what two read-backs agree on
     bool disturbed = false;  // Verified/Differs after a read-back that disagreed
     ImageDifference difference; // Differs
     CutWrite cut;            // Cut
+};
+
+// Of reads of the same device, the first image two of them agree on (bytes
+// 0..69). `Add` returns it once two agree; `Exhausted` after three reads with
+// no two alike.
+class TwoReadsAgree
+{
+public:
+    std::optional<ParamImage> Add(const ParamImage& image);
+    bool Exhausted() const { return seen_.size() >= 3; }
+    int Count() const { return int(seen_.size()); }
+
+private:
+    QList<ParamImage> seen_;
 };
 
 class DeviceSession : public QObject
@@ -133,7 +151,7 @@ public:
 signals:
     void recordChanged(const DeviceRecord& record);
     // The backup of the device was written (before the write starts).
-    void backupWritten(const QString& path);
+    void backupWritten(const QByteArray& path);
     // A guarded write ended (any outcome but Cut, which comes as writeCut).
     void writeEnded(const WriteReport& report);
     // A write stopped part-way (port changed, device hung up, abandoned).
@@ -161,23 +179,10 @@ private:
     WriteRequest request_;
     WriteReport lastWrite_;
     Step step_ = Step::None;
-    QList<ParamImage> readBacks_;
+    TwoReadsAgree readBacks_;
+    bool firstReadBack_ = true;
     bool cutReported_ = false;
     std::int64_t lastReplyMs_ = 0;
     int lastPosition_ = 0;
     int lastBlock_ = 0;
-};
-
-// Of reads of the same device, the first image two of them agree on (bytes
-// 0..69). `Add` returns it once two agree; `Exhausted` after three reads with
-// no two alike.
-class TwoReadsAgree
-{
-public:
-    std::optional<ParamImage> Add(const ParamImage& image);
-    bool Exhausted() const { return seen_.size() >= 3; }
-    int Count() const { return int(seen_.size()); }
-
-private:
-    QList<ParamImage> seen_;
 };

@@ -50,7 +50,7 @@ protected:
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
     // The tool's own link reaches the scripted port in virtual time.
-    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
+    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
     QTemporaryDir dir;
 };
@@ -192,7 +192,7 @@ struct Rig
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
-    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
+    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
 };
 
