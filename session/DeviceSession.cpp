@@ -47,6 +47,10 @@ DeviceSession::DeviceSession(ConfigModel& model, MessageSink& messages, SessionP
     connect(&engine_, &TransferEngine::tableRead, this, [this] {
         if (engine_.DeviceImageKnown())
             holds(engine_.DeviceImage(), DeviceRecord::Source::Read);
+        // The engine finishes this read after the signal: the write starts
+        // once the tick is over.
+        if (step_ == Step::DeviceReadForBackup)
+            backupReadEnded_ = true;
     });
 }
 
@@ -94,6 +98,7 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
     // A check read running (for a backup, or a write's read-back) is replaced.
     if (step_ == Step::DeviceReadForBackup)
         step_ = Step::None;
+    backupReadEnded_ = false;
     if (step_ == Step::ReadingBack)
         endWrite(WriteReport::Outcome::Unconfirmed);
     const LinkOutcome outcome = engine_.ConnectPort(how);
@@ -106,7 +111,9 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
     // what it had confirmed.
     if (cut && (!link_.IsOpen() || engine_.LinkPort() != cutPort))
         reportCut(cutPort, cutBlocks, true);
-    cutReported_ = false;
+    // A write still requested starts over on a new connection.
+    if (outcome == LinkOutcome::Connected)
+        cutReported_ = false;
     return outcome;
 }
 
@@ -135,8 +142,10 @@ void DeviceSession::StartWrite(const WriteRequest& request)
     lastWrite_.port = engine_.LinkPort();
     if (request_.backup && engine_.PortReady() && link_.IsOpen()) {
         if (!engine_.DeviceImageKnown()) {
+            // A read already running tells it; otherwise a read into the record.
             step_ = Step::DeviceReadForBackup;
-            engine_.StartDeviceRead();
+            if (!engine_.ReadRequested())
+                engine_.StartDeviceRead();
             return;
         }
         if (!backupNow())
@@ -184,6 +193,8 @@ void DeviceSession::beginWrite()
 
 void DeviceSession::onTransferEnded(LinkOutcome outcome)
 {
+    if (step_ == Step::DeviceReadForBackup && outcome == LinkOutcome::NotConnected)
+        afterBackupRead(false);
     if (step_ != Step::Writing)
         return;
     if (outcome == LinkOutcome::NotConnected) {
@@ -209,8 +220,12 @@ void DeviceSession::onDeviceRead(bool completed)
     }
     if (completed)
         holds(engine_.DeviceImage(), DeviceRecord::Source::Read);
-    if (step != Step::DeviceReadForBackup)
-        return;
+    if (step == Step::DeviceReadForBackup)
+        afterBackupRead(completed);
+}
+
+void DeviceSession::afterBackupRead(bool completed)
+{
     step_ = Step::None;
     if (!completed) {
         lastWrite_.backupReadFailed = true;
@@ -299,7 +314,7 @@ std::optional<CutWrite> DeviceSession::AbandonWrite()
 
 bool DeviceSession::Busy() const
 {
-    return engine_.ProgressVisible();
+    return engine_.ProgressVisible() || backupReadEnded_;
 }
 
 void DeviceSession::Tick()
@@ -309,6 +324,10 @@ void DeviceSession::Tick()
         reportCut(engine_.LinkPort(), engine_.WriteConfirmedBlocks(), true);
     const bool wasRunning = engine_.ProgressVisible();
     engine_.Tick();
+    if (backupReadEnded_) {
+        backupReadEnded_ = false;
+        afterBackupRead(engine_.DeviceImageKnown());
+    }
     if (!wasRunning) {
         lastReplyMs_ = link_.Clock().NowMs();
         lastPosition_ = engine_.ProgressPosition();

@@ -127,7 +127,8 @@ public:
     // backup. After "Записано" (when verifying) reads back until the first
     // read-back equals what was written or two read-backs agree (at most three).
     void StartWrite(const WriteRequest& request);
-    // One step: the engine's tick, then the record (silence, a lost network
+    // One step: the engine's tick (tick the session, never its engine
+    // directly), then the guarded write's next step and the record (silence, a lost network
     // connection, a local device that hung up during a write).
     void Tick();
 
@@ -165,6 +166,7 @@ private:
     bool backupNow();
     void onTransferEnded(LinkOutcome outcome);
     void onDeviceRead(bool completed);
+    void afterBackupRead(bool completed);
     void onWriteChecked(const WriteCheck& check);
     void readBackDone(const ParamImage& image);
     void endWrite(WriteReport::Outcome outcome);
@@ -182,6 +184,7 @@ private:
     TwoReadsAgree readBacks_;
     bool firstReadBack_ = true;
     bool cutReported_ = false;
+    bool backupReadEnded_ = false; // a running read told what the device holds
     std::int64_t lastReplyMs_ = 0;
     int lastPosition_ = 0;
     int lastBlock_ = 0;
