@@ -73,8 +73,8 @@ BackupPlace BackupPlace::InFolder(const QByteArray& folder, const QString& port,
 
 QByteArray BackupFileName(const BackupPlace& place, const QDateTime& at, int attempt)
 {
-    QByteArray name = place.label + ".device-" +
-                      at.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+    QByteArray name =
+        place.label + ".device-" + at.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
     if (attempt > 1)
         name += '-' + QByteArray::number(attempt);
     name += ".lmk";
@@ -94,9 +94,8 @@ bool IsBackupContent(const QByteArray& content)
 {
     if (content.size() != ParamImage::TextLength + 2 || !content.endsWith("\r\n"))
         return false;
-    return std::all_of(content.begin(), content.begin() + ParamImage::TextLength, [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-    });
+    return std::all_of(content.begin(), content.begin() + ParamImage::TextLength,
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); });
 }
 
 BackupResult WriteBackup(const BackupPlace& place, const ParamImage& image, const QDateTime& at)
@@ -132,15 +131,16 @@ void PruneBackups(const BackupPlace& place, const QByteArray& justWritten)
     const QDir folder(QFile::decodeName(place.folder.isEmpty() ? QByteArray(".") : place.folder));
     const QString kept = QFileInfo(QFile::decodeName(justWritten)).fileName();
     QList<QFileInfo> backups;
-    const QFileInfoList entries = folder.entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    const QFileInfoList entries =
+        folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (entry.fileName() == kept || entry.isSymLink() || !entry.isFile() ||
             entry.size() != ParamImage::TextLength + 2 ||
             !IsBackupFileName(QFile::encodeName(entry.fileName())))
             continue;
         QFile file(entry.filePath());
-        if (!file.open(QIODevice::ReadOnly) || !IsBackupContent(file.read(ParamImage::TextLength + 3)))
+        if (!file.open(QIODevice::ReadOnly) ||
+            !IsBackupContent(file.read(ParamImage::TextLength + 3)))
             continue;
         backups.append(entry);
     }

@@ -18,9 +18,9 @@ class ParamImage;
 
 struct BackupPlace
 {
-    QByteArray folder; // empty: the current folder
-    QByteArray label;  // what the backup is of: a file's name, a port's name
-    int keep = 0;      // backups of this form to keep in `folder`; 0 keeps all
+    QByteArray folder;         // empty: the current folder
+    QByteArray label;          // what the backup is of: a file's name, a port's name
+    int keep = 0;              // backups of this form to keep in `folder`; 0 keeps all
     bool createFolder = false; // make `folder` when it is missing
 
     // Beside `file`, labelled with its name without its last extension
@@ -57,4 +57,3 @@ BackupResult WriteBackup(const BackupPlace& place, const ParamImage& image, cons
 // Leaves at most `place.keep` backups of the rule's forms in `place.folder`,
 // removing the oldest by modification time; `justWritten` is never removed.
 void PruneBackups(const BackupPlace& place, const QByteArray& justWritten);
-

@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
+
 // How two images differ in the bytes a file holds.
 struct ImageDifference
 {

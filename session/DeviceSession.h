@@ -62,29 +62,29 @@ struct CutWrite
 struct WriteReport
 {
     enum class Outcome {
-        Running,        // not ended yet
-        Refused,        // the backup failed (or its read did): nothing was sent
-        NotConnected,   // no reply accepted: nothing reached the device
-        Cut,            // see `cut`
-        Written,        // "Записано", not read back
-        Verified,       // the read-back is what was written
-        Differs,        // two read-backs agree on something else
-        ReadsDisagree,  // read-backs never agreed: the line disturbed them
-        Unconfirmed,    // the read-back did not complete
+        Running,       // not ended yet
+        Refused,       // the backup failed (or its read did): nothing was sent
+        NotConnected,  // no reply accepted: nothing reached the device
+        Cut,           // see `cut`
+        Written,       // "Записано", not read back
+        Verified,      // the read-back is what was written
+        Differs,       // two read-backs agree on something else
+        ReadsDisagree, // read-backs never agreed: the line disturbed them
+        Unconfirmed,   // the read-back did not complete
     };
     Outcome outcome = Outcome::Running;
     QString port;
-    QByteArray backup;       // the backup written for this write (native name); empty when none
+    QByteArray backup; // the backup written for this write (native name); empty when none
     // Refused: the backup name tried and why it failed (in Russian), or that the
     // device could not be read for the backup.
     QByteArray backupTried;
     QString refusal;
     bool backupReadFailed = false;
-    ParamImage written;      // what was sent (bytes 0..71)
-    ParamImage readBack;     // Verified/Differs: what two read-backs agree on
-    bool disturbed = false;  // Verified/Differs after a read-back that disagreed
+    ParamImage written;         // what was sent (bytes 0..71)
+    ParamImage readBack;        // Verified/Differs: what two read-backs agree on
+    bool disturbed = false;     // Verified/Differs after a read-back that disagreed
     ImageDifference difference; // Differs
-    CutWrite cut;            // Cut
+    CutWrite cut;               // Cut
 };
 
 // Of reads of the same device, the first image two of them agree on (bytes

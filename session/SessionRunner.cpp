@@ -32,9 +32,10 @@ SessionResult RunSession(DeviceSession& session, const RunLimits& limits)
     const QMetaObject::Connection checked =
         QObject::connect(&engine, &TransferEngine::deviceRead,
                          [&](bool completed) { notConnected = notConnected || !completed; });
-    const QMetaObject::Connection verified = QObject::connect(
-        &engine, &TransferEngine::writeChecked,
-        [&](const WriteCheck& check) { notConnected = notConnected || !check.confirmed; });
+    const QMetaObject::Connection verified =
+        QObject::connect(&engine, &TransferEngine::writeChecked, [&](const WriteCheck& check) {
+            notConnected = notConnected || !check.confirmed;
+        });
 
     // Progress is an accepted reply: the position jumps past the one-a-tick
     // creep, or the block number moves on. A station that stays silent or

@@ -13,12 +13,12 @@ class DeviceSession;
 
 enum class SessionResult {
     Done,
-    OpenFailed,   // the port did not open
-    NoDevice,     // no invitation, or the wake frame could not be sent
+    OpenFailed, // the port did not open
+    NoDevice,   // no invitation, or the wake frame could not be sent
     NotConnected, // no accepted reply ("Не подключен ЛУМ-К"), or a read-back never completed
-    Stalled,      // no progress for the time-out
-    Lost,         // a network port's connection is gone
-    Interrupted,  // `interrupted` said so between two ticks
+    Stalled,     // no progress for the time-out
+    Lost,        // a network port's connection is gone
+    Interrupted, // `interrupted` said so between two ticks
 };
 
 struct RunLimits

@@ -125,8 +125,7 @@ TEST_F(ToolFiles, PruneBackups_KeepsTheNewOneAndTouchesOnlyItsOwnFiles)
     QStringList own;
     for (int i = 0; i < 50; ++i) {
         // Names sort against their age: the oldest file has the latest name.
-        const QString name =
-            QFile::decodeName(BackupFileName(place, future.addDays(-i)));
+        const QString name = QFile::decodeName(BackupFileName(place, future.addDays(-i)));
         WriteBytes(name, content);
         QFile file(name);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
@@ -136,7 +135,7 @@ TEST_F(ToolFiles, PruneBackups_KeepsTheNewOneAndTouchesOnlyItsOwnFiles)
     const QStringList foreign = {
         QStringLiteral("notes.device-20000101-000000.lmk"), // the name, not the content
         QStringLiteral("link.device-20000101-000000.lmk"),  // a symbolic link
-        QStringLiteral("2000-01-01-000000-COM3.lmk"),        // another name form
+        QStringLiteral("2000-01-01-000000-COM3.lmk"),       // another name form
     };
     WriteBytes(Path("backups/" + foreign[0]), "my notes\r\n");
     ASSERT_TRUE(QFile::link(Path("backups/" + own.last()), Path("backups/" + foreign[1])));

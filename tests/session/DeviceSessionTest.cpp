@@ -2,8 +2,8 @@
 // ticks it, or run to the end as the command-line tool runs it. What a write
 // keeps first, what its read-back may conclude, how a cut write is reported,
 // and what the record says about the device.
-#include "ConfigModel.h"
 #include "DeviceSession.h"
+#include "ConfigModel.h"
 #include "FileTexts.h"
 #include "RecordingSink.h"
 #include "ScriptedPort.h"
@@ -82,9 +82,9 @@ struct Rig
     ScriptedStation station{*port};
     ConfigModel model;
     RecordingSink sink;
-    DeviceSession session{model, sink,
-                          SessionParts{[this](const QString&) { return port; }, clock,
-                                       [] { return Now; }}};
+    DeviceSession session{
+        model, sink,
+        SessionParts{[this](const QString&) { return port; }, clock, [] { return Now; }}};
     QList<WriteReport> ended;
     QList<CutWrite> cuts;
 };
@@ -113,8 +113,8 @@ protected:
 };
 
 // The window's write: the table encoded, pressed while the port's read still
-// runs, so what the device holds is read first (for the record only); the backup holds it before the
-// first 'W' goes out; the read-back makes the record hold the written image.
+// runs, so what the device holds is read first (for the record only); the backup holds it before
+// the first 'W' goes out; the read-back makes the record hold the written image.
 TEST_F(SessionTest, GuardedWrite_KeepsWhatTheDeviceHeldBeforeAnythingIsSent)
 {
     // The operator's table stays: the port is read into the record only.
@@ -201,12 +201,33 @@ TEST_F(SessionTest, ReadBack_CountsOnlyWhatTwoReadsAgreeOn)
         ImageDifference difference;
         DeviceRecord::Content content;
     } cases[] = {
-        {"clean", {}, false, WriteReport::Outcome::Verified, false, {}, DeviceRecord::Content::Holds},
-        {"first read-back disturbed", {1}, false, WriteReport::Outcome::Verified, true, {},
+        {"clean",
+         {},
+         false,
+         WriteReport::Outcome::Verified,
+         false,
+         {},
          DeviceRecord::Content::Holds},
-        {"device keeps another byte", {}, true, WriteReport::Outcome::Differs, false, {1, 0},
+        {"first read-back disturbed",
+         {1},
+         false,
+         WriteReport::Outcome::Verified,
+         true,
+         {},
          DeviceRecord::Content::Holds},
-        {"read-backs never agree", {1, 2}, false, WriteReport::Outcome::ReadsDisagree, false, {},
+        {"device keeps another byte",
+         {},
+         true,
+         WriteReport::Outcome::Differs,
+         false,
+         {1, 0},
+         DeviceRecord::Content::Holds},
+        {"read-backs never agree",
+         {1, 2},
+         false,
+         WriteReport::Outcome::ReadsDisagree,
+         false,
+         {},
          DeviceRecord::Content::Unknown},
     };
     for (const auto& c : cases) {

@@ -10,17 +10,17 @@
 #include "CtlArguments.h"
 #include "CtlTexts.h"
 #include "DeviceSession.h"
-#include "LinkTexts.h"
-#include "SessionRunner.h"
-#include "TracingBackend.h"
-#include "Transports.h"
 #include "Interrupt.h"
+#include "LinkTexts.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
 #include "Platform.h"
 #include "SerialDevices.h"
+#include "SessionRunner.h"
 #include "StartUp.h"
 #include "StrictFile.h"
+#include "TracingBackend.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -397,8 +397,8 @@ TEST_F(Session, WriteVerify_DeviceKeepsADifferentByte_ExitsSevenWithTheRestoreCo
                 rig.station.image.setBlock(0, copy);
             }
         };
-        const ToolRun run =
-            RunTool(QStringList{"write", "--port", "ttyS0"} + c.options + QStringList{Path("conf.lmk")});
+        const ToolRun run = RunTool(QStringList{"write", "--port", "ttyS0"} + c.options +
+                                    QStringList{Path("conf.lmk")});
         EXPECT_EQ(run.status, ExitDifferent) << run.err.data();
         EXPECT_TRUE(run.out.startsWith("адрес 3: записано 80, прочитано 00\n")) << run.out.data();
         const QString err = QString::fromUtf8(run.err);
