@@ -28,7 +28,7 @@ inline ToolRun RunToolRaw(const QList<QByteArray>& arguments, QIODevice* out = n
     QBuffer err;
     buffer.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    Console console(out ? *out : buffer, err, false);
+    Console console(out ? *out : buffer, err, ProgressStyle::Hidden);
     CtlContext context{console, prober, [now] { return now; }};
     ToolRun run;
     run.status = RunLumkctl(arguments, context);
