@@ -28,6 +28,7 @@ SetCompressor /SOLID lzma
 !define SHCNE_ASSOCCHANGED 0x08000000
 
 Name "${APP_NAME} ${VERSION}"
+BrandingText "${APP_NAME} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${APP_NAME}"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
