@@ -824,11 +824,10 @@ void TForm1::OpenNamedFile(const QString& name)
 {
     if (model_.ConfigLocked())
         return;
-    if (!QFileInfo::exists(name)) {
-        fileBoxes_.ShowFileError(FileTexts::ReadError);
-        return;
-    }
-    OpenFile(name);
+    // Exactly the file named: no ".lmk" rule (FAT media give "CONFIG.LMK").
+    if (OpenNamedConfigFile(model_, name, fileBoxes_, engine_.ProgressVisible()) ==
+        FileOutcome::Done)
+        setBaseline(Origin::File, QFileInfo(name).fileName());
 }
 
 bool TForm1::SaveFile(const QString& chosen)
