@@ -9,6 +9,7 @@
 #include "GroupBox.h"
 #include "ImageFile.h"
 #include "NetworkPortDialog.h"
+#include "OpenFailureBox.h"
 #include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
@@ -117,7 +118,7 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
 
     // The link reports a port it cannot open in a box of its own.
     engine_.link().SetOpenFailureReporter(
-        [](const QString& text) { ShowPlainBox(QString(), text); });
+        [this](const QString& text) { ShowOpenFailure(engine_.link(), text); });
 
     connectModel();
     FormCreate(prober);
