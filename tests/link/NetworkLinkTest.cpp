@@ -89,8 +89,9 @@ protected:
         station = std::make_unique<StationSimulator>(options);
         QString error;
         ASSERT_TRUE(station->Start(&error)) << error.toStdString();
-        if (!tcpStation)
+        if (!tcpStation) {
             ASSERT_TRUE(ser2net.Start(station->ProgramSidePath(), &error)) << error.toStdString();
+        }
     }
     void Select(const QString& port)
     {
@@ -371,8 +372,9 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
             EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(c.port)});
             EXPECT_TRUE(recorder->FailureReason().contains(c.reason))
                 << recorder->FailureReason().toStdString();
-            if (c.reason != QStringLiteral("адрес не понят"))
+            if (c.reason != QStringLiteral("адрес не понят")) {
                 EXPECT_TRUE(recorder->FailureReason().contains(c.port));
+            }
         }
     }
     ::close(filler);
