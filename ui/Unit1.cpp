@@ -9,6 +9,7 @@
 #include "GroupBox.h"
 #include "ImageFile.h"
 #include "NetworkPortDialog.h"
+#include "OpenFailureBox.h"
 #include "OperatorGuide.h"
 #include "PrintCommands.h"
 #include "SerialLink.h"
@@ -119,7 +120,7 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
 
     // The link reports a port it cannot open in a box of its own.
     engine_.link().SetOpenFailureReporter(
-        [](const QString& text) { ShowPlainBox(QString(), text); });
+        [this](const QString& text) { ShowOpenFailure(engine_.link(), text); });
 
     connectModel();
     FormCreate(prober);
@@ -832,11 +833,10 @@ void TForm1::OpenNamedFile(const QString& name)
 {
     if (model_.ConfigLocked())
         return;
-    if (!QFileInfo::exists(name)) {
-        fileBoxes_.ShowFileError(FileTexts::ReadError);
-        return;
-    }
-    OpenFile(name);
+    // Exactly the file named: no ".lmk" rule (FAT media give "CONFIG.LMK").
+    if (OpenNamedConfigFile(model_, name, fileBoxes_, engine_.ProgressVisible()) ==
+        FileOutcome::Done)
+        setBaseline(Origin::File, QFileInfo(name).fileName());
 }
 
 bool TForm1::SaveFile(const QString& chosen)
