@@ -14,7 +14,7 @@
 #include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
 

@@ -6,7 +6,7 @@
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
 #include "TransferEngine.h"
 #include "Transports.h"

@@ -4,7 +4,7 @@
 #include "GuiSupport.h"
 
 #include "NetworkPortDialog.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
 #include "UiTexts.h"
 

@@ -15,7 +15,7 @@
 #include "SerialLink.h"
 #include "TransferEngine.h"
 #include "Transports.h"
-#include "Win32SerialBackend.h"
+#include "Win32SerialBackend_windows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

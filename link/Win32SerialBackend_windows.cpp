@@ -1,4 +1,4 @@
-#include "Win32SerialBackend.h"
+#include "Win32SerialBackend_windows.h"
 
 #include "SerialDevices.h"
 
