@@ -1,6 +1,7 @@
 #include "QtSerialBackend.h"
 
 #include "LineSettings.h"
+#include "PortLock_linux.h"
 #include "SerialDevices.h"
 
 #include <QDeadlineTimer>
