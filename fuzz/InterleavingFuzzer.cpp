@@ -575,8 +575,8 @@ struct Harness : MessageSink, FileCommandPrompts
                                   oracle::cellOf(model, a, AddressTable::DelayColumn), known);
             FUZZ_CHECK(known); // every row comes from the editing rules
             if (a == 1 && other)
-                b |= 0x04 | (model.options().radioButton1 ? 0x03 : 0);
-            if (a == 2 && (!other || model.options().checkBox1))
+                b |= 0x04 | (model.options().controlUpa ? 0x03 : 0);
+            if (a == 2 && (!other || model.options().checkFaultInput))
                 b |= 0x04;
             base.setByte(a - 1, b);
         }
@@ -721,9 +721,9 @@ struct Harness : MessageSink, FileCommandPrompts
             break;
         case 11:
             if (pick(0, 1, 0) == 0)
-                model.setCheckBox1(!model.options().checkBox1);
+                model.setCheckFaultInput(!model.options().checkFaultInput);
             else
-                model.setRadioButton1(!model.options().radioButton1);
+                model.setControlUpa(!model.options().controlUpa);
             break;
         case 12:
             stationEvent();

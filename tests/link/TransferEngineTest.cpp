@@ -349,8 +349,8 @@ TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
     model.setCell(1, 1, 2, CoreTexts::Delay360);
     model.setCell(1, 5, 1, CoreTexts::ModeUsed);
     model.setCell(1, 5, 2, CoreTexts::Delay0);
-    model.setCheckBox1(true);
-    model.setRadioButton1(false);
+    model.setCheckFaultInput(true);
+    model.setControlUpa(false);
     engine.StartWrite();
     EXPECT_TRUE(engine.ReadRequested());
     EXPECT_TRUE(engine.WriteRequested());
@@ -375,8 +375,8 @@ TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
     EXPECT_EQ(model.cell(1, 1, 2), CoreTexts::Delay360);
     EXPECT_EQ(model.cell(1, 5, 1), CoreTexts::ModeUsed);
     EXPECT_EQ(model.cell(1, 5, 2), CoreTexts::Delay0);
-    EXPECT_TRUE(model.options().checkBox1);
-    EXPECT_FALSE(model.options().radioButton1);
+    EXPECT_TRUE(model.options().checkFaultInput);
+    EXPECT_FALSE(model.options().controlUpa);
 }
 
 TEST_F(Engine, WriteDuringRead_StoresEchoesOfBlocksAlreadyWritten)
