@@ -554,7 +554,7 @@ struct Harness : MessageSink, FileCommandPrompts
         model.setPortIndex(index);
         const qsizetype before = messages.size();
         openFailed = false;
-        engine.ConnectPort();
+        engine.ConnectPort(PortNames[index]);
         const bool ok = !openFailed && messages.size() == before && engine.ProgressVisible() &&
                         engine.ReadRequested() && engine.ProgressPosition() == 0 &&
                         engine.BlockIndex() == 0 && line->open;
@@ -783,7 +783,7 @@ std::int64_t Line::Write(const std::uint8_t* src, std::int64_t count, int)
 
 void Line::Purge(unsigned flags)
 {
-    if (!(flags & PURGE_RXCLEAR))
+    if (!(flags & PurgeRx))
         return;
     const std::int64_t now = h_.clock->NowMs();
     while (!bytes.empty() && bytes.front().at <= now)

@@ -600,7 +600,7 @@ void TForm1::ComboBox1Change()
     model_.setPortIndex(index);
     rememberedPort_ = model_.currentPortName();
     RememberPort(rememberedPort_);
-    engine_.ConnectPort(how);
+    engine_.ConnectPort(ComboBox1->currentText(), how);
     // The write starts over on the new connection; the port it left keeps what
     // it had confirmed.
     if (cut && (!engine_.link().IsOpen() || engine_.LinkPort() != cutPort))

@@ -2,7 +2,6 @@
 // transports and real clock against the station simulator on its own thread,
 // on every platform (no pseudo-terminal involved).
 #include "ConfigModel.h"
-#include "LinkTexts.h"
 #include "LoopbackLine.h"
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
@@ -10,7 +9,9 @@
 #include "StationBackend.h"
 #include "StationSimulator.h"
 #include "StationTexts.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -44,7 +45,7 @@ protected:
     {
         model.setPortIndex(-1);
         model.setPortIndex(0);
-        return engine.ConnectPort();
+        return engine.ConnectPort(port);
     }
     void TearDown() override
     {
@@ -54,7 +55,7 @@ protected:
     }
 
     const QString port = QStringLiteral("station:test");
-    SerialLink link;
+    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
@@ -85,7 +86,7 @@ TEST_F(StationLink, ReadWriteAndQuickReselect_StationImageFollows)
     const ParamImage written = model.image();
     ASSERT_NE(written, StationSimulator::DemoImage());
     ASSERT_TRUE(RunTransferRealTime(engine));
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_EQ(station->Image(), written);
     EXPECT_EQ(station->Stats().writesCompleted, 1);
 

@@ -21,8 +21,11 @@ namespace {
 constexpr std::int64_t TickPeriodMs = 100; // the window's timer period
 } // namespace
 
-DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace)
-    : console_(console), stallTimeout_(stallTimeout), engine_(model_, *this, link_)
+DeviceSession::DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace,
+                             SerialLink::BackendFactory transports,
+                             std::shared_ptr<LinkClock> clock)
+    : console_(console), stallTimeout_(stallTimeout),
+      link_(std::move(transports), std::move(clock)), engine_(model_, *this, link_)
 {
     // The start-up of the window, without its locked configuration file: a
     // "regul.lmk" in the working directory must not hide what the device holds.
@@ -55,9 +58,7 @@ void DeviceSession::ShowMessage(LinkOutcome outcome)
 
 SessionResult DeviceSession::Connect(const QString& port)
 {
-    model_.setPorts({port});
-    model_.setPortIndex(0);
-    switch (engine_.ConnectPort()) {
+    switch (engine_.ConnectPort(port)) {
     case LinkOutcome::PortNotOpened: {
         console_.ErrLine(LinkTexts::NotOpen(port));
         // A network port's backend knows the address and the reason.

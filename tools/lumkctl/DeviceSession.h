@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 
 class Console;
 
@@ -28,9 +29,10 @@ class DeviceSession : private MessageSink
 {
 public:
     // `stallTimeout`: how long a started transfer may go without progress.
-    // The session's own link takes its transports and clock from
-    // CurrentLinkSeam(); `trace` prints every frame of whatever transport it is.
-    DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace);
+    // The session's own link runs on `transports` and `clock`; `trace` prints
+    // every frame of whatever transport it is.
+    DeviceSession(Console& console, std::chrono::milliseconds stallTimeout, bool trace,
+                  SerialLink::BackendFactory transports, std::shared_ptr<LinkClock> clock);
     ~DeviceSession() override;
 
     DeviceSession(const DeviceSession&) = delete;

@@ -198,7 +198,8 @@ int Read(const CtlArguments& args, CtlContext& context)
             return ExitFileError;
         }
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
+    DeviceSession session(context.console, args.timeout, args.trace, context.transports,
+                          context.clock);
     const SessionResult result = session.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
         return Unfinished(result, context);
@@ -292,7 +293,8 @@ int Write(const CtlArguments& args, CtlContext& context)
         }
         context.console.ErrLine(CtlTexts::MalformedNote.arg(args.file, malformation));
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
+    DeviceSession session(context.console, args.timeout, args.trace, context.transports,
+                          context.clock);
     SessionResult result = session.Connect(ResolvePortArgument(args.port));
     if (result == SessionResult::Interrupted) {
         context.console.ErrLine(CtlTexts::InterruptedUntouched.arg(SignalName(PendingInterrupt())));
@@ -373,7 +375,8 @@ int Diff(const CtlArguments& args, CtlContext& context)
         return ReportDifferences(fileModel, second, CtlTexts::FilesDiffLine,
                                  CtlTexts::FilesHiddenBytesDiffer, context.console);
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
+    DeviceSession session(context.console, args.timeout, args.trace, context.transports,
+                          context.clock);
     const SessionResult result = session.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
         return Unfinished(result, context);

@@ -5,6 +5,8 @@
 #include "LumkctlCommands.h"
 #include "Platform.h"
 #include "StartUp.h"
+#include "SystemClock.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +20,8 @@ int main(int argc, char** argv)
     Console console(*streams.out, *streams.err, streams.errIsTerminal);
     SystemPortProber prober;
     CtlContext context{console, prober, [] { return QDateTime::currentDateTime(); }};
+    context.transports = OpenTransport;
+    context.clock = std::make_shared<SystemClock>();
     // The restore command names the tool as it was started.
     context.program = ProgramAsStarted(argc > 0 ? argv[0] : nullptr);
     InstallInterruptHandlers();
