@@ -62,24 +62,24 @@ void ConfigModel::setOptions(const CommonOptions& options)
     emit optionsChanged();
 }
 
-void ConfigModel::setCheckBox1(bool checked)
+void ConfigModel::setCheckFaultInput(bool checked)
 {
     CommonOptions o = options_;
-    o.checkBox1 = checked;
+    o.checkFaultInput = checked;
     setOptions(o);
 }
 
-void ConfigModel::setCheckBox2(bool checked)
+void ConfigModel::setStartAcknowledge(bool checked)
 {
     CommonOptions o = options_;
-    o.checkBox2 = checked;
+    o.startAcknowledge = checked;
     setOptions(o);
 }
 
-void ConfigModel::setRadioButton1(bool checked)
+void ConfigModel::setControlUpa(bool upa)
 {
     CommonOptions o = options_;
-    o.radioButton1 = checked;
+    o.controlUpa = upa;
     setOptions(o);
 }
 
@@ -156,9 +156,9 @@ void ConfigModel::TableToImage(ParamImage& image) const
     }
     if (mode_ == OtherDevicesMode) {
         image.setByte(0, image.byte(0) | 0x04);
-        if (options_.checkBox1)
+        if (options_.checkFaultInput)
             image.setByte(1, image.byte(1) | 0x04);
-        if (options_.radioButton1)
+        if (options_.controlUpa)
             image.setByte(0, image.byte(0) | 0x03);
     } else {
         image.setByte(1, image.byte(1) | 0x04);
@@ -181,11 +181,11 @@ void ConfigModel::ImageToTable(const ParamImage& image)
             continue;
         }
         CommonOptions o = options_;
-        o.checkBox1 = byte1 & 0x04;
+        o.checkFaultInput = byte1 & 0x04;
         if (byte0 & 0x04) {
             setOperatingMode(OtherDevicesMode);
-            o.checkBox2 = byte0 & 0x02;
-            o.radioButton1 = byte0 & 0x01;
+            o.startAcknowledge = byte0 & 0x02;
+            o.controlUpa = byte0 & 0x01;
             setOptions(o);
             setModeAndDelay(a, ModeUsed, delayText(v));
         } else {

@@ -16,9 +16,9 @@ enum OperatingModeValue : int {
 
 struct CommonOptions
 {
-    bool checkBox1 = false;   // check the fault on the КН input
-    bool checkBox2 = false;   // start acknowledgement; decoded only, never shown
-    bool radioButton1 = true; // true: RadioButton1 checked, false: RadioButton2 checked
+    bool checkFaultInput = false;  // check the fault on the КН input
+    bool startAcknowledge = false; // start acknowledgement; decoded only, never shown
+    bool controlUpa = true;        // control the УПА (true) or the alerting (false)
 
     bool operator==(const CommonOptions&) const = default;
 };
@@ -45,9 +45,9 @@ public:
 
     const CommonOptions& options() const { return options_; }
     void setOptions(const CommonOptions& options);
-    void setCheckBox1(bool checked);
-    void setCheckBox2(bool checked);
-    void setRadioButton1(bool checked); // false checks RadioButton2
+    void setCheckFaultInput(bool checked);
+    void setStartAcknowledge(bool checked);
+    void setControlUpa(bool upa); // false: control the alerting
 
     const QStringList& ports() const { return ports_; }
     int portIndex() const { return portIndex_; }

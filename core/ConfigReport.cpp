@@ -56,10 +56,10 @@ QString ConfigText(const ConfigModel& model)
     const CommonOptions& o = model.options();
     QStringList lines;
     lines << ReportTexts::ModeLabel + QStringLiteral(": ") + ModeName(model.OperatingMode());
-    lines << CheckMark(o.checkBox1) + ReportTexts::CheckBox1Caption;
-    lines << CheckMark(o.checkBox2) + ReportTexts::CheckBox2Caption;
-    lines << RadioMark(o.radioButton1) + ReportTexts::RadioButton1Caption;
-    lines << RadioMark(!o.radioButton1) + ReportTexts::RadioButton2Caption;
+    lines << CheckMark(o.checkFaultInput) + ReportTexts::FaultInputCaption;
+    lines << CheckMark(o.startAcknowledge) + ReportTexts::StartAcknowledgeCaption;
+    lines << RadioMark(o.controlUpa) + ReportTexts::UpaControlCaption;
+    lines << RadioMark(!o.controlUpa) + ReportTexts::AlertControlCaption;
     lines << QString();
     const int modeWidth = 9;
     lines << CoreTexts::HeaderAddress + QStringLiteral("  ") +
@@ -86,10 +86,11 @@ QByteArray ConfigJson(const ConfigModel& model)
         return QJsonDocument(object).toJson(QJsonDocument::Compact);
     };
     const CommonOptions& o = model.options();
+    // Keyed by the window's controls, as the tool's output has always been.
     const QJsonObject options{
-        {QStringLiteral("CheckBox1"), o.checkBox1},
-        {QStringLiteral("CheckBox2"), o.checkBox2},
-        {QStringLiteral("RadioButton1"), o.radioButton1},
+        {QStringLiteral("CheckBox1"), o.checkFaultInput},
+        {QStringLiteral("CheckBox2"), o.startAcknowledge},
+        {QStringLiteral("RadioButton1"), o.controlUpa},
     };
     QByteArray json = "{\"mode\":" + QByteArray::number(model.OperatingMode()) +
                       ",\n\"options\":" + compact(options) + ",\n\"addresses\":[\n";
@@ -115,18 +116,18 @@ QStringList ConfigDifferences(const ConfigModel& device, const ConfigModel& file
     }
     const CommonOptions& d = device.options();
     const CommonOptions& f = file.options();
-    if (d.checkBox1 != f.checkBox1)
-        lines << lineFormat.arg(ReportTexts::CheckBox1Caption, YesNo(d.checkBox1),
-                                YesNo(f.checkBox1));
-    if (d.checkBox2 != f.checkBox2)
-        lines << lineFormat.arg(ReportTexts::CheckBox2Caption, YesNo(d.checkBox2),
-                                YesNo(f.checkBox2));
-    if (d.radioButton1 != f.radioButton1) {
+    if (d.checkFaultInput != f.checkFaultInput)
+        lines << lineFormat.arg(ReportTexts::FaultInputCaption, YesNo(d.checkFaultInput),
+                                YesNo(f.checkFaultInput));
+    if (d.startAcknowledge != f.startAcknowledge)
+        lines << lineFormat.arg(ReportTexts::StartAcknowledgeCaption, YesNo(d.startAcknowledge),
+                                YesNo(f.startAcknowledge));
+    if (d.controlUpa != f.controlUpa) {
         const auto choice = [](bool upa) {
-            return upa ? ReportTexts::RadioButton1Caption : ReportTexts::RadioButton2Caption;
+            return upa ? ReportTexts::UpaControlCaption : ReportTexts::AlertControlCaption;
         };
-        lines << lineFormat.arg(ReportTexts::ControlLabel, choice(d.radioButton1),
-                                choice(f.radioButton1));
+        lines << lineFormat.arg(ReportTexts::ControlLabel, choice(d.controlUpa),
+                                choice(f.controlUpa));
     }
     const auto row = [](const ConfigModel& model, int a) {
         const QString& delay = DelayCell(model, a);

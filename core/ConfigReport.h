@@ -14,10 +14,10 @@ class ParamImage;
 // The words of the report.
 namespace ReportTexts {
 inline const QString ModeLabel = QStringLiteral("Режим работы");
-inline const QString CheckBox1Caption = QStringLiteral("проверять неисправность по входу КН");
-inline const QString CheckBox2Caption = QStringLiteral("квитирование запуска");
-inline const QString RadioButton1Caption = QStringLiteral("Управление УПА");
-inline const QString RadioButton2Caption = QStringLiteral("Управление оповещением");
+inline const QString FaultInputCaption = QStringLiteral("проверять неисправность по входу КН");
+inline const QString StartAcknowledgeCaption = QStringLiteral("квитирование запуска");
+inline const QString UpaControlCaption = QStringLiteral("Управление УПА");
+inline const QString AlertControlCaption = QStringLiteral("Управление оповещением");
 inline const QString ControlLabel = QStringLiteral("Управление");
 inline const QString Yes = QStringLiteral("да");
 inline const QString No = QStringLiteral("нет");

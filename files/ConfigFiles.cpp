@@ -4,6 +4,7 @@
 #include "ConfigModel.h"
 #include "FileTexts.h"
 #include "ImageFile.h"
+#include "OutputTarget.h"
 #include "ParamImage.h"
 
 #include <QFile>
@@ -73,6 +74,14 @@ FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileComman
 QByteArray ImageFileText(const ParamImage& image)
 {
     return image.toText() + QByteArrayLiteral("\r\n");
+}
+
+QString OutputRefusal(const QByteArray& nativeName)
+{
+    QString reason;
+    if (!ResolveOutputTarget(nativeName, &reason))
+        return reason;
+    return QString();
 }
 
 bool WriteImageFileNamed(const QByteArray& nativeName, const ParamImage& image, QString* reason)

@@ -3,6 +3,7 @@
 #include "ConfigFiles.h"
 
 #include "FileTexts.h"
+#include "OutputTarget.h"
 #include "SystemErrors.h"
 
 #include <QRandomGenerator>
@@ -220,13 +221,10 @@ int CreateTemporary(const QByteArray& folder, const QByteArray& base, QByteArray
 
 } // namespace
 
-QString OutputRefusal(const QByteArray& nativeName)
+bool ResolveOutputTarget(const QByteArray& nativeName, QString* reason)
 {
     Target target;
-    QString reason;
-    if (!ResolveTarget(nativeName, target, &reason))
-        return reason;
-    return QString();
+    return ResolveTarget(nativeName, target, reason);
 }
 
 bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content, QString* reason)

@@ -4,6 +4,7 @@
 #include "WindowsErrors.h"
 
 #include "FileTexts.h"
+#include "OutputTarget.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,13 +184,10 @@ HANDLE CreateTemporary(const std::wstring& target, std::wstring& name)
 
 } // namespace
 
-QString OutputRefusal(const QByteArray& nativeName)
+bool ResolveOutputTarget(const QByteArray& nativeName, QString* reason)
 {
     Target target;
-    QString reason;
-    if (!ResolveTarget(nativeName, target, &reason))
-        return reason;
-    return QString();
+    return ResolveTarget(nativeName, target, reason);
 }
 
 bool ReplaceFileContent(const QByteArray& nativeName, const QByteArray& content, QString* reason)

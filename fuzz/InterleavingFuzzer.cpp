@@ -552,7 +552,7 @@ struct Harness : MessageSink, FileCommandPrompts
         model.setPortIndex(index);
         const qsizetype before = messages.size();
         openFailed = false;
-        engine.ConnectPort();
+        engine.ConnectPort(PortNames[index]);
         const bool ok = !openFailed && messages.size() == before && engine.ProgressVisible() &&
                         engine.ReadRequested() && engine.ProgressPosition() == 0 &&
                         engine.BlockIndex() == 0 && line->open;
@@ -573,8 +573,8 @@ struct Harness : MessageSink, FileCommandPrompts
                                   oracle::cellOf(model, a, AddressTable::DelayColumn), known);
             FUZZ_CHECK(known); // every row comes from the editing rules
             if (a == 1 && other)
-                b |= 0x04 | (model.options().radioButton1 ? 0x03 : 0);
-            if (a == 2 && (!other || model.options().checkBox1))
+                b |= 0x04 | (model.options().controlUpa ? 0x03 : 0);
+            if (a == 2 && (!other || model.options().checkFaultInput))
                 b |= 0x04;
             base.setByte(a - 1, b);
         }
@@ -719,9 +719,9 @@ struct Harness : MessageSink, FileCommandPrompts
             break;
         case 11:
             if (pick(0, 1, 0) == 0)
-                model.setCheckBox1(!model.options().checkBox1);
+                model.setCheckFaultInput(!model.options().checkFaultInput);
             else
-                model.setRadioButton1(!model.options().radioButton1);
+                model.setControlUpa(!model.options().controlUpa);
             break;
         case 12:
             stationEvent();
@@ -781,7 +781,7 @@ std::int64_t Line::Write(const std::uint8_t* src, std::int64_t count, int)
 
 void Line::Purge(unsigned flags)
 {
-    if (!(flags & PURGE_RXCLEAR))
+    if (!(flags & PurgeRx))
         return;
     const std::int64_t now = h_.clock->NowMs();
     while (!bytes.empty() && bytes.front().at <= now)

@@ -260,7 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 h.model.setPortIndex(index);
                 const std::int64_t start = h.clock->NowMs();
                 const std::int64_t nestedBefore = h.nestedMs;
-                h.engine.ConnectPort();
+                h.engine.ConnectPort(h.model.ports().at(index));
                 const std::int64_t own = h.clock->NowMs() - start - (h.nestedMs - nestedBefore);
                 FUZZ_CHECK(own >= 0 && own <= ReadDeadlineMs + ReadPollMs);
                 break;

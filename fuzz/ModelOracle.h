@@ -83,13 +83,13 @@ inline void checkDecoded(const ConfigModel& m, const ParamImage& image, int mode
         return;
     }
     FUZZ_CHECK(m.OperatingMode() == (other ? OtherDevicesMode : SpeechMode));
-    FUZZ_CHECK(m.options().checkBox1 == ((b1 & 0x04) != 0));
+    FUZZ_CHECK(m.options().checkFaultInput == ((b1 & 0x04) != 0));
     if (other) {
-        FUZZ_CHECK(m.options().checkBox2 == ((b0 & 0x02) != 0));
-        FUZZ_CHECK(m.options().radioButton1 == ((b0 & 0x01) != 0));
+        FUZZ_CHECK(m.options().startAcknowledge == ((b0 & 0x02) != 0));
+        FUZZ_CHECK(m.options().controlUpa == ((b0 & 0x01) != 0));
     } else {
-        FUZZ_CHECK(m.options().checkBox2 == optionsBefore.checkBox2);
-        FUZZ_CHECK(m.options().radioButton1 == optionsBefore.radioButton1);
+        FUZZ_CHECK(m.options().startAcknowledge == optionsBefore.startAcknowledge);
+        FUZZ_CHECK(m.options().controlUpa == optionsBefore.controlUpa);
     }
 }
 
@@ -138,8 +138,8 @@ inline void checkEncoded(const ConfigModel& m, const ParamImage& before)
         std::uint8_t want = encodeRow(cellOf(m, a, AddressTable::ModeColumn),
                                       cellOf(m, a, AddressTable::DelayColumn), known);
         if (a == 1 && other)
-            want |= 0x04 | (m.options().radioButton1 ? 0x03 : 0);
-        if (a == 2 && (!other || m.options().checkBox1))
+            want |= 0x04 | (m.options().controlUpa ? 0x03 : 0);
+        if (a == 2 && (!other || m.options().checkFaultInput))
             want |= 0x04;
         const std::uint8_t got = img.byte(a - 1);
         if (known)

@@ -1,41 +1,58 @@
-// The module-level names: the default link's handle and buffer, and its calls.
+// The module-level names over the bound link.
 #include "ComUtilites.h"
 
-PortHandleType PortHandle = 0;
-std::uint8_t LinkBuffer[LinkBufferSize] = {};
+#include <cassert>
 
-SerialLink& DefaultLink()
+namespace {
+
+SerialLink* bound = nullptr;
+
+} // namespace
+
+PortBinding::PortBinding(SerialLink& link) : previous_(bound)
 {
-    static SerialLink link(SerialLink::External{&PortHandle, LinkBuffer});
-    return link;
+    bound = &link;
+}
+
+PortBinding::~PortBinding()
+{
+    bound = previous_;
+}
+
+const SerialBackend* PortHandle()
+{
+    return bound && bound->IsOpen() ? bound->Backend() : nullptr;
+}
+
+std::uint8_t* LinkBuffer()
+{
+    assert(bound);
+    return bound->Buffer();
 }
 
 bool OpenPort(const QString& name)
 {
-    return DefaultLink().Open(name);
+    return bound && bound->Open(name);
 }
 
 void ClosePort()
 {
-    DefaultLink().Close();
+    if (bound)
+        bound->Close();
 }
 
 bool ReadPort(int n)
 {
-    return DefaultLink().Read(n);
+    return bound && bound->Read(n);
 }
 
 bool WritePort(int n)
 {
-    return DefaultLink().Write(n);
+    return bound && bound->Write(n);
 }
 
 void PurgePort(unsigned flags)
 {
-    DefaultLink().Purge(flags);
-}
-
-void ResetComUtilites()
-{
-    DefaultLink().Reset();
+    if (bound)
+        bound->Purge(flags);
 }

@@ -1,6 +1,7 @@
-// The serial port module: the one port the window talks through and the one
+// The serial port module: the one port a program talks through and the one
 // buffer all its link traffic passes through, as module-level names over the
-// default link (SerialLink). Other users make a link of their own.
+// program's own link, which the program binds (PortBinding) for as long as it
+// runs.
 #pragma once
 
 #include "SerialLink.h"
@@ -9,10 +10,25 @@
 
 #include <cstdint>
 
-// The open port, or 0 when none is open. A new value for every successful open.
-extern PortHandleType PortHandle;
-// Reads append into it from its start; frames are assembled and sent from its start.
-extern std::uint8_t LinkBuffer[LinkBufferSize];
+// Makes `link` the one the module's names work on for the binding's lifetime;
+// the link bound before it comes back afterwards.
+class PortBinding
+{
+public:
+    explicit PortBinding(SerialLink& link);
+    ~PortBinding();
+    PortBinding(const PortBinding&) = delete;
+    PortBinding& operator=(const PortBinding&) = delete;
+
+private:
+    SerialLink* previous_;
+};
+
+// The open port, or null when none is open (or no link is bound).
+const SerialBackend* PortHandle();
+// Reads append into it from its start; frames are assembled and sent from its
+// start. A link must be bound.
+std::uint8_t* LinkBuffer();
 
 // Closes any open port, then opens and configures `name`. On failure reports
 // "Not open " + name through the open-failure reporter and returns false.
@@ -23,10 +39,6 @@ void ClosePort();
 bool ReadPort(int n);
 // Sends bytes 0..n-1 of LinkBuffer; true exactly when all n were written.
 bool WritePort(int n);
-// Discards pending data of the open port: PURGE_TXCLEAR and/or PURGE_RXCLEAR.
+// Discards pending data of the open port: PurgeTx and/or PurgeRx.
 void PurgePort(unsigned flags);
-inline bool PortIsOpen() { return PortHandle != 0; }
-
-// Back to the module's start state: port closed, buffer zeroed, transports by
-// name, system clock, default reporter. For the module's own tests.
-void ResetComUtilites();
+inline bool PortIsOpen() { return PortHandle() != nullptr; }

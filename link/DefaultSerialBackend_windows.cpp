@@ -1,6 +1,6 @@
 #include "DefaultSerialBackend.h"
 
-#include "Win32SerialBackend.h"
+#include "Win32SerialBackend_windows.h"
 
 std::shared_ptr<SerialBackend> MakeDefaultSerialBackend()
 {

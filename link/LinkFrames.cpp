@@ -57,20 +57,20 @@ void PutRequest(std::uint8_t* buffer, std::uint8_t command, int block, const Par
 
 bool IsInvitation()
 {
-    return IsInvitation(LinkBuffer);
+    return IsInvitation(LinkBuffer());
 }
 
 void PutWakeFrame()
 {
-    PutWakeFrame(LinkBuffer);
+    PutWakeFrame(LinkBuffer());
 }
 
 bool ReplyAccepted(int expectedBlock)
 {
-    return ReplyAccepted(LinkBuffer, expectedBlock);
+    return ReplyAccepted(LinkBuffer(), expectedBlock);
 }
 
 void PutRequest(std::uint8_t command, int block, const ParamImage& image)
 {
-    PutRequest(LinkBuffer, command, block, image);
+    PutRequest(LinkBuffer(), command, block, image);
 }

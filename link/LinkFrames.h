@@ -35,7 +35,7 @@ bool ReplyAccepted(const std::uint8_t* buffer, int expectedBlock);
 // and its checksum; for 'S' and 'R' they stay as the buffer holds them.
 void PutRequest(std::uint8_t* buffer, std::uint8_t command, int block, const ParamImage& image);
 
-// The same over LinkBuffer, the default link's buffer.
+// The same over LinkBuffer, the bound link's buffer.
 bool IsInvitation();
 void PutWakeFrame();
 bool ReplyAccepted(int expectedBlock);

@@ -18,7 +18,8 @@ inline const QString Written = QStringLiteral("Записано");
 
 inline QString NotOpen(const QString& name) { return NotOpenPrefix + name; }
 
-// The window's message for an engine message (NoDevice, NotConnected, Written).
+// The window's message for an engine message (NoDevice, NotConnected, Written);
+// the other outcomes have none.
 inline QString Message(LinkOutcome outcome)
 {
     switch (outcome) {
@@ -28,9 +29,13 @@ inline QString Message(LinkOutcome outcome)
         return NotConnected;
     case LinkOutcome::Written:
         return Written;
-    default:
-        return QString();
+    case LinkOutcome::Connected:
+    case LinkOutcome::PortNotOpened:
+    case LinkOutcome::WakeNotSent:
+    case LinkOutcome::Read:
+        break;
     }
+    return QString();
 }
 
 } // namespace LinkTexts

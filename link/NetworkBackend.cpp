@@ -20,12 +20,6 @@ int Remaining(const QDeadlineTimer& deadline)
 
 } // namespace
 
-bool IsNetworkPortName(const QString& name)
-{
-    return name.startsWith(Rfc2217Scheme, Qt::CaseInsensitive) ||
-           name.startsWith(SocketScheme, Qt::CaseInsensitive);
-}
-
 std::optional<NetworkAddress> ParseNetworkPort(const QString& name)
 {
     NetworkAddress address;
@@ -251,7 +245,7 @@ void NetworkBackend::Purge(unsigned flags)
     // What has arrived so far is discarded, as a local port discards its
     // driver's buffer (all of it: an idle link may have piled up resent
     // frames); the server discards what it holds likewise.
-    if (flags & PURGE_RXCLEAR) {
+    if (flags & PurgeRx) {
         for (int round = 0; round < MaxPurgeRounds; ++round) {
             const std::uint64_t before = taken_;
             Pump(0);
@@ -263,8 +257,8 @@ void NetworkBackend::Purge(unsigned flags)
         Pump(0);
     }
     if (address_.telnet && codec_.comPort() == TelnetCodec::Option::Accepted) {
-        const bool rx = flags & PURGE_RXCLEAR;
-        const bool tx = flags & PURGE_TXCLEAR;
+        const bool rx = flags & PurgeRx;
+        const bool tx = flags & PurgeTx;
         const std::uint8_t which = rx && tx ? Telnet::PURGE_BOTH
                                    : rx     ? Telnet::PURGE_RECEIVE
                                             : Telnet::PURGE_TRANSMIT;

@@ -18,7 +18,7 @@
 // again; FailureReason() then says why.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 #include "TelnetCodec.h"
 
 #include <QElapsedTimer>
@@ -33,8 +33,6 @@ struct NetworkAddress
     quint16 port = 0;
 };
 
-// Whether `name` is meant as a network port (by its scheme), well-formed or not.
-bool IsNetworkPortName(const QString& name);
 // The address in a network port name; nothing when it is malformed.
 std::optional<NetworkAddress> ParseNetworkPort(const QString& name);
 

@@ -1,6 +1,7 @@
 #include "QtSerialBackend.h"
 
 #include "LineSettings.h"
+#include "PortLock_linux.h"
 #include "SerialDevices.h"
 
 #include <QDeadlineTimer>
@@ -184,9 +185,9 @@ void QtSerialBackend::Purge(unsigned flags)
     if (!open_ || released_ || !port_.isOpen())
         return;
     QSerialPort::Directions directions;
-    if (flags & PURGE_TXCLEAR)
+    if (flags & PurgeTx)
         directions |= QSerialPort::Output;
-    if (flags & PURGE_RXCLEAR)
+    if (flags & PurgeRx)
         directions |= QSerialPort::Input;
     if (directions)
         port_.clear(directions);

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 // Purge flags, with the values the station link has always used.
-inline constexpr unsigned PURGE_TXCLEAR = 4; // discard pending transmit data
-inline constexpr unsigned PURGE_RXCLEAR = 8; // discard pending received data
+inline constexpr unsigned PurgeTx = 4; // discard pending transmit data
+inline constexpr unsigned PurgeRx = 8; // discard pending received data
 
 // One transport to a station: a local serial port, and later a network port or
 // an in-process station. Exactly one port is open at a time.
@@ -24,7 +24,7 @@ public:
     virtual std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) = 0;
     // Synchronous write within timeoutMs; returns the bytes written, -1 on failure.
     virtual std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) = 0;
-    // PURGE_TXCLEAR and/or PURGE_RXCLEAR.
+    // PurgeTx and/or PurgeRx.
     virtual void Purge(unsigned flags) = 0;
     // The open device hung up (it is gone until the port is opened again).
     virtual bool HungUp() const { return false; }

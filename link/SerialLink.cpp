@@ -2,55 +2,19 @@
 #include "SerialLink.h"
 
 #include "LinkTexts.h"
-#include "SystemClock.h"
-#include "Transports.h"
 
 #include <QDebug>
 
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-SerialLink::BackendFactory DefaultTransports()
-{
-    const LinkSeam& seam = CurrentLinkSeam();
-    return seam.transports ? seam.transports : SerialLink::BackendFactory(OpenTransport);
-}
-
-std::shared_ptr<LinkClock> DefaultClock()
-{
-    const LinkSeam& seam = CurrentLinkSeam();
-    return seam.clock ? seam.clock : std::make_shared<SystemClock>();
-}
-
-} // namespace
-
-LinkSeam& CurrentLinkSeam()
-{
-    static LinkSeam seam;
-    return seam;
-}
-
-SerialLink::SerialLink() : SerialLink(BackendFactory())
-{
-}
 
 SerialLink::SerialLink(BackendFactory factory, std::shared_ptr<LinkClock> clock)
-    : factory_(factory ? std::move(factory) : DefaultTransports()),
-      clock_(clock ? std::move(clock) : DefaultClock())
+    : factory_(std::move(factory)), clock_(std::move(clock))
 {
 }
 
 SerialLink::SerialLink(std::shared_ptr<SerialBackend> backend, std::shared_ptr<LinkClock> clock)
-    : backend_(std::move(backend)), clock_(clock ? std::move(clock) : DefaultClock())
+    : backend_(std::move(backend)), clock_(std::move(clock))
 {
-}
-
-SerialLink::SerialLink(External storage) : SerialLink()
-{
-    handle_ = storage.handle;
-    buffer_ = storage.buffer;
 }
 
 SerialLink::~SerialLink()
@@ -68,26 +32,18 @@ void SerialLink::SetBackend(std::shared_ptr<SerialBackend> backend)
 void SerialLink::SetBackendFactory(BackendFactory factory)
 {
     Close();
-    factory_ = factory ? std::move(factory) : DefaultTransports();
+    factory_ = std::move(factory);
     backend_.reset();
 }
 
 void SerialLink::SetClock(std::shared_ptr<LinkClock> clock)
 {
-    clock_ = clock ? std::move(clock) : DefaultClock();
+    clock_ = std::move(clock);
 }
 
 void SerialLink::SetOpenFailureReporter(std::function<void(const QString&)> reporter)
 {
     reporter_ = std::move(reporter);
-}
-
-void SerialLink::Reset()
-{
-    SetBackendFactory(nullptr);
-    SetClock(nullptr);
-    reporter_ = nullptr;
-    std::memset(buffer_, 0, LinkBufferSize);
 }
 
 void SerialLink::reportOpenFailure(const QString& text)
@@ -105,31 +61,26 @@ void SerialLink::ReportOpenFailure(const QString& name)
 
 bool SerialLink::Open(const QString& name)
 {
-    if (*handle_ != 0)
+    if (open_)
         Close();
     if (factory_)
         backend_ = factory_(name); // null: the name names no transport
-    if (backend_ && backend_->Open(name)) {
-        *handle_ = ++lastHandle_;
-        if (*handle_ == 0)
-            *handle_ = ++lastHandle_;
-        return true;
-    }
-    *handle_ = 0;
-    reportOpenFailure(LinkTexts::NotOpen(name));
-    return false;
+    open_ = backend_ && backend_->Open(name);
+    if (!open_)
+        reportOpenFailure(LinkTexts::NotOpen(name));
+    return open_;
 }
 
 void SerialLink::Close()
 {
-    if (*handle_ != 0 && backend_)
+    if (open_ && backend_)
         backend_->Close();
-    *handle_ = 0;
+    open_ = false;
 }
 
 bool SerialLink::Read(int n)
 {
-    if (*handle_ == 0)
+    if (!open_)
         return false;
     LinkClock& time = *clock_;
     SerialBackend& port = *backend_;
@@ -153,7 +104,7 @@ bool SerialLink::Read(int n)
 
 bool SerialLink::Write(int n)
 {
-    if (*handle_ == 0)
+    if (!open_)
         return false;
     n = std::clamp(n, 0, LinkBufferSize);
     const std::int64_t written = backend_->Write(buffer_, n, n * 1 + WriteConstantMs);
@@ -162,6 +113,6 @@ bool SerialLink::Write(int n)
 
 void SerialLink::Purge(unsigned flags)
 {
-    if (*handle_ != 0)
-        backend_->Purge(flags & (PURGE_TXCLEAR | PURGE_RXCLEAR));
+    if (open_)
+        backend_->Purge(flags & (PurgeTx | PurgeRx));
 }

@@ -58,7 +58,7 @@ std::int64_t StationBackend::Write(const std::uint8_t* src, std::int64_t count, 
 void StationBackend::Purge(unsigned flags)
 {
     if (line_)
-        line_->ProgramPurge(session_, flags & PURGE_TXCLEAR, flags & PURGE_RXCLEAR);
+        line_->ProgramPurge(session_, flags & PurgeTx, flags & PurgeRx);
 }
 
 bool StationBackend::HungUp() const

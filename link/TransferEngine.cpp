@@ -59,10 +59,9 @@ void TransferEngine::beginTransfer()
     confirmedBlocks_ = 0;
 }
 
-LinkOutcome TransferEngine::ConnectPort(ConnectRead how)
+LinkOutcome TransferEngine::ConnectPort(const QString& port, ConnectRead how)
 {
-    const QString name = model_.currentPortName();
-    if (!link_.Open(name))
+    if (!link_.Open(port))
         return LinkOutcome::PortNotOpened; // the link has reported "Not open "
     std::uint8_t* buffer = link_.Buffer();
     if (!link_.Read(InviteFrameSize)) {
@@ -84,7 +83,7 @@ LinkOutcome TransferEngine::ConnectPort(ConnectRead how)
     }
     // Any other 4 bytes count as a live station too.
     portReady_ = true;
-    linkPort_ = name;
+    linkPort_ = port;
     deviceKnown_ = false;
     // A write still requested starts over from block 0, perhaps with another
     // station: none of its blocks has reached this one yet.
@@ -167,7 +166,7 @@ void TransferEngine::Tick()
     } else {
         // Nothing to answer.
         link_.Clock().SleepMs(IdleSleepMs);
-        link_.Purge(PURGE_RXCLEAR);
+        link_.Purge(PurgeRx);
     }
     // The read-back of a write and the device-only read come after the
     // exchange itself, so its frames and ticks stay as they are up to "Записано".
@@ -252,10 +251,10 @@ void TransferEngine::sendRequest()
     PutRequest(buffer, command, blockIndex_, model_.image());
     if (command == CommandWrite)
         writtenBlocks_ |= 1u << blockIndex_;
-    link_.Purge(PURGE_TXCLEAR);
-    link_.Purge(PURGE_RXCLEAR);
+    link_.Purge(PurgeTx);
+    link_.Purge(PurgeRx);
     link_.Write(BlockFrameSize); // a failed write is ignored: the next tick reads again
-    link_.Purge(PURGE_RXCLEAR);
+    link_.Purge(PurgeRx);
 }
 
 void TransferEngine::endCheck(Check checking, bool done, bool failed)

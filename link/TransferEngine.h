@@ -57,9 +57,9 @@ public:
     TransferEngine(ConfigModel& model, MessageSink& messages, SerialLink& link,
                    QObject* parent = nullptr);
 
-    // Port selector change: opens the selected port, tests the link, starts a
-    // read. Connected, PortNotOpened, NoDevice or WakeNotSent.
-    LinkOutcome ConnectPort(ConnectRead how = ConnectRead::IntoTable);
+    // Port selector change: opens `port` (the selector's text), tests the link,
+    // starts a read. Connected, PortNotOpened, NoDevice or WakeNotSent.
+    LinkOutcome ConnectPort(const QString& port, ConnectRead how = ConnectRead::IntoTable);
     void StartRead();
     void StartWrite(WriteFrom from = WriteFrom::Table);
     // Reads the device into the engine's record only (DeviceImage), never into

@@ -1,6 +1,7 @@
 // What the system says about its serial devices: the names one device goes by,
-// the lock files other programs keep for it, who holds it, why it cannot be
-// used, and for a USB adapter its description and stable by-id name.
+// who holds it, why it cannot be used, and for a USB adapter its description
+// and stable by-id name. (The lock files other programs keep for a device:
+// PortLock_linux.h.)
 //
 // Everything is read below a set of roots (/dev, /sys, /proc, the lock
 // directories) that tests point at a fake tree.
@@ -63,55 +64,10 @@ struct DeviceHolder
     QString lockFile; // empty when no lock file names it
 };
 
-// The PID in a lock file: text ("%10d\n", "PID\nprogram\nhost\n…",
-// "PID program user") or a 4-byte binary PID. 0 when it names none.
-qint64 LockFilePid(const QByteArray& content);
 // True while the process exists (also when it belongs to another user).
 bool ProcessAlive(qint64 pid);
 // The short name of a process, empty when unknown.
 QString ProgramName(qint64 pid);
-// Lock file paths another program may have made for the device, one for each
-// of its names in the common spellings ("LCK..ttyUSB0", "LCK..pts_3").
-QStringList LockFileCandidates(const QString& path);
-// What one lock file says, read without ever waiting on it: opened
-// non-blocking and without following a symbolic link, accepted only as a
-// regular file of at most MaxLockFileBytes.
-struct LockFileState
-{
-    enum Kind {
-        Absent,    // no such file
-        Pid,       // a regular file naming a PID (alive or not)
-        NoPid,     // a regular file without a readable PID (empty, garbage, negative)
-        NotPlain,  // a FIFO, device, folder, socket or symbolic link
-        TooLarge,  // larger than any lock file a serial program writes
-        Unreadable // cannot be opened or read (its errno in `error`)
-    };
-    Kind kind = Absent;
-    qint64 pid = 0;
-    qint64 size = 0;
-    qint64 ageSeconds = 0; // since its last change
-    int error = 0;
-    QString what; // NotPlain: "FIFO", "символическая ссылка", …
-};
-constexpr qint64 MaxLockFileBytes = 512;
-LockFileState ReadLockFile(const QString& file);
-
-// A lock file that keeps the device from being opened: one whose owner is
-// alive (this process counts too: a lock of its own means another of its
-// ports holds the device), or one that cannot be judged safely. `abandoned`
-// marks a regular file without a PID older than AbandonedLockSeconds: nobody
-// is writing it any more, so opening the port may remove it.
-struct BlockingLock
-{
-    QString file;
-    std::optional<DeviceHolder> holder; // the live owner
-    QString problem;                    // what is wrong, when there is no live owner
-    bool abandoned = false;
-};
-constexpr qint64 AbandonedLockSeconds = 60;
-std::optional<BlockingLock> FindBlockingLock(const QString& path);
-// Removes the device's abandoned lock files; true when none blocks any more.
-bool RemoveAbandonedLocks(const QString& path);
 // Another process that has the device open, when /proc lets us see it.
 std::optional<DeviceHolder> FindOpenHolder(const QString& path);
 

@@ -86,22 +86,13 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
     const bool cut = engine_.WriteUnderway() && !cutReported_;
     const QString cutPort = engine_.LinkPort();
     const int cutBlocks = engine_.WriteConfirmedBlocks();
-    // The engine opens the model's selected port.
-    if (model_.currentPortName() != port) {
-        QStringList ports = model_.ports();
-        if (!ports.contains(port)) {
-            ports.append(port);
-            model_.setPorts(ports);
-        }
-        model_.setPortIndex(int(ports.indexOf(port)));
-    }
     // A check read running (for a backup, or a write's read-back) is replaced.
     if (step_ == Step::DeviceReadForBackup)
         step_ = Step::None;
     backupReadEnded_ = false;
     if (step_ == Step::ReadingBack)
         endWrite(WriteReport::Outcome::Unconfirmed);
-    const LinkOutcome outcome = engine_.ConnectPort(how);
+    const LinkOutcome outcome = engine_.ConnectPort(port, how);
     DeviceRecord record;
     if (outcome == LinkOutcome::Connected)
         record.port = port;

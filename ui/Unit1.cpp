@@ -409,9 +409,9 @@ void TForm1::presentOperatingMode()
 void TForm1::presentOptions()
 {
     const CommonOptions& o = model_.options();
-    CheckBox1->setChecked(o.checkBox1);
-    CheckBox2->setChecked(o.checkBox2);
-    (o.radioButton1 ? RadioButton1 : RadioButton2)->setChecked(true);
+    CheckBox1->setChecked(o.checkFaultInput);
+    CheckBox2->setChecked(o.startAcknowledge);
+    (o.controlUpa ? RadioButton1 : RadioButton2)->setChecked(true);
 }
 
 void TForm1::presentPorts()
@@ -609,7 +609,7 @@ void TForm1::ComboBox1Change()
     model_.setPortIndex(index);
     rememberedPort_ = model_.currentPortName();
     RememberPort(rememberedPort_);
-    engine_.ConnectPort(how);
+    engine_.ConnectPort(ComboBox1->currentText(), how);
     // The write starts over on the new connection; the port it left keeps what
     // it had confirmed.
     if (cut && (!engine_.link().IsOpen() || engine_.LinkPort() != cutPort))
@@ -671,22 +671,22 @@ void TForm1::N9Click()
 
 void TForm1::CheckBox1Click()
 {
-    model_.setCheckBox1(CheckBox1->isChecked());
+    model_.setCheckFaultInput(CheckBox1->isChecked());
 }
 
 void TForm1::CheckBox2Click()
 {
-    model_.setCheckBox2(CheckBox2->isChecked());
+    model_.setStartAcknowledge(CheckBox2->isChecked());
 }
 
 void TForm1::RadioButton1Click()
 {
-    model_.setRadioButton1(true);
+    model_.setControlUpa(true);
 }
 
 void TForm1::RadioButton2Click()
 {
-    model_.setRadioButton1(false);
+    model_.setControlUpa(false);
 }
 
 void TForm1::Button3Click()

@@ -1,15 +1,17 @@
 // CPU use of the program's link on a hung-up port. A pseudo-terminal is opened
-// through OpenPort and its master is closed (the station hangs up); then the
+// through the program's link and its master is closed (the station hangs up); then the
 // window's idle state is imitated: an event loop with the 100 ms timer driving
 // the engine through TickQueue, for a few seconds. Prints the CPU time as a
 // share of one core (target under 2 %), then the same while a transfer keeps
 // ticking on the dead port (failed 500 ms polled reads and 300 ms sleeps).
 // With --naive it also shows a bare QSerialPort left open on a hung-up
 // pseudo-terminal (what the backend's release avoids).
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "QtSerialBackend.h"
+#include "SerialLink.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,14 +82,15 @@ int main(int argc, char** argv)
     }
     ConfigModel model;
     NullSink sink;
-    TransferEngine engine(model, sink, DefaultLink());
+    SerialLink link(SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>());
+    TransferEngine engine(model, sink, link);
     TickQueue ticks(engine);
     QTimer timer;
     timer.setInterval(100ms);
     QObject::connect(&timer, &QTimer::timeout, &ticks, &TickQueue::Post);
     timer.start();
 
-    if (!OpenPort(pty[0])) {
+    if (!link.Open(pty[0])) {
         std::fprintf(stderr, "bench-idle-cpu: cannot open %s\n", qPrintable(pty[0]));
         return 2;
     }
@@ -103,10 +106,10 @@ int main(int argc, char** argv)
     std::printf(
         "hung-up port, transfer ticking (failed 500 ms reads):  %.2f %% of a core over %d s\n",
         ticking * 100, seconds);
-    std::printf("port still selected: %s; descriptor released: %s\n", PortIsOpen() ? "yes" : "no",
-                static_cast<QtSerialBackend*>(DefaultLink().Backend())->Released() ? "yes" : "no");
+    std::printf("port still selected: %s; descriptor released: %s\n", link.IsOpen() ? "yes" : "no",
+                static_cast<QtSerialBackend*>(link.Backend())->Released() ? "yes" : "no");
     timer.stop();
-    ClosePort();
+    link.Close();
 
     if (naive) {
         const QStringList other = HungUpPty().split(QLatin1Char('|'));

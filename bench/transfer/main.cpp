@@ -11,12 +11,14 @@
 //   bench-transfer [RUNS] [--rfc2217 | --socket]
 // With --rfc2217 or --socket the program reaches the station through ser2net
 // on loopback (Telnet with RFC 2217, or raw TCP) instead of the pseudo-terminal.
-#include "ComUtilites.h"
 #include "ConfigModel.h"
 #include "LinkTexts.h"
-#include "SerialServers.h"
+#include "SerialLink.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -108,16 +110,15 @@ int main(int argc, char** argv)
 
     ConfigModel model;
     CountingSink sink;
-    TransferEngine engine(model, sink, DefaultLink());
+    SerialLink link(SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>());
+    TransferEngine engine(model, sink, link);
     TickQueue ticks(engine);
     QTimer timer;
     timer.setInterval(100ms);
     QObject::connect(&timer, &QTimer::timeout, &ticks, &TickQueue::Post);
     timer.start();
 
-    model.setPorts({port});
-    model.setPortIndex(0);
-    engine.ConnectPort();
+    engine.ConnectPort(port);
     if (!engine.PortReady() || !WaitHidden(engine, 10000) || model.image() != station.Image()) {
         std::fprintf(stderr, "bench-transfer: the link to the simulator did not come up\n");
         return 2;
@@ -172,7 +173,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     timer.stop();
-    ClosePort();
+    link.Close();
     ser2net.Stop();
     station.Stop();
 

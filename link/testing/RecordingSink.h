@@ -1,5 +1,5 @@
-// A message sink for tests: records each message in the window's words, and
-// runs `onShow` while it is "open" (where nested ticks would run).
+// A message sink for tests: records each message (and its text in the window's
+// words), and runs `onShow` while it is "open" (where nested ticks would run).
 #pragma once
 
 #include "LinkTexts.h"
@@ -18,9 +18,9 @@ public:
         outcomes.append(outcome);
         shown.append(LinkTexts::Message(outcome));
         if (onShow)
-            onShow(shown.last());
+            onShow(outcome);
     }
     QList<LinkOutcome> outcomes;
     QStringList shown;
-    std::function<void(const QString&)> onShow;
+    std::function<void(LinkOutcome)> onShow;
 };

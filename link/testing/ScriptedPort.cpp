@@ -56,7 +56,7 @@ std::int64_t ScriptedPort::Write(const std::uint8_t* src, std::int64_t count, in
 void ScriptedPort::Purge(unsigned flags)
 {
     events.append(QStringLiteral("purge %1").arg(flags));
-    if (flags & PURGE_RXCLEAR) {
+    if (flags & PurgeRx) {
         // Only what has arrived is discarded; bytes still on the line come later.
         const std::int64_t now = clock_->NowMs();
         while (!incoming_.empty() && incoming_.front().atMs <= now)

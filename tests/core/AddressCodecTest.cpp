@@ -75,14 +75,15 @@ TEST(ImageToTable, OtherDevicesByteSetsModeAndAllOptions)
     EXPECT_EQ(m.OperatingMode(), OtherDevicesMode);
     EXPECT_EQ(m.options(), (CommonOptions{true, true, true}));
 
-    // Options follow the common bits: 0x04 alone clears CheckBox2 and picks RadioButton2.
+    // Options follow the common bits: 0x04 alone clears the start acknowledgement and
+    // picks control of the alerting.
     m.image().setByte(0, 0x84);
     m.image().setByte(1, 0x00);
     m.ImageToTable();
     EXPECT_EQ(m.options(), (CommonOptions{false, false, false}));
 }
 
-TEST(ImageToTable, SpeechBytesGiveMessageNumbersAndTouchOnlyCheckBox1)
+TEST(ImageToTable, SpeechBytesGiveMessageNumbersAndTouchOnlyTheFaultInputCheck)
 {
     ConfigModel m;
     m.setOperatingMode(OtherDevicesMode);
@@ -90,7 +91,7 @@ TEST(ImageToTable, SpeechBytesGiveMessageNumbersAndTouchOnlyCheckBox1)
     const std::pair<std::uint8_t, int> bytes[] = {{0x80, 1}, {0x88, 2}, {0xC0, 3}, {0xC8, 4}};
     for (int i = 0; i < 4; ++i)
         m.image().setByte(20 + i, bytes[i].first | 0x30);
-    m.image().setByte(1, 0x04); // bit 7 clear: unused, but its 0x04 still drives CheckBox1
+    m.image().setByte(1, 0x04); // bit 7 clear: unused, but 0x04 still sets the fault check
     m.ImageToTable();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(rowOf(m, 21 + i).mode, MessageText(bytes[i].second));
@@ -115,8 +116,8 @@ TEST(TableToImage, EncodesTheDocumentedExamples)
     for (const CommonOptions& o : {CommonOptions{false, false, false}, {true, false, true}}) {
         m.setOptions(o);
         m.TableToImage();
-        EXPECT_EQ(m.image().byte(0), 0x84 | (o.radioButton1 ? 0x03 : 0));
-        EXPECT_EQ(m.image().byte(1), 0x80 | (o.checkBox1 ? 0x04 : 0));
+        EXPECT_EQ(m.image().byte(0), 0x84 | (o.controlUpa ? 0x03 : 0));
+        EXPECT_EQ(m.image().byte(1), 0x80 | (o.checkFaultInput ? 0x04 : 0));
         for (int a = 3; a <= 64; ++a)
             EXPECT_EQ(m.image().byte(a - 1), 0x80);
     }
@@ -238,17 +239,19 @@ TEST(CodecRoundTrip, TableToImageToTableRestoresTheTable)
             const CommonOptions options = m.options();
             m.TableToImage();
             m.setOperatingMode(1 - mode);
-            m.setOptions({!options.checkBox1, !options.checkBox2, !options.radioButton1});
+            m.setOptions(
+                {!options.checkFaultInput, !options.startAcknowledge, !options.controlUpa});
             m.ImageToTable();
             EXPECT_EQ(m.table(), table);
             if (anyUsed) {
                 EXPECT_EQ(m.OperatingMode(), mode);
                 if (mode == OtherDevicesMode) {
-                    // CheckBox2 is decoded from the bit the encoder sets with RadioButton1.
-                    EXPECT_EQ(m.options(), (CommonOptions{options.checkBox1, options.radioButton1,
-                                                          options.radioButton1}));
+                    // The start acknowledgement is decoded from the bit the encoder sets for
+                    // control of the УПА.
+                    EXPECT_EQ(m.options(), (CommonOptions{options.checkFaultInput,
+                                                          options.controlUpa, options.controlUpa}));
                 } else {
-                    EXPECT_TRUE(m.options().checkBox1);
+                    EXPECT_TRUE(m.options().checkFaultInput);
                 }
             }
         }

@@ -172,9 +172,9 @@ TEST_F(EditingRules, ModelAnnouncesOptionPortAndLockChanges)
     QSignalSpy ports(&m, &ConfigModel::portsChanged);
     QSignalSpy index(&m, &ConfigModel::portIndexChanged);
     QSignalSpy locked(&m, &ConfigModel::configLockedChanged);
-    m.setCheckBox1(true);
-    m.setCheckBox1(true); // no change, no announcement
-    m.setRadioButton1(false);
+    m.setCheckFaultInput(true);
+    m.setCheckFaultInput(true); // no change, no announcement
+    m.setControlUpa(false);
     m.setPorts({"ttyS0", "ttyUSB0"});
     m.setPortIndex(1);
     EXPECT_EQ(m.currentPortName(), "ttyUSB0");

@@ -2,7 +2,7 @@
 #include "ComUtilites.h"
 #include "LinkTestFixture.h"
 
-using ComUtilites = DefaultLinkTest;
+using ComUtilites = BoundLinkTest;
 
 TEST_F(ComUtilites, Read19_With19BytesWithin500ms_Succeeds)
 {
@@ -25,11 +25,11 @@ TEST_F(ComUtilites, Read19_With18Bytes_FailsAfterDeadlineKeepingThem)
 
 TEST_F(ComUtilites, Read_WithNoPortOpen_FailsAtOnceWithoutSleeping)
 {
-    LinkBuffer[0] = 0x42;
+    LinkBuffer()[0] = 0x42;
     EXPECT_FALSE(ReadPort(19));
     EXPECT_EQ(clock->Slept(), 0);
     EXPECT_EQ(port->readCalls, 0);
-    EXPECT_EQ(LinkBuffer[0], 0x42);
+    EXPECT_EQ(LinkBuffer()[0], 0x42);
 }
 
 TEST_F(ComUtilites, Read_PollsEveryMillisecondAskingForFullCount_StoresUpTo2nMinus1)
@@ -64,23 +64,20 @@ TEST_F(ComUtilites, Read_PlatformFailuresCountAsZeroBytes)
 TEST_F(ComUtilites, OpenFailure_ReportsNotOpenName_AndClosesPreviousPort)
 {
     ASSERT_TRUE(OpenPort("COM1"));
-    EXPECT_NE(PortHandle, 0);
+    EXPECT_NE(PortHandle(), nullptr);
     port->refusedNames.insert("COM3");
     EXPECT_FALSE(OpenPort("COM3"));
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(PortHandle(), nullptr);
     EXPECT_EQ(openFailures, QStringList{"Not open COM3"});
     EXPECT_EQ(port->events, (QStringList{"open COM1", "close", "open COM3"}));
 }
 
-TEST_F(ComUtilites, Open_GivesNewNonZeroHandle_CloseZeroesIt)
+TEST_F(ComUtilites, Open_GivesTheOpenPortAsHandle_CloseClearsIt)
 {
     ASSERT_TRUE(OpenPort("COM1"));
-    const auto first = PortHandle;
-    ASSERT_TRUE(OpenPort("COM2"));
-    EXPECT_NE(PortHandle, 0);
-    EXPECT_NE(PortHandle, first);
+    EXPECT_EQ(PortHandle(), port.get());
     ClosePort();
-    EXPECT_EQ(PortHandle, 0);
+    EXPECT_EQ(PortHandle(), nullptr);
     EXPECT_TRUE(openFailures.isEmpty());
 }
 
@@ -101,21 +98,23 @@ TEST_F(ComUtilites, Write_WithNoPortOpen_Fails)
 
 TEST_F(ComUtilites, Purge_ReachesOpenPortOnly)
 {
-    PurgePort(PURGE_RXCLEAR);
+    PurgePort(PurgeRx);
     EXPECT_TRUE(port->events.isEmpty());
     ASSERT_TRUE(OpenPort("COM1"));
-    PurgePort(PURGE_TXCLEAR);
-    PurgePort(PURGE_RXCLEAR);
+    PurgePort(PurgeTx);
+    PurgePort(PurgeRx);
     EXPECT_EQ(port->events, (QStringList{"open COM1", "purge 4", "purge 8"}));
 }
 
-TEST_F(ComUtilites, Reset_RestoresDefaults)
+TEST_F(ComUtilites, ABindingNamesItsLinkUntilItEnds)
 {
     ASSERT_TRUE(OpenPort("COM1"));
-    LinkBuffer[7] = 9;
-    ResetComUtilites();
-    EXPECT_EQ(PortHandle, 0);
-    EXPECT_EQ(LinkBuffer[7], 0);
-    EXPECT_NE(DefaultLink().Backend(), port.get());
-    EXPECT_NE(&DefaultLink().Clock(), clock.get());
+    {
+        SerialLink other(std::make_shared<ScriptedPort>(clock), clock);
+        const PortBinding inner(other);
+        EXPECT_FALSE(PortIsOpen());
+        EXPECT_EQ(LinkBuffer(), other.Buffer());
+    }
+    EXPECT_TRUE(PortIsOpen());
+    EXPECT_EQ(LinkBuffer(), link.Buffer());
 }

@@ -1,6 +1,6 @@
 // Link tests in virtual time against a scripted port: LinkTest on a link of its
-// own; DefaultLinkTest on the module-level names (ComUtilites), starting from
-// and leaving the module's start state.
+// own; BoundLinkTest on the module-level names (ComUtilites), with that link
+// bound for the test.
 #pragma once
 
 #include "ComUtilites.h"
@@ -40,21 +40,13 @@ protected:
     QStringList openFailures;
 };
 
-class DefaultLinkTest : public LinkTest
+class BoundLinkTest : public LinkTest
 {
 protected:
-    void SetUp() override
-    {
-        ResetComUtilites();
-        DefaultLink().SetClock(clock);
-        DefaultLink().SetBackend(port);
-        DefaultLink().SetOpenFailureReporter(
-            [this](const QString& text) { openFailures.append(text); });
-    }
-    void TearDown() override { ResetComUtilites(); }
-
     static QByteArray Buffer(int from, int count)
     {
-        return QByteArray(reinterpret_cast<const char*>(LinkBuffer + from), count);
+        return QByteArray(reinterpret_cast<const char*>(LinkBuffer() + from), count);
     }
+
+    const PortBinding binding{link};
 };

@@ -6,8 +6,9 @@
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
 #include "Transports.h"
 
@@ -98,12 +99,12 @@ protected:
         model.setPorts({port});
         model.setPortIndex(-1);
         model.setPortIndex(0);
-        engine.ConnectPort();
+        engine.ConnectPort(port);
     }
     bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
     std::shared_ptr<SentBytes> recorder = std::make_shared<SentBytes>();
-    SerialLink link{recorder};
+    SerialLink link{recorder, std::make_shared<SystemClock>()};
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
@@ -133,7 +134,7 @@ TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
                              : k == "socket" ? ser2net.RawUrl()
                                              : station->ProgramSidePath();
         recorder->sent.clear();
-        sink.shown.clear();
+        sink.outcomes.clear();
         Select(port);
         ASSERT_TRUE(openFailures.isEmpty()) << openFailures.join(", ").toStdString();
         ASSERT_TRUE(engine.PortReady());
@@ -146,7 +147,7 @@ TEST_F(NetworkLink, ReadAndWrite_SameWireBytesAsLocalPort)
         engine.StartWrite();
         const ParamImage written = model.image();
         ASSERT_TRUE(RunTransfer());
-        EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+        EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
         EXPECT_EQ(station->Image(), written);
         EXPECT_EQ(written.byte(66), 0xFF);
         link.Close();
@@ -359,7 +360,7 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.port.toStdString());
         openFailures.clear();
-        sink.shown.clear();
+        sink.outcomes.clear();
         QElapsedTimer t;
         t.start();
         Select(c.port);
@@ -367,7 +368,7 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
         EXPECT_FALSE(engine.PortReady());
         if (c.reason.isEmpty()) {
             EXPECT_TRUE(openFailures.isEmpty());
-            EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+            EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
         } else {
             EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(c.port)});
             EXPECT_TRUE(recorder->FailureReason().contains(c.reason))
@@ -392,6 +393,6 @@ TEST_F(NetworkLink, ReceivePurge_DiscardsTheWholeBacklog)
     ASSERT_TRUE(link.Open(QStringLiteral("socket://127.0.0.1:%1").arg(flood.port())));
     ASSERT_TRUE(link.Read(4)); // the backlog is there
     QThread::msleep(200);      // all of it
-    link.Purge(PURGE_RXCLEAR);
+    link.Purge(PurgeRx);
     EXPECT_FALSE(link.Read(1));
 }

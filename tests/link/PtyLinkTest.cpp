@@ -7,7 +7,9 @@
 #include "RecordingSink.h"
 #include "SerialLink.h"
 #include "StationSimulator.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -69,7 +71,7 @@ protected:
     {
         model.setPortIndex(-1);
         model.setPortIndex(index);
-        engine.ConnectPort();
+        engine.ConnectPort(model.ports().at(index));
     }
     bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
@@ -87,7 +89,7 @@ protected:
         ASSERT_NE(backend, nullptr);
     }
 
-    SerialLink link;
+    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
@@ -102,7 +104,7 @@ TEST_F(PtyLink, ConnectAndRead_YieldsStationImage)
     StartStation();
     Select();
     ASSERT_TRUE(openFailures.isEmpty()) << openFailures.join(", ").toStdString();
-    ASSERT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
+    ASSERT_TRUE(sink.outcomes.isEmpty()) << sink.shown.join(", ").toStdString();
     ASSERT_TRUE(engine.PortReady());
     ASSERT_TRUE(RunTransfer());
     EXPECT_EQ(model.image(), station->Image());
@@ -110,7 +112,7 @@ TEST_F(PtyLink, ConnectAndRead_YieldsStationImage)
     EXPECT_EQ(model.OperatingMode(), 0);
     EXPECT_EQ(model.cell(4, 16, 1), QStringLiteral("Сообщ.1"));
     EXPECT_EQ(model.cell(4, 16, 2), QStringLiteral("240 сек."));
-    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_TRUE(sink.outcomes.isEmpty());
 }
 
 TEST_F(PtyLink, Write_ChangesStationImage)
@@ -125,7 +127,7 @@ TEST_F(PtyLink, Write_ChangesStationImage)
     engine.StartWrite();
     const ParamImage written = model.image();
     ASSERT_TRUE(RunTransfer());
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_EQ(station->Image(), written);
     EXPECT_EQ(station->Image().byte(2), 0xC8 | 0x20);
     EXPECT_EQ(station->Image().byte(63), 0x00);
@@ -168,7 +170,7 @@ TEST_F(PtyLink, DetectableFaults_ReadAndWriteEndWithExactImage)
         ASSERT_TRUE(RunTransfer());
         EXPECT_EQ(station->Image(), written);
     }
-    EXPECT_FALSE(sink.shown.contains(LinkTexts::NotConnected));
+    EXPECT_FALSE(sink.outcomes.contains(LinkOutcome::NotConnected));
     const StationStats stats = station->Stats();
     EXPECT_GT(stats.faults, 0);
     std::printf("faults injected: %d in %d frames\n", stats.faults, stats.framesSent);
@@ -184,7 +186,7 @@ TEST_F(PtyLink, CloseAndReselect_StationFoundUnwokenAgain)
         // Selecting the same port again closes and reopens it at once: the
         // station must still notice and invite within the 500 ms link test.
         Select();
-        ASSERT_TRUE(sink.shown.isEmpty()) << sink.shown.join(", ").toStdString();
+        ASSERT_TRUE(sink.outcomes.isEmpty()) << sink.shown.join(", ").toStdString();
         ASSERT_TRUE(engine.PortReady());
         ASSERT_TRUE(RunTransfer());
         EXPECT_EQ(model.image(), station->Image());
@@ -204,7 +206,7 @@ TEST_F(PtyLink, PortHeldByAnotherProgram_NotOpen)
     ASSERT_TRUE(other.open(QIODevice::ReadWrite));
     Select();
     EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(station->ProgramSidePath())});
-    EXPECT_EQ(link.Handle(), 0);
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(engine.PortReady());
 }
 
@@ -224,8 +226,8 @@ TEST_F(PtyLink, SilentPort_NoDevice)
     ::close(slave);
     model.setPorts({QString::fromLocal8Bit(name)});
     Select();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(link.Handle(), 0);
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(model.portIndex(), -1);
     ::close(master);
 }
@@ -241,7 +243,7 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     ::close(slave);
     const QString path = QString::fromLocal8Bit(name);
     ASSERT_TRUE(link.Open(path));
-    const auto handle = link.Handle();
+    const SerialBackend* const opened = link.Backend();
     ::close(master); // the station hangs up
 
     const double cpu0 = CpuSeconds();
@@ -252,7 +254,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     const double idleWall = wall.elapsed() / 1000.0;
     // A busy loop burns about the whole 1.5 s; near idle is a few milliseconds.
     EXPECT_LT(idleCpu, 0.25 * idleWall) << "idle CPU " << idleCpu << " s in " << idleWall << " s";
-    EXPECT_EQ(link.Handle(), handle);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.Backend(), opened);
     auto* backend = dynamic_cast<QtSerialBackend*>(link.Backend());
     ASSERT_NE(backend, nullptr);
     EXPECT_TRUE(backend->Released());
@@ -271,7 +274,8 @@ TEST_F(PtyLink, HungUpPort_NoBusyLoop_ReadsFailAndPortStaysSelected)
     EXPECT_GE(tickWall, 3 * 0.8);
     EXPECT_LT(tickCpu, 0.25 * tickWall) << "tick CPU " << tickCpu << " s in " << tickWall << " s";
     EXPECT_EQ(engine.ProgressPosition(), 3);
-    EXPECT_EQ(link.Handle(), handle);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.Backend(), opened);
     EXPECT_FALSE(link.Write(19));
 }
 
@@ -294,7 +298,7 @@ TEST_F(PtyLink, PurgedBytesUnderThePortsNotifier_PortStaysOpen)
         QMetaObject::invokeMethod(
             backend,
             [this, master] {
-                link.Purge(PURGE_RXCLEAR);
+                link.Purge(PurgeRx);
                 char c;
                 EXPECT_EQ(::read(master, &c, 1), -1); // EAGAIN: the program sent nothing
             },
@@ -325,7 +329,7 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
     model.setPorts({options.linkPath});
     Select();
     ASSERT_TRUE(engine.PortReady());
-    const auto handle = link.Handle();
+    const SerialBackend* const opened = link.Backend();
     const double cpu0 = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -334,7 +338,8 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
         QCoreApplication::processEvents();
     }
     EXPECT_TRUE(engine.ProgressVisible()); // stuck: the line is dead
-    EXPECT_EQ(link.Handle(), handle);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_EQ(link.Backend(), opened);
     EXPECT_LT(CpuSeconds() - cpu0, 0.25 * (wall.elapsed() / 1000.0));
     // The new pseudo-terminal is there a second after the hang-up.
     QElapsedTimer waitNew;
@@ -343,8 +348,8 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
         Idle(20);
     ASSERT_TRUE(QFile::exists(options.linkPath));
     Select();
-    EXPECT_NE(link.Handle(), 0);
-    EXPECT_NE(link.Handle(), handle);
+    EXPECT_TRUE(link.IsOpen());
+    EXPECT_NE(link.Backend(), opened); // opened anew
     // The station hangs up again after 3 frames; the first ones still arrive.
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
@@ -372,7 +377,7 @@ TEST_F(PtyLink, FloodWhileIdle_BackendBufferStaysBounded)
     EXPECT_LT(sent, 1 << 20) << "the line was taken in without bound";
     EXPECT_FALSE(backend->Released());
 
-    link.Purge(PURGE_RXCLEAR);
+    link.Purge(PurgeRx);
     const char invitation[4] = {'\xFF', 0, 0, '\xFF'};
     ASSERT_EQ(::write(master, invitation, sizeof invitation), 4);
     ASSERT_TRUE(link.Read(4));

@@ -1,5 +1,4 @@
-// The link object's own seams: the backend chosen for each port name, and the
-// transports and clock a link takes from a scoped seam.
+// The link object's own seam: the backend chosen for each port name.
 #include "SerialLink.h"
 #include "ScriptedPort.h"
 #include "VirtualClock.h"
@@ -29,19 +28,4 @@ TEST(SerialLink, EachOpenAsksTheFactoryForTheName_NoTransportIsNotOpen)
     EXPECT_EQ(asked, (QStringList{"ttyS0", "socket://nowhere:1"}));
     EXPECT_EQ(failures, QStringList{"Not open socket://nowhere:1"});
     EXPECT_EQ(port->events, (QStringList{"open ttyS0", "close"}));
-}
-
-TEST(SerialLink, ALinkMadeInsideAScopedSeamTakesItsTransportsAndClock)
-{
-    auto clock = std::make_shared<VirtualClock>();
-    auto port = std::make_shared<ScriptedPort>(clock);
-    {
-        const ScopedLinkSeam seam({[&](const QString&) { return port; }, clock});
-        SerialLink link;
-        EXPECT_EQ(&link.Clock(), clock.get());
-        ASSERT_TRUE(link.Open(QStringLiteral("ttyS9")));
-        EXPECT_EQ(port->openName, QStringLiteral("ttyS9"));
-    }
-    SerialLink after;
-    EXPECT_NE(&after.Clock(), clock.get());
 }

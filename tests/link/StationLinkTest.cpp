@@ -3,7 +3,6 @@
 // clock, or polled in virtual time; on every platform (no pseudo-terminal
 // involved).
 #include "ConfigModel.h"
-#include "LinkTexts.h"
 #include "LoopbackLine.h"
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
@@ -11,6 +10,7 @@
 #include "StationBackend.h"
 #include "StationSimulator.h"
 #include "StationTexts.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
 #include "Transports.h"
 #include "VirtualStationTime.h"
@@ -47,7 +47,7 @@ protected:
     {
         model.setPortIndex(-1);
         model.setPortIndex(0);
-        return engine.ConnectPort();
+        return engine.ConnectPort(port);
     }
     void TearDown() override
     {
@@ -57,7 +57,7 @@ protected:
     }
 
     const QString port = QStringLiteral("station:test");
-    SerialLink link;
+    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
@@ -116,7 +116,7 @@ TEST(StationLinkVirtualTime, ReadWriteAndQuickReselect_StationImageFollows)
     const ParamImage written = model.image();
     ASSERT_NE(written, StationSimulator::DemoImage());
     ASSERT_GT(transfer(), 0);
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_EQ(station.Image(), written);
     EXPECT_EQ(station.Stats().writesCompleted, 1);
 

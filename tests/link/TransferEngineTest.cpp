@@ -4,7 +4,6 @@
 #include "CoreTexts.h"
 #include "LinkFrames.h"
 #include "LinkTestFixture.h"
-#include "LinkTexts.h"
 #include "RecordingSink.h"
 #include "ScriptedStation.h"
 
@@ -49,8 +48,13 @@ protected:
     LinkOutcome Connect(int index = 0)
     {
         port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4), 20);
+        return Select(index);
+    }
+    // The operator picks port `index` in the selector.
+    LinkOutcome Select(int index)
+    {
         model.setPortIndex(index);
-        return engine.ConnectPort();
+        return engine.ConnectPort(model.ports().at(index));
     }
     // One timer period, then one tick.
     void TickOnce()
@@ -81,14 +85,13 @@ TEST_F(Engine, ConnectPort_Invitation_SendsWakeAndStartsRead)
     EXPECT_EQ(engine.BlockIndex(), 0);
     EXPECT_TRUE(engine.ReadRequested());
     EXPECT_FALSE(engine.WriteRequested());
-    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_TRUE(sink.outcomes.isEmpty());
 }
 
 TEST_F(Engine, ConnectPort_OtherFourBytes_CountAsLiveStationWithoutWake)
 {
     port->Deliver(Bytes({1, 2, 3, 4}));
-    model.setPortIndex(0);
-    engine.ConnectPort();
+    Select(0);
     EXPECT_TRUE(port->writes.isEmpty());
     EXPECT_TRUE(engine.PortReady());
     EXPECT_TRUE(engine.ReadRequested());
@@ -96,10 +99,9 @@ TEST_F(Engine, ConnectPort_OtherFourBytes_CountAsLiveStationWithoutWake)
 
 TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceClosesAndClearsSelector)
 {
-    model.setPortIndex(1);
-    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::NoDevice);
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(link.Handle(), 0);
+    EXPECT_EQ(Select(1), LinkOutcome::NoDevice);
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(model.portIndex(), -1);
     EXPECT_FALSE(engine.PortReady());
     EXPECT_FALSE(engine.ProgressVisible());
@@ -108,10 +110,9 @@ TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceClosesAndClearsSelector)
 TEST_F(Engine, ConnectPort_OpenFailure_ShowsNotOpenOnly)
 {
     port->refusedNames.insert("COM2");
-    model.setPortIndex(1);
-    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::PortNotOpened);
+    EXPECT_EQ(Select(1), LinkOutcome::PortNotOpened);
     EXPECT_EQ(openFailures, QStringList{"Not open COM2"});
-    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_TRUE(sink.outcomes.isEmpty());
     EXPECT_EQ(model.portIndex(), 1);
     EXPECT_FALSE(engine.ProgressVisible());
 }
@@ -120,7 +121,7 @@ TEST_F(Engine, ConnectPort_WakeWriteFails_StopsWithPortOpen)
 {
     port->writeLimit = 2;
     EXPECT_EQ(Connect(), LinkOutcome::WakeNotSent);
-    EXPECT_NE(link.Handle(), 0);
+    EXPECT_TRUE(link.IsOpen());
     EXPECT_FALSE(engine.PortReady());
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_FALSE(engine.ReadRequested());
@@ -168,7 +169,7 @@ TEST_F(Engine, Read_FollowsSevenTickTable)
     EXPECT_EQ(model.cell(2, 4, 2), CoreTexts::Delay120);
     EXPECT_EQ(model.cell(3, 9, 2), CoreTexts::Delay360);
     EXPECT_EQ(model.cell(1, 3, 1), CoreTexts::ModeUnused);
-    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_TRUE(sink.outcomes.isEmpty());
     // The purge order around every request.
     const QStringList tail = port->events.mid(port->events.size() - 4);
     EXPECT_EQ(tail, (QStringList{"purge 4", "purge 8", "write 19", "purge 8"}));
@@ -183,9 +184,9 @@ TEST_F(Engine, TimeOut_WithNoPortEverSelected_FourteenthTickShowsNotConnected)
         EXPECT_EQ(engine.ProgressPosition(), tick);
         EXPECT_TRUE(engine.ProgressVisible());
     }
-    EXPECT_TRUE(sink.shown.isEmpty());
+    EXPECT_TRUE(sink.outcomes.isEmpty());
     engine.Tick();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_EQ(ended, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 0);
@@ -205,7 +206,7 @@ TEST_F(Engine, TimeOut_SilentStation_ReadsThenTimesOut)
     Connect();
     for (int tick = 1; tick <= 14; ++tick)
         engine.Tick();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_FALSE(engine.ProgressVisible());
     // 14 ticks of a failed 500 ms read and a 300 ms sleep (plus the link test).
     EXPECT_GE(clock->Slept(), 14 * 800);
@@ -220,7 +221,7 @@ TEST_F(Engine, ReplyInTimedOutTick_IsAnsweredWithRest)
     station.answering = true;
     station.Send(station.BlockFrame(0));
     engine.Tick();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NotConnected});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
     EXPECT_EQ(Command(LastWrite()), 'R');
     EXPECT_EQ(Block(LastWrite()), 0);
     EXPECT_FALSE(engine.ProgressVisible());
@@ -330,7 +331,7 @@ TEST_F(Engine, Write_EndsWithWrittenAndNoDecode)
     }
     EXPECT_EQ(blocks, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(Command(LastWrite()), 'R');
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_EQ(ended, (QList<LinkOutcome>{LinkOutcome::Read, LinkOutcome::Written}));
     EXPECT_FALSE(engine.ProgressVisible());
     EXPECT_FALSE(engine.WriteRequested());
@@ -349,8 +350,8 @@ TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
     model.setCell(1, 1, 2, CoreTexts::Delay360);
     model.setCell(1, 5, 1, CoreTexts::ModeUsed);
     model.setCell(1, 5, 2, CoreTexts::Delay0);
-    model.setCheckBox1(true);
-    model.setRadioButton1(false);
+    model.setCheckFaultInput(true);
+    model.setControlUpa(false);
     engine.StartWrite();
     EXPECT_TRUE(engine.ReadRequested());
     EXPECT_TRUE(engine.WriteRequested());
@@ -367,7 +368,7 @@ TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
                 << tick;
         }
     }
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_EQ(station.image.block(0), encoded.block(0));
     EXPECT_EQ(station.image, encoded);
     // Then decoded (read was requested): the edits are still there.
@@ -375,8 +376,8 @@ TEST_F(Engine, WriteDuringRead_DoesNotStoreOldBlocksBeforeSendingThem)
     EXPECT_EQ(model.cell(1, 1, 2), CoreTexts::Delay360);
     EXPECT_EQ(model.cell(1, 5, 1), CoreTexts::ModeUsed);
     EXPECT_EQ(model.cell(1, 5, 2), CoreTexts::Delay0);
-    EXPECT_TRUE(model.options().checkBox1);
-    EXPECT_FALSE(model.options().radioButton1);
+    EXPECT_TRUE(model.options().checkFaultInput);
+    EXPECT_FALSE(model.options().controlUpa);
 }
 
 TEST_F(Engine, WriteDuringRead_StoresEchoesOfBlocksAlreadyWritten)
@@ -427,7 +428,7 @@ TEST_F(Engine, PortSelectedAgainDuringWrite_NewStationGetsTheWholeWrite)
     Connect();
     for (int i = 0; i < 20 && engine.ProgressVisible(); ++i)
         TickOnce();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     for (int i = 0; i < ParamImage::StoredSize; ++i)
         EXPECT_EQ(station.image.byte(i), encoded.byte(i)) << i;
 }
@@ -458,10 +459,9 @@ TEST_F(Engine, NoDeviceAfterPortSwitchDuringTransfer_TransferStaysAndCreepsTo100
     TickOnce();
     ASSERT_EQ(engine.ProgressPosition(), 30);
     station.answering = false;
-    model.setPortIndex(1); // COM2: nothing answers
-    engine.ConnectPort();
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
-    EXPECT_EQ(link.Handle(), 0);
+    Select(1); // COM2: nothing answers
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
+    EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(model.portIndex(), -1);
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_TRUE(engine.ReadRequested());
@@ -473,7 +473,7 @@ TEST_F(Engine, NoDeviceAfterPortSwitchDuringTransfer_TransferStaysAndCreepsTo100
     EXPECT_EQ(clock->Slept() - slept, 80 * 300);
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_EQ(engine.ProgressPosition(), 100);
-    EXPECT_EQ(sink.shown.size(), 1);
+    EXPECT_EQ(sink.outcomes.size(), 1);
 }
 
 TEST_F(Engine, NoDeviceAfterPortSwitchBeforeFirstReply_TimesOut)
@@ -481,12 +481,12 @@ TEST_F(Engine, NoDeviceAfterPortSwitchBeforeFirstReply_TimesOut)
     station.answering = false;
     Connect();
     engine.Tick();
-    model.setPortIndex(1);
-    EXPECT_EQ(engine.ConnectPort(), LinkOutcome::NoDevice);
-    EXPECT_EQ(sink.shown, QStringList{LinkTexts::NoDevice});
+    EXPECT_EQ(Select(1), LinkOutcome::NoDevice);
+    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
     for (int i = 0; i < 13; ++i)
         engine.Tick();
-    EXPECT_EQ(sink.shown, (QStringList{LinkTexts::NoDevice, LinkTexts::NotConnected}));
+    EXPECT_EQ(sink.outcomes,
+              (QList<LinkOutcome>{LinkOutcome::NoDevice, LinkOutcome::NotConnected}));
     EXPECT_FALSE(engine.ProgressVisible());
 }
 
@@ -499,8 +499,8 @@ TEST_F(Engine, NestedTicksInsideWritten_RunInFull_OuterTickFinishesWithTheirStat
         TickOnce();
     engine.StartWrite();
     int nested = 0;
-    sink.onShow = [&](const QString& text) {
-        if (text != LinkTexts::Written)
+    sink.onShow = [&](LinkOutcome outcome) {
+        if (outcome != LinkOutcome::Written)
             return;
         EXPECT_TRUE(engine.ProgressVisible()); // still visible while the message is open
         EXPECT_EQ(engine.BlockIndex(), 0);
@@ -535,7 +535,7 @@ TEST_F(Engine, NestedTicksInsideNotConnected_DoNothing)
 {
     engine.StartRead();
     std::int64_t sleptDuring = -1;
-    sink.onShow = [&](const QString&) {
+    sink.onShow = [&](LinkOutcome) {
         const std::int64_t before = clock->Slept();
         engine.Tick();
         engine.Tick();
@@ -560,8 +560,8 @@ TEST_F(Engine, TickQueue_RunsTicksInsideNestedEventLoopOfMessage)
     QObject::connect(&timer, &QTimer::timeout, &queue, &TickQueue::Post);
     std::int64_t sleptInside = 0;
     bool outerFinishedInside = true;
-    sink.onShow = [&](const QString& text) {
-        if (text != LinkTexts::Written)
+    sink.onShow = [&](LinkOutcome outcome) {
+        if (outcome != LinkOutcome::Written)
             return;
         const std::int64_t before = clock->Slept();
         QEventLoop modal; // what a modal message box runs
@@ -582,17 +582,17 @@ TEST_F(Engine, TickQueue_RunsTicksInsideNestedEventLoopOfMessage)
     QEventLoop loop;
     QTimer done;
     QObject::connect(&done, &QTimer::timeout, &loop, [&] {
-        if (!engine.ProgressVisible() || sink.shown.size() > 0)
+        if (!engine.ProgressVisible() || sink.outcomes.size() > 0)
             loop.quit();
     });
     done.start(1);
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
     // Let the interrupted tick finish.
-    while (engine.ProgressVisible() && sink.shown.isEmpty())
+    while (engine.ProgressVisible() && sink.outcomes.isEmpty())
         QCoreApplication::processEvents();
     timer.stop();
-    ASSERT_EQ(sink.shown, QStringList{LinkTexts::Written});
+    ASSERT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
     EXPECT_GT(sleptInside, 0) << "no tick ran while the message was open";
     EXPECT_FALSE(outerFinishedInside); // the bar stays visible until the outer tick resumes
     EXPECT_FALSE(engine.ProgressVisible());
@@ -645,7 +645,7 @@ TEST_F(Engine, VerifiedWrite_ReadsBackAfterWritten_ReportsWhatTheDeviceLacks)
         model.setCell(1, 3, 1, CoreTexts::ModeUsed); // address 3, in block 0
         engine.StartWrite();
         const ParamImage written = model.image();
-        sink.shown.clear();
+        sink.outcomes.clear();
         TickOnce(); // W0 goes out
         if (c.loseW0) {
             TickOnce(); // silence
@@ -657,7 +657,7 @@ TEST_F(Engine, VerifiedWrite_ReadsBackAfterWritten_ReportsWhatTheDeviceLacks)
         engine.SetVerifyWrites(false);
         station.lose = nullptr;
 
-        EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
+        EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::Written});
         ASSERT_EQ(checks.size(), 1);
         EXPECT_TRUE(checks[0].confirmed);
         EXPECT_EQ(checks[0].differingAddresses, c.differingAddresses);

@@ -296,7 +296,7 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
         link.Close(); // the scripted line drops what was queued at a close
         port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4));
         model.setPortIndex(0);
-        engine.ConnectPort();
+        engine.ConnectPort(QStringLiteral("COM1"));
         for (int tick = 0; tick < 4; ++tick)
             engine.Tick(); // blocks 0 to 2 stored
         ParamImage shown = model.image();

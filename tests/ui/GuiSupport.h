@@ -7,7 +7,9 @@
 #include "PortDoubles.h"
 #include "SerialLink.h"
 #include "StartUp.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 #include "Unit1.h"
 #include "VirtualClock.h"
 
@@ -77,7 +79,7 @@ protected:
     QString previousDir;
     ConfigModel model;
     PlainMessageSink sink;
-    SerialLink link;
+    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     TransferEngine engine{model, sink, link};
     FixedPorts ports;
     std::unique_ptr<TForm1> form;

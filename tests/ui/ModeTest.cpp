@@ -142,15 +142,15 @@ TEST_F(Mode, OptionControlsChangeOnlyTheOptions)
     form->N9->trigger();
     const AddressTable table = model.table();
     QTest::mouseClick(form->CheckBox1, Qt::LeftButton);
-    EXPECT_TRUE(model.options().checkBox1);
+    EXPECT_TRUE(model.options().checkFaultInput);
     QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
-    EXPECT_FALSE(model.options().radioButton1);
+    EXPECT_FALSE(model.options().controlUpa);
     EXPECT_FALSE(form->RadioButton1->isChecked());
     QTest::mouseClick(form->RadioButton1, Qt::LeftButton);
-    EXPECT_TRUE(model.options().radioButton1);
+    EXPECT_TRUE(model.options().controlUpa);
     form->CheckBox1->setFocus();
     QTest::keyClick(form->CheckBox1, Qt::Key_Space);
-    EXPECT_FALSE(model.options().checkBox1);
+    EXPECT_FALSE(model.options().checkFaultInput);
     EXPECT_EQ(model.table(), table);
 
     // The options reach the image on the next encode.

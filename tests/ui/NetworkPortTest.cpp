@@ -5,7 +5,7 @@
 
 #include "NetworkPortDialog.h"
 #include "NetworkTexts.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
 #include "UiTexts.h"
 
@@ -55,7 +55,7 @@ TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
     // The next window lists it after the local ports.
     EXPECT_EQ(RememberedNetworkPorts(), QStringList{url});
     ConfigModel nextModel;
-    SerialLink nextLink;
+    SerialLink nextLink{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     TransferEngine nextEngine{nextModel, sink, nextLink};
     TForm1 next(nextModel, nextEngine, ports);
     QStringList items;

@@ -89,7 +89,8 @@ protected:
         NoPorts ports;
         CtlContext context{console, ports,
                            [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4)); }};
-        context.transports = [this](const QString&) { return port; };
+        // The tool's own link reaches the scripted port in virtual time.
+        context.transports = [port = port](const QString&) { return port; };
         context.clock = clock;
         ToolRun run;
         run.status = RunLumkctl(arguments, context);

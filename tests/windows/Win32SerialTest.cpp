@@ -13,9 +13,10 @@
 #include "RealTimeTransfer.h"
 #include "RecordingSink.h"
 #include "SerialLink.h"
+#include "SystemClock.h"
 #include "TransferEngine.h"
 #include "Transports.h"
-#include "Win32SerialBackend.h"
+#include "Win32SerialBackend_windows.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -42,7 +43,7 @@ protected:
     {
         model.setPortIndex(-1);
         model.setPortIndex(0);
-        engine.ConnectPort();
+        engine.ConnectPort(model.ports().at(0));
     }
     bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
     // The station's image as its file holds it now.
@@ -54,7 +55,7 @@ protected:
     }
 
     const QString port = qEnvironmentVariable("LUMK_TEST_COM");
-    SerialLink link;
+    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};

@@ -6,6 +6,7 @@
 #include "ComUtilites.h"
 #include "CommandLineOutput.h"
 #include "ScriptedPort.h"
+#include "SerialLink.h"
 #include "TerminationSignals.h"
 #include "UiTexts.h"
 #include "VirtualClock.h"
@@ -47,10 +48,9 @@ LRESULT Send(QWidget& window, UINT message, WPARAM wParam)
 // One test: Windows ends a session once per process (aboutToQuit comes once).
 TEST(SessionEnd, ClosesWindowsAsTheOperatorWouldThenThePort)
 {
-    ResetComUtilites();
     auto clock = std::make_shared<VirtualClock>();
-    DefaultLink().SetClock(clock);
-    DefaultLink().SetBackend(std::make_shared<ScriptedPort>(clock));
+    SerialLink link(std::make_shared<ScriptedPort>(clock), clock);
+    const PortBinding binding(link); // as the window program binds its link
     ASSERT_TRUE(OpenPort(QStringLiteral("COM5")));
 
     const TerminationSignals termination;
@@ -72,7 +72,6 @@ TEST(SessionEnd, ClosesWindowsAsTheOperatorWouldThenThePort)
     window.show(); // a window to receive it
     Send(window, WM_ENDSESSION, TRUE);
     EXPECT_FALSE(PortIsOpen());
-    ResetComUtilites();
 }
 
 // Typed in cmd.exe, a window program gets no console: its --help would be

@@ -36,10 +36,10 @@ struct CtlContext
     const PortProber& prober;       // for "ports"
     std::function<QDateTime()> now; // names backup files
     QByteArray program = "lumkctl"; // as the restore command names the tool
-    // The device link's transports and clock; empty: transports by port name
-    // and the system clock.
-    SerialLink::BackendFactory transports = {};
-    std::shared_ptr<LinkClock> clock = {};
+    // The device link's transports and clock (the tool's: by port name, the
+    // system clock).
+    SerialLink::BackendFactory transports = nullptr;
+    std::shared_ptr<LinkClock> clock = nullptr;
 };
 
 // `arguments` without the program name, byte for byte. Returns the exit status.

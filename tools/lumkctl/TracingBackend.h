@@ -4,7 +4,7 @@
 // the next write, purge or close, which is where the engine ends a frame.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 #include <QByteArray>
 #include <QTime>

@@ -6,7 +6,11 @@
 #include "LumkctlCommands.h"
 #include "Platform.h"
 #include "StartUp.h"
+#include "SystemClock.h"
 #include "ToolApplication.h"
+#include "Transports.h"
+
+#include <QCoreApplication>
 
 int main(int argc, char** argv)
 {
@@ -25,6 +29,8 @@ int main(int argc, char** argv)
     Console console(*streams.out, *streams.err, streams.progress);
     SystemPortProber prober;
     CtlContext context{console, prober, [] { return QDateTime::currentDateTime(); }};
+    context.transports = OpenTransport;
+    context.clock = std::make_shared<SystemClock>();
     // The restore command names the tool as it was started.
     context.program = ProgramAsStarted(argc > 0 ? argv[0] : nullptr);
     InstallInterruptHandlers();

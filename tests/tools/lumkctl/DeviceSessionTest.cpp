@@ -51,7 +51,10 @@ protected:
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
     // The tool's own link reaches the scripted port in virtual time.
-    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
+    ToolLink Link() const
+    {
+        return {[port = port](const QString&) { return port; }, clock};
+    }
     ScriptedStation station{*port};
     QTemporaryDir dir;
 };
@@ -59,7 +62,7 @@ protected:
 TEST_F(Session, PortRefused_ExitsThreeWithNotOpenAndItsReason)
 {
     port->refusedNames.insert("ttyLUMK-none");
-    const ToolRun run = RunTool({"read", "--port", "ttyLUMK-none"});
+    const ToolRun run = RunTool(Link(), {"read", "--port", "ttyLUMK-none"});
     EXPECT_EQ(run.status, ExitPortNotOpen);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(QString::fromUtf8(run.err),
@@ -69,7 +72,7 @@ TEST_F(Session, PortRefused_ExitsThreeWithNotOpenAndItsReason)
 
 TEST_F(Session, NoInvitation_ExitsFourWithNoDeviceAndClosesThePort)
 {
-    const ToolRun run = RunTool({"read", "--port", "ttyS0"});
+    const ToolRun run = RunTool(Link(), {"read", "--port", "ttyS0"});
     EXPECT_EQ(run.status, ExitNoDevice);
     EXPECT_EQ(QString::fromUtf8(run.err), LinkTexts::NoDevice + '\n');
     EXPECT_TRUE(port->openName.isEmpty());
@@ -79,7 +82,7 @@ TEST_F(Session, LinkAnswersButNoReplyEver_ExitsFiveWithNotConnected)
 {
     station.answering = false;
     port->Deliver(Invitation);
-    const ToolRun run = RunTool({"read", "--port", "ttyS0"});
+    const ToolRun run = RunTool(Link(), {"read", "--port", "ttyS0"});
     EXPECT_EQ(run.status, ExitNotConnected);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(LinkTexts::NotConnected));
@@ -96,7 +99,7 @@ TEST_F(Session, RejectedRepliesOnly_AfterAStart_ExitSixWithinTheTimeout)
     port->Deliver(Invitation);
     QElapsedTimer elapsed;
     elapsed.start();
-    const ToolRun run = RunTool({"read", "--port", "ttyS0", "--timeout", "0.6"});
+    const ToolRun run = RunTool(Link(), {"read", "--port", "ttyS0", "--timeout", "0.6"});
     EXPECT_EQ(run.status, ExitStalled) << run.err.data();
     EXPECT_LT(elapsed.elapsed(), 3000);
     EXPECT_TRUE(run.out.isEmpty());
@@ -107,7 +110,7 @@ TEST_F(Session, RejectedRepliesOnly_AfterAStart_ExitSixWithinTheTimeout)
 TEST_F(Session, Read_ScriptedStation_PrintsTheImageTextAndClosesThePort)
 {
     port->Deliver(Invitation);
-    const ToolRun run = RunTool({"read", "--port", "ttyS0"});
+    const ToolRun run = RunTool(Link(), {"read", "--port", "ttyS0"});
     ASSERT_EQ(run.status, ExitOk) << run.err.data();
     EXPECT_EQ(run.out, station.image.toText() + "\r\n");
     EXPECT_TRUE(run.err.isEmpty());
@@ -120,7 +123,7 @@ TEST_F(Session, UnreadableFile_StopsWriteAndDiffBeforeThePortIsOpened)
     for (const QStringList& args : {QStringList{"write", "--port", "ttyS0", Path("missing.lmk")},
                                     QStringList{"diff", "--port", "ttyS0", Path("missing.lmk")}}) {
         SCOPED_TRACE(args.first().toStdString());
-        const ToolRun run = RunTool(args);
+        const ToolRun run = RunTool(Link(), args);
         EXPECT_EQ(run.status, ExitFileError);
         EXPECT_TRUE(run.err.startsWith("Ошибка чтения: ")) << run.err.data();
     }
@@ -133,7 +136,7 @@ TEST_F(Session, BackupCannotBeWritten_ExitsEightAndNothingIsWrittenToTheDevice)
     const QString file = QStringLiteral("/proc/version");
     port->Deliver(Invitation);
     const ParamImage before = station.image;
-    const ToolRun run = RunTool({"write", "--force", "--port", "ttyS0", file});
+    const ToolRun run = RunTool(Link(), {"write", "--force", "--port", "ttyS0", file});
     EXPECT_EQ(run.status, ExitFileError);
     EXPECT_TRUE(QString::fromUtf8(run.err).contains(CtlTexts::BackupFailed)) << run.err.data();
     EXPECT_FALSE(SentCommand('W'));
@@ -169,7 +172,10 @@ struct Rig
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
-    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
+    ToolLink Link() const
+    {
+        return {[port = port](const QString&) { return port; }, clock};
+    }
     ScriptedStation station{*port};
 };
 
@@ -186,7 +192,7 @@ TEST_F(Session, OutputFails_ExitsEightAndTheOldFileStaysWhole)
         rlimit limit{100, 100};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 10;
-        const ToolRun run = RunTool({"read", "--port", "ttyS0", "--output", target});
+        const ToolRun run = RunTool(Link(), {"read", "--port", "ttyS0", "--output", target});
         if (run.status != ExitFileError)
             return 11;
         return run.err.contains("Ошибка записи: ") ? 0 : 12;
@@ -209,7 +215,7 @@ TEST_F(Session, StandardOutputFails_ExitsEightForReadShowAndDiff)
     for (const QList<QByteArray>& args : lines) {
         SCOPED_TRACE(args.first().toStdString());
         Rig rig(station.image);
-        const ToolRun run = RunToolRaw(args, &full);
+        const ToolRun run = RunToolRaw(rig.Link(), args, &full);
         EXPECT_EQ(run.status, ExitFileError) << run.err.data();
         EXPECT_TRUE(run.err.contains("Ошибка записи: ")) << run.err.data();
     }
@@ -221,12 +227,12 @@ TEST_F(Session, NonUtf8Names_AreUsedByteForByte)
 {
     const QByteArray name = QFile::encodeName(dir.path()) + "/\xf0\xd2\xcf\xc2\xc1.lmk";
     Rig first(station.image);
-    const ToolRun read = RunToolRaw({"read", "--port", "ttyS0", "--output", name});
+    const ToolRun read = RunToolRaw(first.Link(), {"read", "--port", "ttyS0", "--output", name});
     ASSERT_EQ(read.status, ExitOk) << read.err.data();
     EXPECT_EQ(::access(name.constData(), F_OK), 0);
 
     Rig second(station.image);
-    const ToolRun write = RunToolRaw({"write", "--port", "ttyS0", name});
+    const ToolRun write = RunToolRaw(second.Link(), {"write", "--port", "ttyS0", name});
     ASSERT_EQ(write.status, ExitOk) << write.err.data();
     const QByteArray backup =
         QFile::encodeName(dir.path()) + "/\xf0\xd2\xcf\xc2\xc1.device-20260102-030405.lmk";
@@ -270,7 +276,7 @@ TEST_F(Session, WriteCutShort_StopsAndTellsHowToRestoreTheBackup)
                 station.answering = false;
         };
         const ToolRun run =
-            RunTool({"write", "--port", "ttyS0", "--timeout", "1", Path("new.lmk")});
+            RunTool(rig.Link(), {"write", "--port", "ttyS0", "--timeout", "1", Path("new.lmk")});
         ClearInterrupt();
         EXPECT_EQ(run.status, c.status) << run.err.data();
         // The tick that received the frame answers it; nothing after that.
@@ -325,7 +331,7 @@ TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
              << "ttyS0";
         if (writing)
             args << Path("new.lmk");
-        const ToolRun run = RunTool(args);
+        const ToolRun run = RunTool(rig.Link(), args);
         EXPECT_EQ(run.status, c.status) << run.err.data();
         if (!writing)
             EXPECT_EQ(run.out, c.status == ExitOk ? original.toText() + "\r\n" : QByteArray());
@@ -359,8 +365,9 @@ TEST_F(Session, Write_LostW0PassedByAReplayedFrame_IsCaughtUnlessNoVerify)
             rig.port->Deliver(rig.station.sent.last(), 1000);
             return true;
         };
-        const ToolRun run = RunTool(QStringList{"write", "--port", "ttyS0", "--no-backup"} +
-                                    c.options + QStringList{Path("conf.lmk")});
+        const ToolRun run =
+            RunTool(rig.Link(), QStringList{"write", "--port", "ttyS0", "--no-backup"} + c.options +
+                                    QStringList{Path("conf.lmk")});
         EXPECT_EQ(run.status, c.status) << run.err.data();
         EXPECT_TRUE(run.err.contains(LinkTexts::Written.toUtf8()));
         EXPECT_EQ(rig.station.image.block(0), station.image.block(0)); // block 0 never arrived
@@ -397,8 +404,8 @@ TEST_F(Session, WriteVerify_DeviceKeepsADifferentByte_ExitsSevenWithTheRestoreCo
                 rig.station.image.setBlock(0, copy);
             }
         };
-        const ToolRun run = RunTool(QStringList{"write", "--port", "ttyS0"} + c.options +
-                                    QStringList{Path("conf.lmk")});
+        const ToolRun run = RunTool(rig.Link(), QStringList{"write", "--port", "ttyS0"} + c.options +
+                                                QStringList{Path("conf.lmk")});
         EXPECT_EQ(run.status, ExitDifferent) << run.err.data();
         EXPECT_TRUE(run.out.startsWith("адрес 3: записано 80, прочитано 00\n")) << run.out.data();
         const QString err = QString::fromUtf8(run.err);
@@ -422,7 +429,7 @@ TEST_F(Session, Write_SendsTheFileExactly_AndVerifiesAgainstIt)
     file.fromText(text);
 
     Rig write{ParamImage()};
-    const ToolRun run = RunTool({"write", "--port", "ttyS0", "--no-backup", Path("random.lmk")});
+    const ToolRun run = RunTool(write.Link(), {"write", "--port", "ttyS0", "--no-backup", Path("random.lmk")});
     EXPECT_EQ(run.status, ExitOk) << run.err.data();
     for (int i = 0; i < ParamImage::StoredSize; ++i)
         EXPECT_EQ(write.station.image.byte(i), file.byte(i)) << "byte " << i;
@@ -430,7 +437,7 @@ TEST_F(Session, Write_SendsTheFileExactly_AndVerifiesAgainstIt)
     EXPECT_EQ(write.station.image.byte(71), 0);
 
     Rig diff{write.station.image};
-    const ToolRun after = RunTool({"diff", "--port", "ttyS0", Path("random.lmk")});
+    const ToolRun after = RunTool(diff.Link(), {"diff", "--port", "ttyS0", Path("random.lmk")});
     EXPECT_EQ(after.status, ExitOk) << after.out.data() << after.err.data();
 }
 

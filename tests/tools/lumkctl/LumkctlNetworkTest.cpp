@@ -2,7 +2,7 @@
 // station simulator, behind a relay that delays and cuts up the stream or
 // closes it mid-write, and against servers that refuse or stay silent.
 #include "LumkctlProcess.h"
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 #include "StationSimulator.h"
 #include "TestFiles.h"
 

@@ -54,10 +54,12 @@ void ExpectJsonShows(const QByteArray& json, const ConfigModel& model)
     EXPECT_EQ(root.value(QStringLiteral("mode")).toInt(-1), model.OperatingMode());
     const QJsonObject options = root.value(QStringLiteral("options")).toObject();
     EXPECT_EQ(options.size(), 3);
-    EXPECT_EQ(options.value(QStringLiteral("CheckBox1")), QJsonValue(model.options().checkBox1));
-    EXPECT_EQ(options.value(QStringLiteral("CheckBox2")), QJsonValue(model.options().checkBox2));
+    EXPECT_EQ(options.value(QStringLiteral("CheckBox1")),
+              QJsonValue(model.options().checkFaultInput));
+    EXPECT_EQ(options.value(QStringLiteral("CheckBox2")),
+              QJsonValue(model.options().startAcknowledge));
     EXPECT_EQ(options.value(QStringLiteral("RadioButton1")),
-              QJsonValue(model.options().radioButton1));
+              QJsonValue(model.options().controlUpa));
     const QJsonArray addresses = root.value(QStringLiteral("addresses")).toArray();
     ASSERT_EQ(addresses.size(), 64);
     for (int a = 1; a <= 64; ++a) {
@@ -167,8 +169,8 @@ TEST_F(Offline, ShowJson_FilesSavedByTheWindow_ShowWhatTheWindowOpens)
             saved.ToggleModeColumn(1 + round % 4);
         if (round % 4 == 3) {
             saved.AdvanceDelayColumn(2);
-            saved.setRadioButton1(rng() & 1);
-            saved.setCheckBox1(rng() & 1);
+            saved.setControlUpa(rng() & 1);
+            saved.setCheckFaultInput(rng() & 1);
         }
         if (round == 0) {
             for (int page = 1; page <= 4; ++page)

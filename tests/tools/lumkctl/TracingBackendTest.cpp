@@ -58,7 +58,7 @@ TEST_F(Tracing, PurgeAndClose_EndAReceivedLine)
 {
     inner->Deliver(QByteArray::fromHex("0102"));
     ReadSome(19);
-    tracing.Purge(PURGE_RXCLEAR);
+    tracing.Purge(PurgeRx);
     inner->Deliver(QByteArray::fromHex("03"));
     ReadSome(19);
     tracing.Close();

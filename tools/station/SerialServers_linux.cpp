@@ -1,4 +1,4 @@
-#include "SerialServers.h"
+#include "SerialServers_linux.h"
 
 #include <QElapsedTimer>
 #include <QFile>

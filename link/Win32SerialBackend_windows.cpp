@@ -1,6 +1,7 @@
-#include "Win32SerialBackend.h"
+#include "Win32SerialBackend_windows.h"
 
 #include "SerialDevices.h"
+#include "SerialLink.h"
 
 #include <algorithm>
 #include <windows.h>
@@ -188,9 +189,9 @@ void Win32SerialBackend::Purge(unsigned flags)
     if (!handle_)
         return;
     DWORD purge = 0;
-    if (flags & PURGE_TXCLEAR)
+    if (flags & PurgeTx)
         purge |= PURGE_TXCLEAR;
-    if (flags & PURGE_RXCLEAR)
+    if (flags & PurgeRx)
         purge |= PURGE_RXCLEAR;
     if (purge)
         ::PurgeComm(H(handle_), purge);

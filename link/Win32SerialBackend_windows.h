@@ -9,7 +9,7 @@
 // time, before the handle goes.
 #pragma once
 
-#include "ComUtilites.h"
+#include "SerialBackend.h"
 
 #include <QString>
 
