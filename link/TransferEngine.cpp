@@ -69,7 +69,7 @@ LinkOutcome TransferEngine::ConnectPort(const QString& port, ConnectRead how)
         // did not open, for the reason its backend knows.
         const bool gone = link_.Backend() && !link_.Backend()->FailureReason().isEmpty();
         if (gone)
-            link_.ReportOpenFailure(name);
+            link_.ReportOpenFailure(port);
         else
             messages_.ShowMessage(LinkOutcome::NoDevice);
         link_.Close();

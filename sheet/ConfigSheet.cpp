@@ -198,10 +198,10 @@ private:
             return;
         }
         const CommonOptions& o = model_.options();
-        choice(LabelWidth, y, false, o.checkBox1, ReportTexts::CheckBox1Caption);
-        const double x = choice(LabelWidth, y + FactRow, true, o.radioButton1,
-                                ReportTexts::RadioButton1Caption);
-        choice(x, y + FactRow, true, !o.radioButton1, ReportTexts::RadioButton2Caption);
+        choice(LabelWidth, y, false, o.checkFaultInput, ReportTexts::FaultInputCaption);
+        const double x = choice(LabelWidth, y + FactRow, true, o.controlUpa,
+                                ReportTexts::UpaControlCaption);
+        choice(x, y + FactRow, true, !o.controlUpa, ReportTexts::AlertControlCaption);
     }
 
     void table(int page, double left)

@@ -5,13 +5,16 @@
 #include "NetworkBackend.h"
 #include "NetworkTexts.h"
 #include "SerialLink.h"
+#include "Transports.h"
 
 OpenFailureBox DescribeOpenFailure(const SerialLink& link, const QString& notOpenText)
 {
     const QString name = notOpenText.mid(LinkTexts::NotOpenPrefix.size());
     const SerialBackend* backend = link.Backend();
     const QString reason = backend ? backend->FailureReason() : QString();
-    if (!IsNetworkPortName(name) || reason.isEmpty())
+    const TransportKind kind = TransportOf(name);
+    const bool network = kind == TransportKind::Rfc2217 || kind == TransportKind::Socket;
+    if (!network || reason.isEmpty())
         return {QString(), notOpenText};
     // A malformed address's reason does not name it.
     const QString described = reason.contains(name) ? reason : name + QStringLiteral(": ") + reason;

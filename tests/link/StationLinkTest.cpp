@@ -86,16 +86,11 @@ TEST(StationLinkVirtualTime, ReadWriteAndQuickReselect_StationImageFollows)
     StationSimulator station(options);
     ASSERT_TRUE(station.Start());
     time->station = &station;
-    SerialLink link(SerialLink::BackendFactory(), time);
+    SerialLink link(SerialLink::BackendFactory(OpenTransport), time);
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
-    model.setPorts({station.ProgramSidePath()});
-    const auto select = [&] {
-        model.setPortIndex(-1);
-        model.setPortIndex(0);
-        return engine.ConnectPort();
-    };
+    const auto select = [&] { return engine.ConnectPort(station.ProgramSidePath()); };
     const auto transfer = [&] {
         const std::int64_t start = time->NowMs();
         for (int tick = 0; tick < 40 && engine.ProgressVisible(); ++tick)
