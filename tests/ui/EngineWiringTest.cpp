@@ -101,7 +101,7 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     CreateWindow();
     auto backend = std::make_shared<OpenAnyPort>();
     link.SetBackend(backend);
-    model.setPortIndex(1); // the program holds ttyUSB0 open
+    form->Selector().Select(1); // the program holds ttyUSB0 open
     ASSERT_TRUE(link.Open(QStringLiteral("ttyUSB0")));
     int handlerRuns = 0;
     QObject::connect(form->ComboBox1, &QComboBox::activated, [&] { ++handlerRuns; });
@@ -122,7 +122,7 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     EXPECT_EQ(ports.heldSeen, QStringList{"ttyUSB0"});
     EXPECT_EQ(items(), (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("ttyUSB0"));
-    EXPECT_EQ(model.currentPortName(), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(form->Selector().CurrentName(), QStringLiteral("ttyUSB0"));
 
     // Closed, the selected port is probed like any other: still there, it
     // stays selected; gone, nothing is selected.
@@ -137,7 +137,7 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     form->ComboBox1->hidePopup();
     EXPECT_EQ(items(), QStringList{"ttyS0"});
     EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
-    EXPECT_EQ(model.portIndex(), -1);
+    EXPECT_EQ(form->Selector().Index(), -1);
 
     EXPECT_EQ(handlerRuns, 0);
     EXPECT_EQ(backend->opens, 1); // only the test's own open

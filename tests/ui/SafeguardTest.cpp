@@ -129,16 +129,14 @@ TEST_F(Safeguards, PortSelection_AsksBeforeReplacingAnOpenedFile)
     }
 }
 
-// Edits show in the title and the cells; Exit asks only while they are
-// neither saved nor written.
-TEST_F(Safeguards, Edits_MarkTitleAndCells_ExitAsksUntilSaved)
+// Edits show in the title; Exit asks only while they are neither saved nor
+// written.
+TEST_F(Safeguards, Edits_MarkTheTitle_ExitAsksUntilSaved)
 {
     CreateWindow();
     EXPECT_FALSE(form->isWindowModified());
     model.setCell(1, 3, 1, MessageText(2));
     EXPECT_TRUE(form->isWindowModified());
-    EXPECT_TRUE(form->CellChanged(1, 3, 1));
-    EXPECT_FALSE(form->CellChanged(1, 4, 1));
 
     BoxSeen seen;
     {
@@ -151,7 +149,6 @@ TEST_F(Safeguards, Edits_MarkTitleAndCells_ExitAsksUntilSaved)
 
     ASSERT_TRUE(form->SaveFile(Path("site.lmk")));
     EXPECT_FALSE(form->isWindowModified());
-    EXPECT_FALSE(form->CellChanged(1, 3, 1));
     EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("site.lmk")));
 
     model.setCell(1, 3, 1, MessageText(3));
