@@ -2,7 +2,8 @@
 """Link faults: many reads and writes through the station simulator with fault
 injection, each run classified by how it ended, and the tally printed.
 
-    bench/faults.py [--build DIR] [--reads N] [--writes N] [--parallel N] [--seed S]
+    bench/faults.py [--build DIR] [--reads N] [--writes N] [--raw-writes N]
+                    [--parallel N] [--seed S]
 
 Every run starts its own simulator (bench/faults_station) with a fresh random image and
 seed, and one lumkctl command against it. Each read and each write is run in
@@ -25,6 +26,14 @@ loses 'W' requests (LOST_W_RATE of them: not stored, not answered) and sends
 its last frame again after a second: for a lost W0 that frame is the block-0
 answer to the read's 'R', which passes for W0's echo, so a write without
 read-back reports "Записано" while block 0 never arrived.
+
+Raw-file writes: lumkctl write (with and without --no-verify) of a file of 140
+random hexadecimal digits, bits the address table does not show included,
+against lumk-station --image FILE --save with invitations in place of some
+replies (a detectable fault: the tool wakes the station again mid-write). The
+station saves its image after every completed write; a run where lumkctl exits
+0 but the saved image differs from the file is counted (it must be none: the
+tool sends the file's bytes exactly).
 
 A run ends in one of: completed and right; a reported failure (exit 3..6);
 the specified open transfer (no progress: exit 6 after --timeout); or wrong
@@ -205,6 +214,42 @@ def lumkctl(build, args, timeout_s, folder, tag):
     return code, text, wall, usage.ru_utime + usage.ru_stime
 
 
+# Invitations in place of replies in the raw-file writes.
+RAW_INVITE_RATE = 0.05
+
+
+def run_raw_write(build, index, base_seed, work, checked):
+    """One raw-file write against lumk-station --save; compares the saved image
+    with the file after lumkctl's exit."""
+    rng = random.Random(base_seed * 100003 + index * 2 + 7919)
+    seed = rng.randrange(1, 1 << 30)
+    folder = tempfile.mkdtemp(prefix="raw%03d%s-" % (index, "c" if checked else ""), dir=work)
+    saved = os.path.join(folder, "station.lmk")
+    with open(saved, "w", newline="") as f:
+        f.write(hexline(station_image(rng)))
+    new_file = os.path.join(folder, "raw.lmk")
+    new_text = hexline(bytes(rng.randrange(256) for _ in range(70)))
+    with open(new_file, "w", newline="") as f:
+        f.write(new_text)
+    with open(os.path.join(folder, "station.log"), "w") as log:
+        station = subprocess.Popen(
+            [os.path.join(build, "tools/station/lumk-station"), "--image", saved, "--save",
+             "--seed", str(seed), "--invite", str(RAW_INVITE_RATE)],
+            stdout=subprocess.PIPE, stderr=log, text=True)
+        try:
+            port = station.stdout.readline().strip()
+            code, text, wall, cpu = lumkctl(build, ["write", "--port", port, new_file, "--no-backup",
+                                                    "--timeout", "5"]
+                                            + ([] if checked else ["--no-verify"]), 180, folder, "write")
+        finally:
+            station.terminate()
+            station.wait()
+    with open(saved, newline="") as f:
+        stored = f.read()
+    return {"kind": "raw-write", "index": index, "seed": seed, "checked": checked, "code": code,
+            "differs": stored[:140].upper() != new_text[:140], "wall": wall, "cpu": cpu}
+
+
 def run_one(build, kind, index, base_seed, work, checked):
     """One run; `checked` adds --confirm to a read, and leaves a write its
     read-back (otherwise --no-verify)."""
@@ -278,18 +323,27 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
     ap.add_argument("--reads", type=int, default=300)
     ap.add_argument("--writes", type=int, default=300)
+    ap.add_argument("--raw-writes", type=int, default=100)
     ap.add_argument("--parallel", type=int, default=4)
     ap.add_argument("--seed", type=int, default=1)
     args = ap.parse_args()
-    subprocess.run(["cmake", "--build", args.build, "--target", "lumkctl", "lumk-faults-station"],
+    subprocess.run(["cmake", "--build", args.build, "--target", "lumkctl", "lumk-faults-station",
+                    "lumk-station"],
                    check=True, stdout=subprocess.DEVNULL)
     work = tempfile.mkdtemp(prefix="lumk-faults-")
     jobs = [(kind, i, checked) for kind, n in (("read", args.reads), ("write", args.writes))
             for i in range(n) for checked in (False, True)]
+    jobs += [("raw-write", i, checked) for i in range(args.raw_writes) for checked in (False, True)]
     results = []
     started = time.monotonic()
+
+    def run(job):
+        if job[0] == "raw-write":
+            return run_raw_write(args.build, job[1], args.seed, work, job[2])
+        return run_one(args.build, job[0], job[1], args.seed, work, job[2])
+
     with ThreadPoolExecutor(max_workers=args.parallel) as pool:
-        for r in pool.map(lambda j: run_one(args.build, j[0], j[1], args.seed, work, j[2]), jobs):
+        for r in pool.map(run, jobs):
             results.append(r)
             if len(results) % 50 == 0:
                 print("  %d/%d runs, %.0f s" % (len(results), len(jobs), time.monotonic() - started),
@@ -300,8 +354,11 @@ def main():
 
 
 def tally(results, args, seconds, work):
-    print("Link faults: %d reads, %d writes, each in two modes, base seed %d, %.0f s (runs kept in %s)"
-          % (args.reads, args.writes, args.seed, seconds, work))
+    print("Link faults: %d reads, %d writes, %d raw-file writes, each in two modes, base seed %d,"
+          " %.0f s (runs kept in %s)"
+          % (args.reads, args.writes, args.raw_writes, args.seed, seconds, work))
+    raw = [r for r in results if r["kind"] == "raw-write"]
+    results = [r for r in results if r["kind"] != "raw-write"]
     frames_faulty = sum(len(r["faults"]) + len(r.get("compensated", [])) for r in results)
     frames = sum(r.get("frames", 0) for r in results)
     print("block frames sent by the station: %d; faults injected: %d (%.1f %%)"
@@ -370,6 +427,31 @@ def tally(results, args, seconds, work):
         for r in wrong_clean + crashed:
             print("    see %s run %d seed %d: exit %d" % (kind, r["index"], r["seed"], r["code"]))
     side_by_side(results)
+    raw_writes(raw)
+
+
+def raw_writes(raw):
+    """Writes of files with bits the address table does not show: exit 0 must
+    mean the station holds the file's bytes 0..69 exactly."""
+    if not raw:
+        return
+    print()
+    print("raw-file writes (140 random hexadecimal digits), station lumk-station --save"
+          " with invitations at %.0f %% of replies:" % (100 * RAW_INVITE_RATE))
+    for checked in (False, True):
+        rs = [r for r in raw if r["checked"] == checked]
+        outcomes = {}
+        for r in rs:
+            name = EXIT_NAMES.get(r["code"], "exit %d" % r["code"])
+            outcomes[name] = outcomes.get(name, 0) + 1
+        print("  %s: %d runs; %s" % (mode_name("write", checked), len(rs),
+                                     ", ".join("%s %d" % kv for kv in sorted(outcomes.items()))))
+        for r in rs:
+            if r["code"] not in EXIT_NAMES:
+                print("    see raw-write run %d seed %d: exit %d" % (r["index"], r["seed"], r["code"]))
+    mismatched = [r for r in raw if r["code"] == 0 and r["differs"]]
+    print("raw-file writes that exited 0 and left the device different from the file: %d"
+          % len(mismatched))
 
 
 def mode_name(kind, checked):

@@ -4,7 +4,8 @@
 # window programs lumk-config.exe and lumk-demo.exe (its station in-process),
 # and the test suites. The setup program and the zip are made from these by
 # scripts/windows-package.
-find_package(Qt6 REQUIRED COMPONENTS Core Network)
+# Qt Gui for the configuration sheet, which lumkctl draws too.
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Network)
 enable_language(RC)
 
 # Unicode Win32 names, and none of windows.h's min/max macros.
@@ -54,7 +55,7 @@ function(lumk_windows_program target description)
   set_target_properties(${target} PROPERTIES LUMK_WINDOWS_PROGRAM ON)
 endfunction()
 
-foreach(dir ports core link files)
+foreach(dir ports core link files sheet)
   add_subdirectory(${dir})
 endforeach()
 
@@ -93,7 +94,7 @@ endif()
 
 # The window programs: the main window (ui), lumk-config.exe and lumk-demo.exe,
 # GUI programs (no console window of their own).
-find_package(Qt6 REQUIRED COMPONENTS Gui Widgets)
+find_package(Qt6 REQUIRED COMPONENTS Gui Widgets PrintSupport)
 add_subdirectory(ui)
 add_subdirectory(app)
 set_target_properties(lumk-config lumk-demo PROPERTIES WIN32_EXECUTABLE ON)

@@ -44,7 +44,7 @@
 #include "LinkTexts.h"
 #include "ModelOracle.h"
 #include "SerialLink.h"
-#include "StationSums.h"
+#include "StationFrames.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
 
@@ -75,13 +75,13 @@ const bool tracing = std::getenv("LUMK_FUZZ_TRACE") != nullptr;
     } while (0)
 
 // --- the station's own view of the frames ------------------------------------
-constexpr int FrameLen = 19;
-constexpr int DataLen = 12;
+constexpr int FrameLen = int(StationFrames::FrameSize);
+constexpr int DataLen = int(StationFrames::DataSize);
 constexpr int ImageLen = 72;
 constexpr int FileBytes = 70;
 constexpr int MaxStored = 2 * FrameLen - 1;
-const std::uint8_t Invite[4] = {0xFF, 0x00, 0x00, 0xFF};
-const std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
+const std::uint8_t* const Invite = StationFrames::Invitation.data();
+const std::uint8_t* const Wake = StationFrames::Wake.data();
 
 using Image = std::array<std::uint8_t, ImageLen>;
 
@@ -244,11 +244,9 @@ struct Harness : MessageSink, FileCommandPrompts
 
     void sendBlock(Station& s, std::uint8_t command, int block)
     {
-        std::uint8_t f[FrameLen] = {0xFF, 0x81, 0x00, command, std::uint8_t(block)};
-        for (int i = 0; i < DataLen; ++i)
-            f[5 + i] = s.image[DataLen * block + i];
-        f[17] = StationSumOf3To16(f);
-        f[18] = StationXorOf0To17(f);
+        StationFrames::Frame frame =
+            StationFrames::BlockReply(command, block, s.image.data() + DataLen * block);
+        std::uint8_t* const f = frame.data();
         const int id = newFrame(s);
         const int how = pick(0, 11, 0);
         TRACE("%*s station %d sends %c %d as %d\n", depth * 2, "", s.id, command, block, how);
@@ -295,7 +293,7 @@ struct Harness : MessageSink, FileCommandPrompts
             whole = whole && line->tags[i].frame >= 0 && line->tags[i].offset == i &&
                     line->tags[i].frame == line->tags[0].frame;
         }
-        const bool passes = r[4] <= 5 && r[17] == StationSumOf3To16(r);
+        const bool passes = r[4] <= 5 && r[17] == StationFrames::SumOf3To16(r);
         if (!passes)
             return;
         bool current = false;
@@ -331,10 +329,10 @@ struct Harness : MessageSink, FileCommandPrompts
             FUZZ_CHECK(p[0] == 0xFF && p[1] == 0x81 && p[2] == 0x00);
             FUZZ_CHECK(p[3] == 'W' || p[3] == 'S' || p[3] == 'R');
             FUZZ_CHECK(p[4] <= 5);
-            FUZZ_CHECK(p[18] == StationXorOf0To17(p));
+            FUZZ_CHECK(p[18] == StationFrames::XorOf0To17(p));
             inspectReply();
             if (p[3] == 'W') {
-                FUZZ_CHECK(p[17] == StationSumOf3To16(p));
+                FUZZ_CHECK(p[17] == StationFrames::SumOf3To16(p));
                 // W2: the write's own image, unless a stale frame was stored.
                 if (writeTracked && !writeStale)
                     for (int i = 0; i < DataLen && DataLen * p[4] + i < FileBytes; ++i)

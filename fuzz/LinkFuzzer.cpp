@@ -13,6 +13,7 @@
 #include "ModelOracle.h"
 #include "ScriptedPort.h"
 #include "SerialLink.h"
+#include "StationFrames.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
 
@@ -50,14 +51,15 @@ QByteArray frameBytes(const std::uint8_t* p, int n)
     return QByteArray(reinterpret_cast<const char*>(p), n);
 }
 
+// The station's frames, built on the station's side (not with the program's
+// frame helpers that the checks below use).
 QByteArray replyFrame(int block, const std::uint8_t* data, std::uint8_t command)
 {
-    std::uint8_t f[BlockFrameSize] = {0xFF, 0x81, 0x00, command, std::uint8_t(block)};
-    for (int i = 0; i < ParamImage::BlockSize; ++i)
-        f[5 + i] = data[i];
-    f[17] = FrameChecksum(f);
-    f[18] = FrameCheckByte(f);
-    return frameBytes(f, BlockFrameSize);
+    return frameBytes(StationFrames::BlockReply(command, block, data).data(), BlockFrameSize);
+}
+QByteArray invitation()
+{
+    return frameBytes(StationFrames::Invitation.data(), int(StationFrames::Invitation.size()));
 }
 
 struct Harness : MessageSink
@@ -148,7 +150,7 @@ struct Harness : MessageSink
             reply.truncate(in.ConsumeIntegralInRange(0, BlockFrameSize - 1));
             break;
         case 3: // an invitation instead
-            reply = frameBytes(InviteFrame, InviteFrameSize);
+            reply = invitation();
             break;
         default:
             break;
@@ -231,7 +233,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 2:
-                h.port->Deliver(frameBytes(InviteFrame, InviteFrameSize),
+                h.port->Deliver(invitation(),
                                 in.ConsumeIntegralInRange(0, 1200));
                 break;
             case 3:

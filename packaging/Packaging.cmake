@@ -28,6 +28,9 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/lumkctl.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumkctl)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${CMAKE_SOURCE_DIR}/README.md
   DESTINATION ${LUMK_DOC_DIR})
+# The operator's guide the window shows on F1, readable in a browser too.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/guide/ DESTINATION ${LUMK_DOC_DIR}/guide
+  FILES_MATCHING PATTERN "*.html" PATTERN "*.png")
 
 # Manual pages and the changelog, compressed as Debian wants them: best
 # compression, no name or time stamp in the header.
@@ -80,8 +83,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries the programs link come from dpkg-shlibdeps, the X11
 # platform plugin with libqt6gui6. Qt's own translations of standard dialogs
-# and buttons are loaded at run time and invisible to it.
+# and buttons are loaded at run time and invisible to it, as is the font the
+# configuration sheet embeds in its PDF (DejaVu Sans, Cyrillic included).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-dejavu-core")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -33,6 +33,8 @@ public:
     void SetNote(const QString& note);
 
     Origin origin() const { return origin_; }
+    // The file name or port the title names; empty when none.
+    const QString& ShownName() const { return shownName_; }
     // The table differs from the configuration last read, opened, saved or written.
     bool Modified() const { return modified_; }
     // A data cell whose text differs from that configuration.

@@ -47,6 +47,10 @@ inline const QString ReadItem = QStringLiteral("Прочесть парамет�
 inline const QString WriteItem = QStringLiteral("Записать параметры");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
+// The operator's guide (F1) and its window, titled as the guide's HTML is.
+inline const QString GuideItem = QStringLiteral("Руководство оператора");
+inline const QString GuideTitle = QStringLiteral("ЛУМ-К конфигуратор: руководство оператора");
+inline const QString CloseButton = QStringLiteral("Закрыть");
 
 inline const QString AboutTitle = QStringLiteral("Информация о программе");
 inline const QString MakerNotice = QStringLiteral("Разработка: группа сопровождения конфигуратора");
@@ -129,5 +133,11 @@ inline QString ExtraArgument(const QString& program, const QString& word)
 {
     return QStringLiteral("%1: лишний аргумент %2\nСправка: %1 --help\n").arg(program, word);
 }
+
+// The printed configuration sheet (Файл menu).
+inline const QString SavePdfItem = QStringLiteral("Сохранить как PDF…");
+inline const QString PrintItem = QStringLiteral("Печать…");
+inline const QString PdfFilter = QStringLiteral("Документы PDF (*.pdf)");
+inline const QString PdfDefaultName = QStringLiteral("Лист конфигурации ЛУМ-К.pdf");
 
 } // namespace UiTexts

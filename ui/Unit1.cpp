@@ -10,6 +10,8 @@
 #include "FileTexts.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
+#include "OperatorGuide.h"
+#include "PrintCommands.h"
 #include "SerialLink.h"
 #include "StartUp.h"
 #include "TransferEngine.h"
@@ -87,9 +89,16 @@ void TForm1::connectHandlers()
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
         {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
         {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N13, &TForm1::N13Click}};
+        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
+    // The configuration sheet's items before "Выход", with the file the title names.
+    PrintCommands::Attach(*this, *N1, N7, model_, engine_, [this] {
+        return document_->origin() == DocumentState::Origin::Device &&
+                       document_->ShownName() == engine_.LinkPort()
+                   ? QString()
+                   : document_->ShownName();
+    });
 
     for (TStringGrid* grid : grids_) {
         connect(grid, &TStringGrid::DrawCell, this,
@@ -530,6 +539,11 @@ void TForm1::closeEvent(QCloseEvent* event)
     if (engine_.WriteUnderway())
         reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     QMainWindow::closeEvent(event);
+}
+
+void TForm1::N16Click()
+{
+    ShowOperatorGuide(this);
 }
 
 void TForm1::N13Click()

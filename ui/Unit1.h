@@ -91,6 +91,7 @@ public:
     QAction* N9 = nullptr;
     QAction* N10 = nullptr;
     QAction* N11 = nullptr;
+    QAction* N16 = nullptr; // Руководство оператора (F1)
     QAction* N13 = nullptr;
 
     // The grid on which the cell popup was last opened.
@@ -147,6 +148,7 @@ public:
     void N7Click();
     void N8Click();
     void N9Click();
+    void N16Click();
     void N13Click();
     void Memo1Click();
     void FormClick();

@@ -96,6 +96,8 @@ void WindowLayout::createMenu(TForm1& f)
     f.N11 = item(f.N4, UiTexts::WriteItem, "N11");
 
     f.N12 = named(f.MainMenu1->addMenu(UiTexts::HelpMenu), "N12");
+    f.N16 = item(f.N12, UiTexts::GuideItem, "N16");
+    f.N16->setShortcut(Qt::Key_F1);
     f.N13 = item(f.N12, UiTexts::AboutItem, "N13");
 }
 

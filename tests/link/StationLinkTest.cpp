@@ -1,6 +1,7 @@
 // The in-process station reached as the port "station:NAME": the link's own
-// transports and real clock against the station simulator on its own thread,
-// on every platform (no pseudo-terminal involved).
+// transports against the station simulator, on its own thread with the real
+// clock, or polled in virtual time; on every platform (no pseudo-terminal
+// involved).
 #include "ConfigModel.h"
 #include "LinkTexts.h"
 #include "LoopbackLine.h"
@@ -11,6 +12,7 @@
 #include "StationSimulator.h"
 #include "StationTexts.h"
 #include "TransferEngine.h"
+#include "VirtualStationTime.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -67,14 +69,42 @@ protected:
 
 } // namespace
 
-// Read, write, then the port selected again at once (closed and reopened): the
-// station is found unwoken and a read brings back what was written.
-TEST_F(StationLink, ReadWriteAndQuickReselect_StationImageFollows)
+// In virtual time (the station polled from the program's sleeps): read, write,
+// then the port selected again at once (closed and reopened): the station is
+// found unwoken and a read brings back what was written. Transfers take
+// seconds of the shared clock and no real waiting.
+TEST(StationLinkVirtualTime, ReadWriteAndQuickReselect_StationImageFollows)
 {
-    StartStation();
-    Select();
-    ASSERT_TRUE(engine.PortReady()) << sink.shown.join(", ").toStdString();
-    ASSERT_TRUE(RunTransferRealTime(engine));
+    QElapsedTimer real;
+    real.start();
+    const auto time = std::make_shared<VirtualStationTime>();
+    StationOptions options = StationSimulator::DefaultOptions();
+    options.inProcessName = QStringLiteral("virtual");
+    options.clock = time;
+    options.log = [](const QString&) {};
+    StationSimulator station(options);
+    ASSERT_TRUE(station.Start());
+    time->station = &station;
+    SerialLink link(SerialLink::BackendFactory(), time);
+    ConfigModel model;
+    RecordingSink sink;
+    TransferEngine engine{model, sink, link};
+    model.setPorts({station.ProgramSidePath()});
+    const auto select = [&] {
+        model.setPortIndex(-1);
+        model.setPortIndex(0);
+        return engine.ConnectPort();
+    };
+    const auto transfer = [&] {
+        const std::int64_t start = time->NowMs();
+        for (int tick = 0; tick < 40 && engine.ProgressVisible(); ++tick)
+            engine.Tick();
+        return engine.ProgressVisible() ? -1 : time->NowMs() - start;
+    };
+
+    EXPECT_EQ(select(), LinkOutcome::Connected) << sink.shown.join(", ").toStdString();
+    const std::int64_t readMs = transfer();
+    ASSERT_GT(readMs, 0);
     EXPECT_EQ(model.image(), StationSimulator::DemoImage());
 
     model.setCell(1, 3, 1, QStringLiteral("Сообщ.4"));
@@ -84,18 +114,24 @@ TEST_F(StationLink, ReadWriteAndQuickReselect_StationImageFollows)
     engine.StartWrite();
     const ParamImage written = model.image();
     ASSERT_NE(written, StationSimulator::DemoImage());
-    ASSERT_TRUE(RunTransferRealTime(engine));
+    ASSERT_GT(transfer(), 0);
     EXPECT_EQ(sink.shown, QStringList{LinkTexts::Written});
-    EXPECT_EQ(station->Image(), written);
-    EXPECT_EQ(station->Stats().writesCompleted, 1);
+    EXPECT_EQ(station.Image(), written);
+    EXPECT_EQ(station.Stats().writesCompleted, 1);
 
     model.image().zeroStoredPrefix();
-    Select();
-    ASSERT_TRUE(engine.PortReady());
-    ASSERT_TRUE(RunTransferRealTime(engine));
+    EXPECT_EQ(select(), LinkOutcome::Connected);
+    ASSERT_GT(transfer(), 0);
     EXPECT_EQ(model.image(), written);
-    EXPECT_EQ(station->Stats().programCloses, 1);
-    EXPECT_EQ(station->Stats().wakes, 2);
+    EXPECT_EQ(station.Stats().programCloses, 1);
+    EXPECT_EQ(station.Stats().wakes, 2);
+    link.Close();
+    station.Stop();
+    // Six requests, each answered after the station's 20 ms turnaround, in
+    // virtual time (the first reply follows the wake at once); the whole run
+    // without real waits.
+    EXPECT_GE(readMs, 6 * 20);
+    EXPECT_LT(real.elapsed(), 2000);
 }
 
 // The station hangs up in the middle of a write: the port reports a hang-up

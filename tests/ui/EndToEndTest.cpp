@@ -5,6 +5,7 @@
 
 #include "CoreTexts.h"
 #include "LinkTexts.h"
+#include "PrintCommands.h"
 #include "StationSimulator.h"
 #include "UiTexts.h"
 
@@ -99,6 +100,33 @@ TEST_F(EndToEnd, ReadEditWriteReachesTheStation)
             EXPECT_EQ(written.byte(i), demo.byte(i)) << "byte " << i;
         }
     }
+}
+
+TEST_F(EndToEnd, Sheet_AfterARead_SaysWhenAndFromWhichPort_AfterAnEditThatTheTableDiffers)
+{
+    const QString port = station.ProgramSidePath();
+    ports.names = {port};
+    CreateWindow();
+    auto* commands = form->findChild<PrintCommands*>();
+    ASSERT_NE(commands, nullptr);
+    EXPECT_EQ(commands->Facts().state, QStringLiteral("не известно"));
+    form->ComboBox1->setFocus();
+    QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+    ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000));
+
+    const SheetFacts read = commands->Facts();
+    EXPECT_EQ(read.port, port);
+    EXPECT_TRUE(read.file.isEmpty());
+    const QString readState = QStringLiteral("прочитано с %1 в %2").arg(port, read.time.toString("HH:mm"));
+    // The minute may turn between the read and the sheet.
+    EXPECT_TRUE(read.state == readState ||
+                read.state.startsWith(QStringLiteral("прочитано с %1 в ").arg(port)))
+        << read.state.toStdString();
+
+    model.setCell(1, 3, 1, MessageText(2));
+    EXPECT_EQ(commands->Facts().state, QStringLiteral("отличается от устройства (%1)").arg(read.state));
+    model.setCell(1, 3, 1, ModeUnused);
+    EXPECT_EQ(commands->Facts().state, read.state);
 }
 
 TEST_F(EndToEnd, PortWithNoStationShowsNoDeviceAndClearsTheSelection)

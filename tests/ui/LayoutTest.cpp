@@ -189,7 +189,13 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
 {
     CreateWindow();
     EXPECT_EQ(form->N1->title(), UiTexts::FileMenu);
-    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, form->N7}));
+    // The configuration sheet's items (N14, N15) come before "Выход".
+    auto* savePdf = form->findChild<QAction*>(QStringLiteral("N14"));
+    auto* print = form->findChild<QAction*>(QStringLiteral("N15"));
+    ASSERT_TRUE(savePdf && print);
+    EXPECT_EQ(savePdf->text(), UiTexts::SavePdfItem);
+    EXPECT_EQ(print->text(), UiTexts::PrintItem);
+    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, savePdf, print, form->N7}));
     EXPECT_EQ(form->N5->text(), UiTexts::OpenItem);
     EXPECT_EQ(form->N6->text(), UiTexts::SaveItem);
     EXPECT_EQ(form->N7->text(), UiTexts::ExitItem);
@@ -205,7 +211,8 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_EQ(form->N10->text(), UiTexts::ReadItem);
     EXPECT_EQ(form->N11->text(), UiTexts::WriteItem);
     EXPECT_EQ(form->N12->title(), UiTexts::HelpMenu);
-    EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N13}));
+    EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N16, form->N13}));
+    EXPECT_EQ(form->N16->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(
         form->MainMenu1->actions(),
         QList<QAction*>({form->N1->menuAction(), form->N3->menuAction(), form->N12->menuAction()}));

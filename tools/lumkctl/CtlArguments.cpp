@@ -50,6 +50,8 @@ struct CommandSpec
     bool needsPort;
     bool takesFile;
     bool twoFilesWithoutPort = false; // diff A B
+    bool fileOrPort = false;          // sheet: FILE or --port, never both
+    bool needsOutput = false;         // sheet --output
 };
 
 const QList<CommandSpec>& Commands()
@@ -73,6 +75,14 @@ const QList<CommandSpec>& Commands()
          "diff",
          {Option::Help, Option::Port, Option::Timeout, Option::Trace},
          true,
+         true,
+         true},
+        {CtlCommand::Sheet,
+         "sheet",
+         {Option::Help, Option::Port, Option::Output, Option::Timeout, Option::Trace},
+         false,
+         false,
+         false,
          true,
          true},
     };
@@ -267,8 +277,22 @@ CtlArguments ParseCtlArguments(const QList<QByteArray>& rawArguments)
                 return Fail(args, CtlTexts::EmptyFileName);
         }
     }
+    if (spec->fileOrPort) {
+        if (args.port.isEmpty() && positional.isEmpty())
+            return Fail(args, CtlTexts::MissingFileOrPort);
+        if (!args.port.isEmpty() && !positional.isEmpty())
+            return Fail(args, CtlTexts::FileAndPort);
+        if (!positional.isEmpty()) {
+            args.file = positional.takeFirst();
+            args.fileName = positionalRaw.takeFirst();
+            if (args.file.isEmpty())
+                return Fail(args, CtlTexts::EmptyFileName);
+        }
+    }
     if (!positional.isEmpty())
         return Fail(args, CtlTexts::ExtraArgument.arg(positional.first()));
+    if (spec->needsOutput && args.output.isEmpty())
+        return Fail(args, CtlTexts::MissingOutput);
     if (spec->needsPort && args.port.isEmpty() && args.secondFileName.isEmpty())
         return Fail(args, CtlTexts::MissingPort);
     return args;
@@ -297,6 +321,8 @@ QString CommandHelp(CtlCommand command)
         return CtlTexts::ShowHelp;
     case CtlCommand::Diff:
         return CtlTexts::DiffHelp.arg(platform.portArgument);
+    case CtlCommand::Sheet:
+        return CtlTexts::SheetHelp.arg(platform.portArgument);
     case CtlCommand::None:
         break;
     }

@@ -14,6 +14,7 @@ enum class CtlCommand {
     Write,
     Show,
     Diff,
+    Sheet,
 };
 
 struct CtlArguments
@@ -24,8 +25,8 @@ struct CtlArguments
     QString port;
     // File names as shown in messages; the *Name fields hold them byte for byte
     // as given on the command line, which is what the files are opened by.
-    QString output;     // read --output
-    QString file;       // write, show, diff
+    QString output;     // read and sheet --output
+    QString file;       // write, show, diff, sheet without --port
     QString secondFile; // diff of two files
     QByteArray outputName;
     QByteArray fileName;

@@ -24,6 +24,8 @@ inline const QString MainHelp =
                    "  show ФАЙЛ [--json]             показать конфигурацию из ФАЙЛа\n"
                    "  diff --port ПОРТ ФАЙЛ          сравнить конфигурацию устройства с ФАЙЛом\n"
                    "  diff ФАЙЛ1 ФАЙЛ2               сравнить два файла\n"
+                   "  sheet (ФАЙЛ | --port ПОРТ) --output ЛИСТ.pdf\n"
+                   "                                 лист конфигурации в PDF для печати\n"
                    "\n"
                    "  lumkctl КОМАНДА --help         описание команды\n"
                    "  lumkctl --version              версия\n"
@@ -120,6 +122,25 @@ inline const QString DiffHelp =
                    "Без --port сравнивает два файла, не открывая порт.\n") +
     DeviceOptionsHelp;
 
+inline const QString SheetHelp =
+    QStringLiteral("Использование: lumkctl sheet ФАЙЛ --output ЛИСТ.pdf\n"
+                   "               lumkctl sheet --port ПОРТ --output ЛИСТ.pdf [--timeout СЕК] "
+                   "[--trace]\n"
+                   "Составляет лист конфигурации для документов пусконаладки: одна страница A4\n"
+                   "в PDF с датой и временем, файлом или портом, режимом работы, общими\n"
+                   "свойствами, 64 адресами в четырёх таблицах, как в окне конфигуратора,\n"
+                   "состоянием относительно устройства, битами, которых таблица не показывает,\n"
+                   "строкой файла .lmk и местом для подписей «Настроил» и «Проверил».\n"
+                   "С ФАЙЛом лист показывает его конфигурацию так, как её показал бы\n"
+                   "конфигуратор после открытия файла; состояние относительно устройства\n"
+                   "не известно. С --port конфигурация читается из устройства, и лист\n"
+                   "говорит, с какого порта и когда она прочитана. Экран не нужен.\n"
+                   "\n"
+                   "  --output ЛИСТ.pdf куда записать лист (имя используется как есть; файл\n"
+                   "                    заменяется целиком); ЛИСТ, который не обычный файл,\n"
+                   "                    отвергается до открытия порта\n") +
+    DeviceOptionsHelp;
+
 // The platform's parts of the help (%1 above): how --port names a port, what
 // "ports" surveys, and the exit statuses of an interrupted transfer.
 namespace Linux {
@@ -164,6 +185,9 @@ inline const QString EmptyValue = QStringLiteral("пустое значение 
 inline const QString MissingPort = QStringLiteral("не указан порт (--port)");
 inline const QString MissingFile = QStringLiteral("не указан файл");
 inline const QString EmptyFileName = QStringLiteral("пустое имя файла");
+inline const QString MissingFileOrPort = QStringLiteral("не указан файл или порт (--port)");
+inline const QString FileAndPort = QStringLiteral("укажите файл или порт (--port), но не оба");
+inline const QString MissingOutput = QStringLiteral("не указан файл листа (--output)");
 inline const QString ExtraArgument = QStringLiteral("лишний аргумент «%1»");
 inline const QString BadTimeout =
     QStringLiteral("--timeout ожидает число секунд больше 0 и не больше 86400, а не «%1»");

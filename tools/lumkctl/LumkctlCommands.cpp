@@ -1,4 +1,4 @@
-// ports, read, write, show and diff. Each command checks its files before it
+// ports, read, write, show, diff and sheet. Each command checks its files before it
 // touches the device, so a typing error never costs a transfer.
 #include "LumkctlCommands.h"
 
@@ -6,6 +6,7 @@
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "ConfigReport.h"
+#include "ConfigSheet.h"
 #include "Console.h"
 #include "CtlArguments.h"
 #include "CtlTexts.h"
@@ -15,6 +16,7 @@
 #include "ParamImage.h"
 #include "Platform.h"
 #include "SerialDevices.h"
+#include "SheetTexts.h"
 #include "StartUp.h"
 #include "StrictFile.h"
 
@@ -24,6 +26,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -381,6 +384,44 @@ int Diff(const CtlArguments& args, CtlContext& context)
                              CtlTexts::HiddenBytesDiffer, context.console);
 }
 
+// The printable sheet of a file as the window would show it after Open, or of
+// what the device holds.
+int Sheet(const CtlArguments& args, CtlContext& context)
+{
+    const QString refusal = OutputRefusal(args.outputName);
+    if (!refusal.isEmpty()) {
+        context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(args.output, refusal));
+        return ExitFileError;
+    }
+    ConfigModel fileModel;
+    std::unique_ptr<DeviceSession> session;
+    const ConfigModel* model = &fileModel;
+    SheetFacts facts;
+    if (args.port.isEmpty()) {
+        if (!LoadLikeWindow(fileModel, args.fileName, args.file, context.console))
+            return ExitFileError;
+        facts.file = args.file;
+        facts.state = SheetTexts::StateUnknown;
+        facts.time = context.now();
+    } else {
+        session = std::make_unique<DeviceSession>(context.console, args.timeout, args.trace);
+        const SessionResult result = session->Connect(ResolvePortArgument(args.port));
+        if (result != SessionResult::Done)
+            return Unfinished(result, context);
+        model = &session->model();
+        facts.port = args.port;
+        facts.time = context.now();
+        facts.state =
+            SheetTexts::StateRead.arg(args.port, SheetTexts::StateTime(facts.time, facts.time));
+    }
+    QString reason;
+    if (!ReplaceFileContent(args.outputName, ConfigSheetPdf(*model, facts), &reason)) {
+        context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(args.output, reason));
+        return ExitFileError;
+    }
+    return ExitOk;
+}
+
 int RunCommand(const CtlArguments& args, CtlContext& context)
 {
     Console& console = context.console;
@@ -411,6 +452,8 @@ int RunCommand(const CtlArguments& args, CtlContext& context)
         return Show(args, context);
     case CtlCommand::Diff:
         return Diff(args, context);
+    case CtlCommand::Sheet:
+        return Sheet(args, context);
     case CtlCommand::None:
         break;
     }

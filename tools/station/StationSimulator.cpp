@@ -1,9 +1,11 @@
 // The station's thread: one loop that waits on its line (StationChannel) for
-// the program's bytes, its opens and closes, and a stop. Frames are built here
-// independently of the program's link code.
+// the program's bytes, its opens and closes, and a stop; or, with a clock of
+// the options' own, the same rounds run by Poll() on the caller's thread.
+// Frames come from StationFrames, independent of the program's link code.
 #include "StationSimulator.h"
 
 #include "StationChannel.h"
+#include "StationFrames.h"
 
 #include <algorithm>
 #include <chrono>
@@ -17,9 +19,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t Invitation[4] = {0xFF, 0x00, 0x00, 0xFF};
-constexpr std::uint8_t Wake[5] = {0xFF, 0x80, 0x0F, 0x0F, 0x7F};
-constexpr int FrameSize = 19;
+using StationFrames::Invitation;
+using StationFrames::Wake;
+constexpr int FrameSize = int(StationFrames::FrameSize);
 constexpr std::int64_t InvitePeriodMs = 250;
 constexpr std::int64_t ResendAfterMs = 1000;
 constexpr std::int64_t StalePartialMs = 300; // an unfinished frame is dropped after this
@@ -30,37 +32,21 @@ constexpr std::int64_t ByteNs = 10'000'000'000LL / 2400; // 10 bits at 2400 baud
 // reply that beat that purge would be lost (a real line is never that fast).
 constexpr std::int64_t TurnaroundNs = 20'000'000;
 
-std::int64_t NowNs()
+class WallClock final : public StationClock
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-std::int64_t NowMs()
-{
-    return NowNs() / 1'000'000;
-}
-
-void SleepUntilNs(std::int64_t ns)
-{
-    std::this_thread::sleep_until(
-        std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
-}
-
-std::uint8_t Sum3To16(const std::uint8_t* f)
-{
-    unsigned s = 0;
-    for (int i = 3; i <= 16; ++i)
-        s += f[i];
-    return std::uint8_t(s);
-}
-std::uint8_t Xor0To17(const std::uint8_t* f)
-{
-    std::uint8_t x = 0;
-    for (int i = 0; i <= 17; ++i)
-        x ^= f[i];
-    return x;
-}
+public:
+    std::int64_t NowNs() override
+    {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void SleepUntilNs(std::int64_t ns) override
+    {
+        std::this_thread::sleep_until(
+            std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns)));
+    }
+};
 
 QString Hex(const Bytes& b)
 {
@@ -72,9 +58,15 @@ QString Hex(const Bytes& b)
 
 } // namespace
 
+std::shared_ptr<StationClock> WallStationClock()
+{
+    return std::make_shared<WallClock>();
+}
+
 struct StationSimulator::Impl final : StationChannel::Events
 {
     StationOptions options;
+    std::shared_ptr<StationClock> clock;
 
     mutable std::mutex mutex; // guards image, path, stats
     ParamImage image;
@@ -98,7 +90,11 @@ struct StationSimulator::Impl final : StationChannel::Events
     Bytes rx;
     std::int64_t rxFirstNs = 0; // when the first byte of the unfinished frame came
     std::int64_t rxLastMs = 0;
-    unsigned writtenMask = 0;
+    std::int64_t hungUpMs = 0;
+
+    std::int64_t NowNs() { return clock->NowNs(); }
+    std::int64_t NowMs() { return NowNs() / 1'000'000; }
+    void SleepUntilNs(std::int64_t ns) { clock->SleepUntilNs(ns); }
 
     void log(const QString& line, bool fault)
     {
@@ -119,6 +115,10 @@ struct StationSimulator::Impl final : StationChannel::Events
     // Opens the line (again after a hang-up), unwoken, with nothing received.
     bool openLine(QString* error);
     void run();
+    // One round: takes the line's events and bytes and does what is due.
+    // Returns how long to wait before the next round (ms; negative: until the
+    // program opens its side), with forInput when its bytes end the wait early.
+    std::int64_t step(bool& forInput);
     bool wait(std::int64_t ms, bool forInput)
     {
         channel->Wait(ms, forInput);
@@ -145,6 +145,7 @@ struct StationSimulator::Impl final : StationChannel::Events
 StationSimulator::StationSimulator(StationOptions options) : d(std::make_unique<Impl>())
 {
     d->options = std::move(options);
+    d->clock = d->options.clock ? d->options.clock : WallStationClock();
     d->image = d->options.image;
     d->random.seed(d->options.seed);
 }
@@ -194,7 +195,9 @@ bool StationSimulator::Start(QString* error)
     }
     d->stop = false;
     d->running = true;
-    d->thread = std::thread([this] { d->run(); });
+    d->lastInviteMs = d->NowMs() - InvitePeriodMs;
+    if (!d->options.clock)
+        d->thread = std::thread([this] { d->run(); });
     return true;
 }
 
@@ -213,6 +216,19 @@ void StationSimulator::Stop()
 bool StationSimulator::Running() const
 {
     return d->running;
+}
+
+void StationSimulator::Poll()
+{
+    if (!d->running || d->thread.joinable())
+        return;
+    // Rounds until one has nothing more to do at this moment; the bound only
+    // guards against a line that never runs dry.
+    for (int round = 0; round < 64 && !d->stop; ++round) {
+        bool forInput = false;
+        if (d->step(forInput) != 0)
+            return;
+    }
 }
 
 QString StationSimulator::ProgramSidePath() const
@@ -273,7 +289,6 @@ void StationSimulator::Impl::forgetSession()
     framesSinceWake = 0;
     lastFrame.clear();
     rx.clear();
-    writtenMask = 0;
 }
 
 void StationSimulator::Impl::sideOpened()
@@ -286,63 +301,71 @@ void StationSimulator::Impl::sideOpened()
 
 void StationSimulator::Impl::run()
 {
-    lastInviteMs = NowMs() - InvitePeriodMs;
     while (!stop) {
-        if (!channel->Up()) {
-            // Hung up: a new line after a pause.
-            if (!wait(ReopenAfterHangUpMs, false))
-                break;
-            QString error;
-            if (!openLine(&error)) {
-                log(QStringLiteral("cannot open a new line: ") + error, true);
-                continue;
-            }
-            const QString newPath = channel->ProgramSidePath();
-            log(QStringLiteral("new program side ") + newPath, true);
-            if (options.pathChanged)
-                options.pathChanged(newPath);
-            continue;
-        }
-        channel->TakeEvents(*this);
-        if (!sideOpen) {
-            // Closed side: sleep until it is opened (nothing can come from
-            // the program meanwhile).
-            if (!wait(-1, false))
-                break;
-            continue;
-        }
-        receive();
-        parse();
-        if (!sideOpen || stop)
-            continue;
-        const std::int64_t now = NowMs();
-        if (!rx.empty() && now - rxLastMs > StalePartialMs) {
-            log(QStringLiteral("dropped an unfinished frame: ") + Hex(rx), false);
-            rx.clear();
-        }
-        std::int64_t nextMs = now + InvitePeriodMs;
-        if (!silent && !woken) {
-            if (now - lastInviteMs >= InvitePeriodMs) {
-                sendRaw(Invitation, sizeof Invitation);
-                lastInviteMs = now;
-                withStats([](StationStats& s) { ++s.invitations; });
-            }
-            nextMs = std::min(nextMs, lastInviteMs + InvitePeriodMs);
-        } else if (!silent && !lastFrame.empty()) {
-            if (now - lastActivityMs >= ResendAfterMs) {
-                log(QStringLiteral("no request for a second: sending the last frame again"), false);
-                withStats([](StationStats& s) { ++s.resends; });
-                sendBlockFrame(lastFrame, true);
-                if (!sideOpen)
-                    continue;
-            }
-            nextMs = std::min(nextMs, lastActivityMs + ResendAfterMs);
-        }
-        if (!rx.empty())
-            nextMs = std::min(nextMs, rxLastMs + StalePartialMs + 1);
-        if (!wait(std::max<std::int64_t>(0, nextMs - NowMs()), true))
+        bool forInput = false;
+        const std::int64_t ms = step(forInput);
+        if (!wait(ms, forInput))
             break;
     }
+}
+
+std::int64_t StationSimulator::Impl::step(bool& forInput)
+{
+    forInput = false;
+    if (!channel->Up()) {
+        // Hung up: a new line after a pause.
+        const std::int64_t left = hungUpMs + ReopenAfterHangUpMs - NowMs();
+        if (left > 0)
+            return left;
+        QString error;
+        if (!openLine(&error)) {
+            log(QStringLiteral("cannot open a new line: ") + error, true);
+            hungUpMs = NowMs();
+            return ReopenAfterHangUpMs;
+        }
+        const QString newPath = channel->ProgramSidePath();
+        log(QStringLiteral("new program side ") + newPath, true);
+        if (options.pathChanged)
+            options.pathChanged(newPath);
+        return 0;
+    }
+    channel->TakeEvents(*this);
+    if (!sideOpen) {
+        // Closed side: sleep until it is opened (nothing can come from the
+        // program meanwhile).
+        return -1;
+    }
+    receive();
+    parse();
+    if (!sideOpen || stop)
+        return 0;
+    const std::int64_t now = NowMs();
+    if (!rx.empty() && now - rxLastMs > StalePartialMs) {
+        log(QStringLiteral("dropped an unfinished frame: ") + Hex(rx), false);
+        rx.clear();
+    }
+    std::int64_t nextMs = now + InvitePeriodMs;
+    if (!silent && !woken) {
+        if (now - lastInviteMs >= InvitePeriodMs) {
+            sendRaw(Invitation.data(), Invitation.size());
+            lastInviteMs = now;
+            withStats([](StationStats& s) { ++s.invitations; });
+        }
+        nextMs = std::min(nextMs, lastInviteMs + InvitePeriodMs);
+    } else if (!silent && !lastFrame.empty()) {
+        if (now - lastActivityMs >= ResendAfterMs) {
+            log(QStringLiteral("no request for a second: sending the last frame again"), false);
+            withStats([](StationStats& s) { ++s.resends; });
+            sendBlockFrame(lastFrame, true);
+            if (!sideOpen)
+                return 0;
+        }
+        nextMs = std::min(nextMs, lastActivityMs + ResendAfterMs);
+    }
+    if (!rx.empty())
+        nextMs = std::min(nextMs, rxLastMs + StalePartialMs + 1);
+    forInput = true;
+    return std::max<std::int64_t>(0, nextMs - NowMs());
 }
 
 void StationSimulator::Impl::sideClosed()
@@ -382,7 +405,7 @@ void StationSimulator::Impl::parse()
         } else if (rx.size() < 2) {
             return;
         } else if (rx[1] == 0x80) {
-            need = sizeof Wake;
+            need = Wake.size();
         } else if (rx[1] == 0x81) {
             need = FrameSize;
         }
@@ -401,8 +424,8 @@ void StationSimulator::Impl::parse()
         const std::int64_t arrivalNs = rxFirstNs + std::int64_t(need) * ByteNs;
         rx.erase(rx.begin(), rx.begin() + std::ptrdiff_t(need));
         const std::int64_t nextFirst = NowNs();
-        if (need == sizeof Wake) {
-            if (std::equal(frame.begin(), frame.end(), Wake)) {
+        if (need == Wake.size()) {
+            if (std::equal(frame.begin(), frame.end(), Wake.begin())) {
                 if (options.baudPacing)
                     SleepUntilNs(arrivalNs);
                 handleWake();
@@ -424,17 +447,13 @@ void StationSimulator::Impl::handleWake()
     woken = true;
     silent = false;
     framesSinceWake = 0;
-    writtenMask = 0;
     withStats([](StationStats& s) { ++s.wakes; });
     sendBlockFrame(blockFrame(0, 'S'), false);
 }
 
 void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalNs)
 {
-    const bool wellFormed = f[0] == 0xFF && f[1] == 0x81 && f[2] == 0x00 &&
-                            (f[3] == 'S' || f[3] == 'W' || f[3] == 'R') && f[4] <= 5 &&
-                            f[18] == Xor0To17(f.data()) &&
-                            (f[3] != 'W' || f[17] == Sum3To16(f.data()));
+    const bool wellFormed = StationFrames::WellFormedRequest(f.data(), f.size());
     if (!wellFormed) {
         log(QStringLiteral("ignored a bad request: ") + Hex(f), false);
         withStats([](StationStats& s) { ++s.badRequests; });
@@ -461,12 +480,14 @@ void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalN
         {
             std::lock_guard lock(mutex);
             image.setBlock(block, f.data() + 5);
-            writtenMask |= 1u << block;
-            if (writtenMask == 0x3F) {
+            // The program writes the blocks in order: block 5 ends its write,
+            // whatever came between (a wake after an invitation, a lost
+            // request, a read), so whoever looks at the station's image then
+            // sees all of it.
+            if (block == StationFrames::Blocks - 1) {
                 complete = true;
                 completed = image;
                 ++stats.writesCompleted;
-                writtenMask = 0;
             }
         }
         if (complete) {
@@ -474,8 +495,6 @@ void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalN
             if (options.writeCompleted)
                 options.writeCompleted(completed);
         }
-    } else {
-        writtenMask = 0;
     }
     withStats([](StationStats& s) { ++s.requestsAnswered; });
     sendBlockFrame(blockFrame(block, f[3]), false);
@@ -483,20 +502,13 @@ void StationSimulator::Impl::handleRequest(const Bytes& f, std::int64_t arrivalN
 
 Bytes StationSimulator::Impl::blockFrame(int block, std::uint8_t command)
 {
-    Bytes f(FrameSize, 0);
-    f[0] = 0xFF;
-    f[1] = 0x81;
-    f[2] = 0x00;
-    f[3] = command;
-    f[4] = std::uint8_t(block);
+    ParamImage::Block data;
     {
         std::lock_guard lock(mutex);
-        const ParamImage::Block data = image.block(block);
-        std::copy(data.begin(), data.end(), f.begin() + 5);
+        data = image.block(block);
     }
-    f[17] = Sum3To16(f.data());
-    f[18] = Xor0To17(f.data());
-    return f;
+    const StationFrames::Frame f = StationFrames::BlockReply(command, block, data.data());
+    return Bytes(f.begin(), f.end());
 }
 
 void StationSimulator::Impl::sendBlockFrame(const Bytes& frame, bool resend)
@@ -534,7 +546,7 @@ void StationSimulator::Impl::sendBlockFrame(const Bytes& frame, bool resend)
     }
     if (draw(fl.invite)) {
         fault(QStringLiteral("invitation sent"));
-        sendRaw(Invitation, sizeof Invitation);
+        sendRaw(Invitation.data(), Invitation.size());
         return;
     }
     Bytes out = frame;
@@ -584,6 +596,7 @@ void StationSimulator::Impl::sendRaw(const std::uint8_t* data, std::size_t n)
 void StationSimulator::Impl::hangUp()
 {
     channel->HangUp();
+    hungUpMs = NowMs();
     sideOpen = false;
     woken = false;
     silent = false;

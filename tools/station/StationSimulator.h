@@ -33,6 +33,7 @@
 #pragma once
 
 #include "ParamImage.h"
+#include "StationClock.h"
 
 #include <QString>
 
@@ -77,8 +78,14 @@ struct StationOptions
     bool verbose = false; // log protocol events too, not only faults
     // Where log lines go (faults always, events when verbose); default stderr.
     std::function<void(const QString&)> log;
-    // Called on the station's thread after each completed write (all six blocks
-    // written with 'W'), with the new image.
+    // The station's time. Null: the wall clock, and the station runs on a
+    // thread of its own. Given: the station keeps that clock's time and runs no
+    // thread; whoever moves the clock on calls Poll() (say from its sleeps), and
+    // the station's own waits (turnaround, baud pacing) move the clock on.
+    std::shared_ptr<StationClock> clock;
+    // Called on the station's thread after each completed write (a 'W' for block
+    // 5 stored: the program's writes end with it, whatever came between their
+    // blocks), with the new image.
     std::function<void(const ParamImage&)> writeCompleted;
     // Called on the station's thread when the station opened a new
     // pseudo-terminal after a hang-up, with the new program-side path.
@@ -120,6 +127,10 @@ public:
     bool Start(QString* error = nullptr);
     void Stop();
     bool Running() const;
+    // With a clock of the options' own: does what is due by the clock's time
+    // (takes the program's opens, closes and bytes, answers, invites, resends).
+    // Does nothing for a station on its own thread.
+    void Poll();
 
     // The program's side, such as /dev/pts/3 (thread-safe); with tcpListen
     // "socket://127.0.0.1:PORT", in-process "station:NAME".

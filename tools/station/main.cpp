@@ -34,7 +34,8 @@ Behaviour:
     reopens, however quick, and sleeps while the side is closed (no busy loop).
   - Its image starts from --image or from a built-in demo configuration (every
     page used, speech mode, non-zero delays); with --save the image is written
-    back to that file after each completed write (all six blocks written).
+    back to that file after each completed write (block 5 written, whatever
+    came between: a wake, a lost request, a read).
 
 Faults (each one logged to standard error; rates are per block frame, 0..1,
 drawn from a generator seeded with --seed; at most one fault a frame):

@@ -48,6 +48,10 @@ TEST(CtlArguments, AcceptedLines_GiveTheirCommandAndOptions)
         {"show -", CtlCommand::Show, false, "", "-", "", false, false, false, false, 20s},
         {"diff --port ttyS0 a.lmk --timeout=1", CtlCommand::Diff, false, "ttyS0", "a.lmk", "",
          false, false, false, false, 1s},
+        {"sheet a.lmk --output s.pdf", CtlCommand::Sheet, false, "", "a.lmk", "s.pdf", false,
+         false, false, false, 20s},
+        {"sheet --port ttyS0 --output=s.pdf --timeout 2", CtlCommand::Sheet, false, "ttyS0", "",
+         "s.pdf", false, false, false, false, 2s},
         // Help wins over missing and wrong arguments anywhere on the line.
         {"write --help", CtlCommand::Write, true, "", "", "", false, false, false, false, 20s},
         {"read --bogus -h", CtlCommand::Read, true, "", "", "", false, false, false, false, 20s},
@@ -104,6 +108,11 @@ TEST(CtlArguments, MalformedLines_AreRefusedWithAReason)
         "read --port a --force",       // --force belongs to write
         "ports extra",                 // ports takes nothing
         "ports --trace",               // nor options
+        "sheet --output s.pdf",        // neither file nor port
+        "sheet a.lmk",                 // no output
+        "sheet a.lmk --port x --output s.pdf", // file and port
+        "sheet a.lmk b.lmk --output s.pdf",    // two files
+        "sheet a.lmk --output s.pdf --json",   // option of another command
     };
     for (const char* line : lines) {
         SCOPED_TRACE(line);
@@ -122,7 +131,7 @@ TEST(CtlArguments, EmptyFileArgument_IsRefused)
 TEST(CtlArguments, EveryCommand_HasItsOwnHelpNamingIt)
 {
     for (CtlCommand c : {CtlCommand::Ports, CtlCommand::Read, CtlCommand::Write, CtlCommand::Show,
-                         CtlCommand::Diff}) {
+                         CtlCommand::Diff, CtlCommand::Sheet}) {
         const QString name = CommandName(c);
         SCOPED_TRACE(name.toStdString());
         EXPECT_TRUE(CommandHelp(c).startsWith(QStringLiteral("Использование: lumkctl ") + name));

@@ -3,10 +3,12 @@
 // write with its backup, write with --verify, a write ended by SIGTERM, diff, a
 // station that falls silent, a busy port, a missing port, and a port with no
 // station behind it.
+#include "ConfigModel.h"
 #include "CtlTexts.h"
 #include "LinkTexts.h"
 #include "LumkctlProcess.h"
 #include "OpenDiagnosis.h"
+#include "PdfTools.h"
 #include "StationSimulator.h"
 #include "TestFiles.h"
 #include "TestPty.h"
@@ -98,6 +100,77 @@ TEST_F(Pty, Read_ToANamedFileAndToOutput_GiveTheStationsImage_IgnoringRegulLmk)
     EXPECT_TRUE(toFile.out.isEmpty());
     EXPECT_EQ(ReadBytes(Path("out.txt")), FileText(expected)); // the name as given
     EXPECT_FALSE(QFile::exists(Path("out.lmk")));
+}
+
+// The sheet needs no display: lumkctl draws it on a platform of its own choice.
+class Headless
+{
+public:
+    Headless()
+    {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            saved_.append({name, qgetenv(name)});
+            qunsetenv(name);
+        }
+    }
+    ~Headless()
+    {
+        for (const auto& [name, value] : saved_) {
+            if (!value.isNull())
+                qputenv(name, value);
+        }
+    }
+
+private:
+    QList<std::pair<const char*, QByteArray>> saved_;
+};
+
+TEST_F(Pty, Sheet_FromAFile_OnePageOfItsTableWithAnUnknownState)
+{
+    WriteBytes(Path("site.lmk"), FileText(FixedPointImage()));
+    const Headless headless;
+    const ProcessRun run =
+        RunLumkctl({"sheet", Path("site.lmk"), "--output", Path("site.pdf")}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err.data();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(PdfPages(Path("site.pdf")), 1);
+    const QString text = PdfText(Path("site.pdf"));
+    for (const QString& expected :
+         {QStringLiteral("Файл: ") + Path("site.lmk"), QStringLiteral("Порт: —"),
+          QStringLiteral("Состояние относительно устройства: не известно"),
+          QStringLiteral("1 Сообщ.4 30 сек."), QStringLiteral("11 Сообщ.1 60 сек."),
+          QStringLiteral("Настроил:"), QStringLiteral("Проверил:")})
+        EXPECT_TRUE(text.simplified().contains(expected)) << expected.toStdString();
+
+    // A sheet that cannot be written is a file error, the input an unreadable one.
+    QDir(dir.path()).mkdir(QStringLiteral("folder.pdf"));
+    EXPECT_EQ(RunLumkctl({"sheet", Path("site.lmk"), "--output", Path("folder.pdf")}).status, 8);
+    EXPECT_EQ(RunLumkctl({"sheet", Path("none.lmk"), "--output", Path("none.pdf")}).status, 8);
+    EXPECT_FALSE(QFile::exists(Path("none.pdf")));
+}
+
+TEST_F(Pty, Sheet_FromThePort_ShowsTheDeviceAndWhenItWasRead)
+{
+    StartStation();
+    const Headless headless;
+    const ProcessRun run =
+        RunLumkctl({"sheet", "--port", port, "--output", Path("device.pdf")}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err.data();
+    const QString text = PdfText(Path("device.pdf")).simplified();
+    EXPECT_TRUE(text.contains(QStringLiteral("Порт: ") + port));
+    EXPECT_TRUE(text.contains(QRegularExpression(
+        QStringLiteral("Состояние относительно устройства: прочитано с %1 в \\d\\d:\\d\\d")
+            .arg(QRegularExpression::escape(port)))))
+        << text.toStdString();
+    // The .lmk line of the table the device's configuration decodes to.
+    ConfigModel model;
+    model.LabelPages();
+    model.image() = station->Image();
+    model.ImageToTable();
+    ParamImage table = model.image();
+    model.TableToImage(table);
+    EXPECT_TRUE(text.contains(QString::fromLatin1(table.toText().left(70))));
+    EXPECT_TRUE(text.contains(QString::fromLatin1(table.toText().mid(70))));
 }
 
 TEST_F(Pty, Write_KeepsTheDevicesConfigurationBesideTheFileThenWritesIt)

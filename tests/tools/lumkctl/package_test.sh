@@ -35,7 +35,8 @@ fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 has_dep() { grep -Eq "(^|, )$1( |,|$)" <<<"$depends"; }
-for dep in libqt6core6 libqt6gui6 libqt6serialport6 qt6-translations-l10n; do
+for dep in libqt6core6 libqt6gui6 libqt6printsupport6 libqt6serialport6 qt6-translations-l10n \
+  fonts-dejavu-core; do
   has_dep "$dep" || fail "Depends lacks $dep: $depends"
 done
 ! has_dep qt6-qpa-plugins || fail "Depends names qt6-qpa-plugins, which nothing loads"
@@ -66,6 +67,14 @@ for file in doc/$pkg/copyright doc/$pkg/changelog.gz doc/$pkg/README.md \
   [ -s "$share/$file" ] || fail "usr/share/$file missing"
 done
 grep -q '^License: Expat' "$share/doc/$pkg/copyright" || fail "copyright without its licence"
+# The operator's guide with every picture it shows.
+guide=$share/doc/$pkg/guide
+[ -s "$guide/guide.html" ] || fail "the operator's guide is not installed"
+pictures=$(sed -n 's/.*src="\([^"]*\)".*/\1/p' "$guide/guide.html")
+[ -n "$pictures" ] || fail "the installed guide shows no picture"
+for picture in $pictures; do
+  [ -s "$guide/$picture" ] || fail "the guide's picture $picture is not installed"
+done
 
 # Desktop entries: valid, named (untranslated and in Russian), in more than
 # the Utility category, with the icon installed.
@@ -145,6 +154,11 @@ expect_completion 'a.lmk' show ''
 expect_completion 'ttyS0 ttyUSB0' read --port ''
 expect_completion 'ttyUSB0' read --port = ttyU
 expect_completion 'ttyS0 ttyUSB0' read --port =
+touch "$work/files/c.pdf"
+expect_completion 'sheet' she
+expect_completion 'a.lmk' sheet ''
+expect_completion '' sheet --port ttyS0 ''
+expect_completion 'c.pdf' sheet a.lmk --output ''
 
 # The unpacked programs start: the tools answer --help and print the package's
 # version, the windows keep running on the offscreen platform (in a folder
@@ -161,6 +175,11 @@ status=0
 "$root/usr/bin/lumkctl" frobnicate 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "a usage error exited with $status, not 2"
 "$root/usr/bin/lumk-station" --help >/dev/null || fail "lumk-station --help exited with $?"
+# The sheet is drawn without a display, with the package's font.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+  "$root/usr/bin/lumkctl" sheet "$work/files/a.lmk" --output "$work/sheet.pdf" 2>/dev/null ||
+  fail "lumkctl sheet without a display exited with $?"
+pdffonts "$work/sheet.pdf" | grep -q 'DejaVuSans ' || fail "the sheet does not embed DejaVu Sans"
 # The windows answer --help and --version without a display or a window.
 for window in lumk-config lumk-demo; do
   version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$window" --version) ||

@@ -399,7 +399,7 @@ TEST(StationProgram, PrintsItsVersion)
               QStringLiteral("lumk-station ") + QStringLiteral(LUMK_VERSION));
 }
 
-TEST(StationProgram, PrintsPath_SavesImageAfterWrite)
+TEST(StationProgram, PrintsPath_SavesImageAfterWriteWithWakeBetween)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("st.lmk"));
@@ -424,6 +424,12 @@ TEST(StationProgram, PrintsPath_SavesImageAfterWrite)
         for (int b = 0; b < 6; ++b) {
             side.Write(Request('W', b, QByteArray(12, char(0xA0 + b))));
             ASSERT_EQ(side.Read(19, 400).size(), 19);
+            if (b == 2) {
+                // An invitation came in place of a reply: the program wakes the
+                // station again in the middle of its write and goes on with it.
+                side.Write(Wake);
+                ASSERT_EQ(side.Read(19, 400).size(), 19);
+            }
         }
     }
     QByteArray saved;
