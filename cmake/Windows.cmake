@@ -55,7 +55,7 @@ function(lumk_windows_program target description)
   set_target_properties(${target} PROPERTIES LUMK_WINDOWS_PROGRAM ON)
 endfunction()
 
-foreach(dir ports core link files sheet)
+foreach(dir ports core link files session sheet)
   add_subdirectory(${dir})
 endforeach()
 

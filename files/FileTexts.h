@@ -21,6 +21,18 @@ inline const QString ForeignLinkOrDenied =
 inline const QString DanglingLink =
     QStringLiteral("символическая ссылка ведёт к несуществующему файлу");
 
+// Why a backup could not be written into its folder.
+inline QString NotAFolder(const QString& folder)
+{
+    return QStringLiteral("%1 — не папка").arg(folder);
+}
+inline QString FolderNotCreated(const QString& folder)
+{
+    return QStringLiteral("папку %1 не удалось создать").arg(folder);
+}
+inline const QString BackupNamesTaken =
+    QStringLiteral("все имена резервной копии этой секунды заняты");
+
 // The one entry of the open and save dialogs' type list.
 inline const QString NameFilter = QStringLiteral("Файлы конфигурации ЛУМ-К(*.lmk)");
 inline const QString Extension = QStringLiteral(".lmk");

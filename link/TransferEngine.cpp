@@ -101,9 +101,10 @@ void TransferEngine::StartRead()
     readPure_ = !writeRequested_;
 }
 
-void TransferEngine::StartWrite()
+void TransferEngine::StartWrite(WriteFrom from)
 {
-    model_.TableToImage();
+    if (from == WriteFrom::Table)
+        model_.TableToImage();
     beginTransfer();
     writeRequested_ = true;
     readPure_ = false;
@@ -272,7 +273,15 @@ void TransferEngine::endCheck(Check checking, bool done, bool failed)
     }
 }
 
-TickQueue::TickQueue(TransferEngine& engine, QObject* parent) : QObject(parent), engine_(engine) {}
+TickQueue::TickQueue(TransferEngine& engine, QObject* parent)
+    : TickQueue([&engine] { engine.Tick(); }, parent)
+{
+}
+
+TickQueue::TickQueue(std::function<void()> tick, QObject* parent)
+    : QObject(parent), tick_(std::move(tick))
+{
+}
 
 void TickQueue::Post()
 {
@@ -286,7 +295,7 @@ void TickQueue::Post()
         this,
         [this] {
             pending_ = false;
-            engine_.Tick();
+            tick_();
         },
         Qt::QueuedConnection);
 }

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 class ConfigModel;
 class SerialLink;
@@ -16,6 +17,10 @@ class SerialLink;
 // How a port selection reads the device: into the table, as always, or only
 // into the engine's record of the device (the table the operator prepared stays).
 enum class ConnectRead { IntoTable, DeviceOnly };
+
+// What a write sends: the table encoded into the image first, or the image as
+// it stands.
+enum class WriteFrom { Table, Image };
 
 // A write's read-back: the device's bytes 0..69 against what was written.
 struct WriteCheck
@@ -56,7 +61,7 @@ public:
     // read. Connected, PortNotOpened, NoDevice or WakeNotSent.
     LinkOutcome ConnectPort(ConnectRead how = ConnectRead::IntoTable);
     void StartRead();
-    void StartWrite();
+    void StartWrite(WriteFrom from = WriteFrom::Table);
     // Reads the device into the engine's record only (DeviceImage), never into
     // the image or the table; deviceRead reports the end.
     void StartDeviceRead();
@@ -164,10 +169,12 @@ class TickQueue : public QObject
     Q_OBJECT
 public:
     explicit TickQueue(TransferEngine& engine, QObject* parent = nullptr);
+    // Any tick, such as a session's.
+    explicit TickQueue(std::function<void()> tick, QObject* parent = nullptr);
     // Call from the timer's timeout.
     void Post();
 
 private:
-    TransferEngine& engine_;
+    std::function<void()> tick_;
     bool pending_ = false;
 };

@@ -87,6 +87,8 @@ protected:
         NoPorts ports;
         CtlContext context{console, ports,
                            [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4)); }};
+        context.transports = [this](const QString&) { return port; };
+        context.clock = clock;
         ToolRun run;
         run.status = RunLumkctl(arguments, context);
         run.out = out.data();
@@ -97,7 +99,6 @@ protected:
 
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
-    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
     QTemporaryDir dir;
 };

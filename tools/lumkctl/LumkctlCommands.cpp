@@ -12,13 +12,17 @@
 #include "CtlTexts.h"
 #include "DeviceSession.h"
 #include "Interrupt.h"
+#include "LinkTexts.h"
 #include "OpenDiagnosis.h"
 #include "ParamImage.h"
 #include "Platform.h"
 #include "SerialDevices.h"
+#include "SessionRunner.h"
 #include "SheetTexts.h"
 #include "StartUp.h"
 #include "StrictFile.h"
+#include "TracingBackend.h"
+#include "Transports.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -66,6 +70,124 @@ int Unfinished(SessionResult result, CtlContext& context)
     return ExitFor(result);
 }
 
+// Prints the engine's plain messages.
+class ConsoleMessages : public MessageSink
+{
+public:
+    explicit ConsoleMessages(Console& console) : console_(console) {}
+    void ShowMessage(LinkOutcome outcome) override
+    {
+        console_.ErrLine(LinkTexts::Message(outcome));
+    }
+
+private:
+    Console& console_;
+};
+
+// The window's model and a session on it, without a window: the port is
+// selected as in the port selector, and each step runs to its end.
+class ToolSession
+{
+public:
+    ToolSession(CtlContext& context, const CtlArguments& args)
+        : console_(context.console), messages_(context.console),
+          session_(model_, messages_, Parts(context, args.trace)), timeout_(args.timeout)
+    {
+        // The start-up of the window, without its locked configuration file: a
+        // "regul.lmk" in the working directory must not hide what the device holds.
+        RunStartUp(model_, NoPorts(), nullptr, [this] { session_.engine().SetPortReady(false); });
+        // A port that does not open is reported by Connect, with the reason.
+        session_.link().SetOpenFailureReporter([](const QString&) {});
+    }
+    ~ToolSession()
+    {
+        console_.EndProgress();
+        // The port closes (and its trace ends) while the console still exists.
+        session_.link().Close();
+    }
+
+    DeviceSession& session() { return session_; }
+    ConfigModel& model() { return model_; }
+
+    // Selects `port`: opens it, tests the link and reads the device completely.
+    SessionResult Connect(const QString& port)
+    {
+        switch (session_.Connect(port)) {
+        case LinkOutcome::PortNotOpened: {
+            console_.ErrLine(LinkTexts::NotOpen(port));
+            // A network port's backend knows the address and the reason.
+            const SerialBackend* backend = session_.link().Backend();
+            const QString reason = backend ? backend->FailureReason() : QString();
+            if (!reason.isEmpty())
+                console_.ErrLine(DiagnosisTexts::OtherReason.arg(reason));
+            else if (TransportOf(port) == TransportKind::LocalSerial)
+                console_.ErrLine(ExplainOpenFailure(port));
+            return SessionResult::OpenFailed;
+        }
+        case LinkOutcome::NoDevice:
+            return SessionResult::NoDevice;
+        case LinkOutcome::WakeNotSent:
+            console_.ErrLine(CtlTexts::WakeFailed);
+            return SessionResult::NoDevice;
+        default:
+            return Run();
+        }
+    }
+    // A full read into the image, decoded into the table.
+    SessionResult Read()
+    {
+        session_.StartRead();
+        return Run();
+    }
+    // Whatever the session has started, to its end.
+    SessionResult Run()
+    {
+        RunLimits limits;
+        limits.stallTimeout = timeout_;
+        limits.interrupted = [] { return PendingInterrupt() != 0; };
+        limits.progress = [this](int position) {
+            if (position < 0)
+                console_.EndProgress();
+            else
+                console_.Progress(position);
+        };
+        const SessionResult result = RunSession(session_, limits);
+        if (result == SessionResult::Lost)
+            console_.ErrLine(CtlTexts::Lost.arg(session_.record().lostReason));
+        if (result == SessionResult::Stalled) {
+            const auto seconds = std::chrono::duration<double>(timeout_).count();
+            console_.ErrLine(CtlTexts::Stalled.arg(seconds));
+        }
+        return result;
+    }
+
+private:
+    SessionParts Parts(CtlContext& context, bool trace)
+    {
+        SessionParts parts{context.transports, context.clock, context.now};
+        if (!parts.transports)
+            parts.transports = OpenTransport;
+        // `trace` prints every frame of whatever transport it is.
+        if (trace) {
+            parts.transports = [this, inner = parts.transports](
+                                   const QString& name) -> std::shared_ptr<SerialBackend> {
+                std::shared_ptr<SerialBackend> backend = inner(name);
+                if (!backend)
+                    return nullptr;
+                return std::make_shared<TracingBackend>(
+                    std::move(backend), [this](const QString& line) { console_.ErrLine(line); });
+            };
+        }
+        return parts;
+    }
+
+    Console& console_;
+    ConsoleMessages messages_;
+    ConfigModel model_;
+    DeviceSession session_;
+    std::chrono::milliseconds timeout_;
+};
+
 // A model as the window shows it after start-up (without a locked file) and
 // Open of the file; a file that is not well-formed is shown all the same, with
 // a note. False (reported) when the file cannot be read.
@@ -90,31 +212,22 @@ QByteArray WriteCommand(const CtlContext& context, const CtlArguments& args, con
            ShellQuoted(QFile::encodeName(args.port)) + ' ' + ShellQuoted(file);
 }
 
-// Stored bytes 0..69 as one key, for comparing reads.
-QByteArray Stored(const ParamImage& image)
-{
-    return image.toText();
-}
-
-// Reads the device until two reads agree, at most three reads in all with the
-// ones in `seen`. `agreed` is set when two agreed; otherwise the reads
-// disagree. A failed transfer ends the search with its result.
-SessionResult ReadUntilTwoAgree(DeviceSession& session, QList<ParamImage> seen,
+// Reads the device until two reads agree, at most three reads in all with
+// `first`. `agreed` is set when two agreed; otherwise the reads disagree. A
+// failed transfer ends the search with its result.
+SessionResult ReadUntilTwoAgree(ToolSession& tool, const ParamImage& first,
                                 std::optional<ParamImage>& agreed)
 {
+    TwoReadsAgree reads;
+    reads.Add(first);
     agreed.reset();
-    while (seen.size() < 3) {
-        const SessionResult result = session.Read();
+    while (!reads.Exhausted()) {
+        const SessionResult result = tool.Read();
         if (result != SessionResult::Done)
             return result;
-        const ParamImage image = session.model().image();
-        for (const ParamImage& earlier : seen) {
-            if (Stored(earlier) == Stored(image)) {
-                agreed = image;
-                return SessionResult::Done;
-            }
-        }
-        seen.append(image);
+        agreed = reads.Add(tool.model().image());
+        if (agreed)
+            return SessionResult::Done;
     }
     return SessionResult::Done;
 }
@@ -201,14 +314,14 @@ int Read(const CtlArguments& args, CtlContext& context)
             return ExitFileError;
         }
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
-    const SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    ToolSession tool(context, args);
+    const SessionResult result = tool.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
         return Unfinished(result, context);
-    ParamImage image = session.model().image();
+    ParamImage image = tool.model().image();
     if (args.confirm) {
         std::optional<ParamImage> agreed;
-        const SessionResult again = ReadUntilTwoAgree(session, {image}, agreed);
+        const SessionResult again = ReadUntilTwoAgree(tool, image, agreed);
         if (again != SessionResult::Done)
             return Unfinished(again, context);
         if (!agreed) {
@@ -230,13 +343,11 @@ int Read(const CtlArguments& args, CtlContext& context)
     return ExitOk;
 }
 
-// After a write that did not complete: how far it got, and how to go back.
-void AdviseAfterCutWrite(const DeviceSession& session, const CtlArguments& args,
-                         const QByteArray& backup, CtlContext& context)
+// How to go back to what the device held: the backup written to it again, or
+// without a backup the file once more.
+void AdviseRestore(const QByteArray& backup, const CtlArguments& args, CtlContext& context)
 {
     Console& console = context.console;
-    console.ErrLine(CtlTexts::WriteCut.arg(session.blocksConfirmed())
-                        .arg(session.blockUnconfirmed() ? CtlTexts::WriteCutOneMore : QString()));
     if (backup.isEmpty()) {
         console.ErrLine(CtlTexts::NoBackupToRestore);
         console.ErrBytes(WriteCommand(context, args, args.fileName));
@@ -246,37 +357,38 @@ void AdviseAfterCutWrite(const DeviceSession& session, const CtlArguments& args,
     }
 }
 
-int Verify(DeviceSession& session, CtlContext& context)
+// After a write that did not complete: how far it got, and how to go back.
+void AdviseAfterCutWrite(const CutWrite& cut, const CtlArguments& args, CtlContext& context)
 {
-    const ParamImage written = session.writtenImage();
-    SessionResult result = session.Read();
-    if (result != SessionResult::Done)
-        return Unfinished(result, context);
-    ParamImage readBack = session.model().image();
-    if (Stored(readBack) != Stored(written)) {
-        // One read-back may have been disturbed on the line: a difference
-        // counts only when two read-backs agree on it.
-        std::optional<ParamImage> agreed;
-        result = ReadUntilTwoAgree(session, {readBack}, agreed);
-        if (result != SessionResult::Done)
-            return Unfinished(result, context);
-        if (!agreed) {
-            context.console.ErrLine(CtlTexts::VerifyUnreliable);
-            return ExitUnreliable;
-        }
-        if (Stored(*agreed) == Stored(written))
-            context.console.ErrLine(CtlTexts::ReadBackDisturbed);
-        readBack = *agreed;
-    }
-    const QStringList differences = ImageDifferences(written, readBack);
-    if (differences.isEmpty()) {
-        context.console.ErrLine(CtlTexts::Verified);
+    context.console.ErrLine(CtlTexts::WriteCut.arg(cut.confirmedBlocks)
+                                .arg(cut.oneMoreSent ? CtlTexts::WriteCutOneMore : QString()));
+    AdviseRestore(cut.backup, args, context);
+}
+
+// The read-back's verdict, after the write completed.
+int ReportVerification(const WriteReport& report, const CtlArguments& args, CtlContext& context)
+{
+    Console& console = context.console;
+    switch (report.outcome) {
+    case WriteReport::Outcome::Verified:
+        if (report.disturbed)
+            console.ErrLine(CtlTexts::ReadBackDisturbed);
+        console.ErrLine(CtlTexts::Verified);
         return ExitOk;
+    case WriteReport::Outcome::Differs: {
+        const QStringList differences = ImageDifferences(report.written, report.readBack);
+        for (const QString& line : differences)
+            console.OutLine(line);
+        console.ErrLine(CtlTexts::VerifyFailed.arg(differences.size()));
+        AdviseRestore(report.backup, args, context);
+        return ExitDifferent;
     }
-    for (const QString& line : differences)
-        context.console.OutLine(line);
-    context.console.ErrLine(CtlTexts::VerifyFailed.arg(differences.size()));
-    return ExitDifferent;
+    case WriteReport::Outcome::ReadsDisagree:
+        console.ErrLine(CtlTexts::VerifyUnreliable);
+        return ExitUnreliable;
+    default:
+        return ExitOk; // written, not read back
+    }
 }
 
 int Write(const CtlArguments& args, CtlContext& context)
@@ -295,8 +407,9 @@ int Write(const CtlArguments& args, CtlContext& context)
         }
         context.console.ErrLine(CtlTexts::MalformedNote.arg(args.file, malformation));
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
-    SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    ToolSession tool(context, args);
+    DeviceSession& session = tool.session();
+    SessionResult result = tool.Connect(ResolvePortArgument(args.port));
     if (result == SessionResult::Interrupted) {
         context.console.ErrLine(CtlTexts::InterruptedUntouched.arg(SignalName(PendingInterrupt())));
         return ExitFor(result);
@@ -304,40 +417,40 @@ int Write(const CtlArguments& args, CtlContext& context)
     if (result != SessionResult::Done)
         return ExitFor(result);
 
-    // Keep what the device held before anything is sent to it.
-    QByteArray backup;
-    if (!args.noBackup) {
-        QString reason;
-        backup =
-            WriteBackupFileNamed(args.fileName, session.model().image(), context.now(), &reason);
-        if (backup.isEmpty()) {
-            context.console.ErrLine(CtlTexts::WriteErrorWhy.arg(
-                QFile::decodeName(BackupFileNameNamed(args.fileName, context.now())), reason));
-            context.console.ErrLine(CtlTexts::BackupFailed);
-            return ExitFileError;
-        }
-        context.console.ErrBytes(CtlTexts::BackupWritten.arg(QString()).toUtf8() + backup);
+    // Bytes 0..69 of the file exactly as they are, kept what the device held
+    // first; the read-back is compared with the file byte for byte.
+    WriteRequest request;
+    request.source = WriteSource::ImageExactly;
+    request.image = fromFile;
+    request.verify = args.verify;
+    if (!args.noBackup)
+        request.backup = BackupPlace::BesideFile(args.fileName);
+    QObject::connect(&session, &DeviceSession::backupWritten, [&context](const QByteArray& name) {
+        context.console.ErrBytes(CtlTexts::BackupWritten.arg(QString()).toUtf8() + name);
+    });
+    session.StartWrite(request);
+    const WriteReport& report = session.lastWrite();
+    if (report.outcome == WriteReport::Outcome::Refused) {
+        context.console.ErrLine(
+            CtlTexts::WriteErrorWhy.arg(QFile::decodeName(report.backupTried), report.refusal));
+        context.console.ErrLine(CtlTexts::BackupFailed);
+        return ExitFileError;
     }
 
-    // Open of the file: bytes 0..69 from its first line, decoded into the table.
-    ConfigModel& model = session.model();
-    for (int i = 0; i < ParamImage::StoredSize; ++i)
-        model.image().setByte(i, fromFile.byte(i));
-    model.ImageToTable();
-
-    result = session.Write();
+    result = tool.Run();
     if (result != SessionResult::Done) {
+        const bool writing = session.engine().WriteRequested();
         const int status = Unfinished(result, context);
-        if (session.blocksConfirmed() > 0 || session.blockUnconfirmed())
-            AdviseAfterCutWrite(session, args, backup, context);
-        else if (result == SessionResult::Interrupted)
+        if (report.outcome == WriteReport::Outcome::Cut)
+            AdviseAfterCutWrite(report.cut, args, context);
+        else if (result == SessionResult::Interrupted && writing)
             context.console.ErrLine(
                 CtlTexts::InterruptedUntouched.arg(SignalName(PendingInterrupt())));
+        else if (report.outcome == WriteReport::Outcome::Unconfirmed)
+            context.console.ErrLine(LinkTexts::NotConnected); // the read-back got no reply
         return status;
     }
-    if (!args.verify)
-        return ExitOk;
-    return Verify(session, context);
+    return ReportVerification(report, args, context);
 }
 
 int ReportDifferences(const ConfigModel& a, const ConfigModel& b, const QString& lineFormat,
@@ -376,11 +489,11 @@ int Diff(const CtlArguments& args, CtlContext& context)
         return ReportDifferences(fileModel, second, CtlTexts::FilesDiffLine,
                                  CtlTexts::FilesHiddenBytesDiffer, context.console);
     }
-    DeviceSession session(context.console, args.timeout, args.trace);
-    const SessionResult result = session.Connect(ResolvePortArgument(args.port));
+    ToolSession tool(context, args);
+    const SessionResult result = tool.Connect(ResolvePortArgument(args.port));
     if (result != SessionResult::Done)
         return Unfinished(result, context);
-    return ReportDifferences(session.model(), fileModel, ReportTexts::DiffLine,
+    return ReportDifferences(tool.model(), fileModel, ReportTexts::DiffLine,
                              CtlTexts::HiddenBytesDiffer, context.console);
 }
 
@@ -394,7 +507,7 @@ int Sheet(const CtlArguments& args, CtlContext& context)
         return ExitFileError;
     }
     ConfigModel fileModel;
-    std::unique_ptr<DeviceSession> session;
+    std::unique_ptr<ToolSession> tool;
     const ConfigModel* model = &fileModel;
     SheetFacts facts;
     if (args.port.isEmpty()) {
@@ -404,11 +517,11 @@ int Sheet(const CtlArguments& args, CtlContext& context)
         facts.state = SheetTexts::StateUnknown;
         facts.time = context.now();
     } else {
-        session = std::make_unique<DeviceSession>(context.console, args.timeout, args.trace);
-        const SessionResult result = session->Connect(ResolvePortArgument(args.port));
+        tool = std::make_unique<ToolSession>(context, args);
+        const SessionResult result = tool->Connect(ResolvePortArgument(args.port));
         if (result != SessionResult::Done)
             return Unfinished(result, context);
-        model = &session->model();
+        model = &tool->model();
         facts.port = args.port;
         facts.time = context.now();
         facts.state =

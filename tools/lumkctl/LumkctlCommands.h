@@ -2,12 +2,15 @@
 // context; tests run the commands in-process with their own streams and ports.
 #pragma once
 
+#include "SerialLink.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class Console;
 class PortProber;
@@ -33,6 +36,10 @@ struct CtlContext
     const PortProber& prober;       // for "ports"
     std::function<QDateTime()> now; // names backup files
     QByteArray program = "lumkctl"; // as the restore command names the tool
+    // The device link's transports and clock; empty: transports by port name
+    // and the system clock.
+    SerialLink::BackendFactory transports = {};
+    std::shared_ptr<LinkClock> clock = {};
 };
 
 // `arguments` without the program name, byte for byte. Returns the exit status.

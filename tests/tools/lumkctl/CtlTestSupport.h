@@ -11,6 +11,33 @@
 #include <QFile>
 #include <QStringList>
 
+// The link the tool's runs in this scope reach (a scripted port in virtual
+// time); outside any, the tool's own transports by port name and system clock.
+struct ToolLink
+{
+    SerialLink::BackendFactory transports;
+    std::shared_ptr<LinkClock> clock;
+};
+inline ToolLink& CurrentToolLink()
+{
+    static ToolLink link;
+    return link;
+}
+class ScopedToolLink
+{
+public:
+    explicit ScopedToolLink(ToolLink link) : saved_(CurrentToolLink())
+    {
+        CurrentToolLink() = std::move(link);
+    }
+    ~ScopedToolLink() { CurrentToolLink() = saved_; }
+    ScopedToolLink(const ScopedToolLink&) = delete;
+    ScopedToolLink& operator=(const ScopedToolLink&) = delete;
+
+private:
+    ToolLink saved_;
+};
+
 struct ToolRun
 {
     int status = -1;
@@ -30,6 +57,8 @@ inline ToolRun RunToolRaw(const QList<QByteArray>& arguments, QIODevice* out = n
     err.open(QIODevice::WriteOnly);
     Console console(out ? *out : buffer, err, false);
     CtlContext context{console, prober, [now] { return now; }};
+    context.transports = CurrentToolLink().transports;
+    context.clock = CurrentToolLink().clock;
     ToolRun run;
     run.status = RunLumkctl(arguments, context);
     run.out = buffer.data();

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <random>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -50,7 +51,7 @@ protected:
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
     // The tool's own link reaches the scripted port in virtual time.
-    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
+    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
     QTemporaryDir dir;
 };
@@ -139,30 +140,6 @@ TEST_F(Session, BackupCannotBeWritten_ExitsEightAndNothingIsWrittenToTheDevice)
     EXPECT_EQ(station.image, before);
 }
 
-TEST_F(Session, WriteVerify_DeviceKeepsADifferentByte_ExitsSevenNamingTheAddress)
-{
-    // A device that does not keep address 3: every 'W' of block 0 stores 0 there.
-    station.alter = [this](QByteArray&, int) {
-        const ParamImage::Block b = station.image.block(0);
-        if (b[2] != 0) {
-            std::uint8_t copy[12];
-            std::copy(b.begin(), b.end(), copy);
-            copy[2] = 0;
-            station.image.setBlock(0, copy);
-        }
-    };
-    QByteArray text(140, '0');
-    text.replace(4, 2, "80"); // address 3 used
-    WriteBytes(Path("conf.lmk"), text);
-    port->Deliver(Invitation);
-    const ToolRun run =
-        RunTool({"write", "--port", "ttyS0", "--no-backup", "--verify", Path("conf.lmk")});
-    EXPECT_EQ(run.status, ExitDifferent) << run.err.data();
-    EXPECT_TRUE(run.out.startsWith("адрес 3: записано 80, прочитано 00\n")) << run.out.data();
-    EXPECT_TRUE(SentCommand('W'));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"conf.lmk"});
-}
-
 } // namespace
 
 namespace {
@@ -192,7 +169,7 @@ struct Rig
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
-    ScopedLinkSeam seam{{[this](const QString&) { return port; }, clock}};
+    ScopedToolLink seam{{[this](const QString&) { return port; }, clock}};
     ScriptedStation station{*port};
 };
 
@@ -310,9 +287,9 @@ TEST_F(Session, WriteCutShort_StopsAndTellsHowToRestoreTheBackup)
 }
 
 // Compensating errors in replies, which the checksum cannot see, in chosen reads.
-// read --confirm delivers only an image seen twice; write --verify reports a
-// difference only when two read-backs agree on it; reads that never agree are
-// an unreliable link (exit 9), not a bad write.
+// read --confirm delivers only an image seen twice; read-backs of a write that
+// never agree are an unreliable link (exit 9), not a bad write (what the
+// read-backs may conclude is the session's, tested with it).
 TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
 {
     WriteBytes(Path("new.lmk"), station.image.toText());
@@ -327,7 +304,6 @@ TEST_F(Session, ConfirmAndVerify_TrustOnlyWhatTwoReadsAgreeOn)
         {"second read disturbed", {"read", "--confirm"}, {1}, ExitOk},
         {"three different reads", {"read", "--confirm"}, {0, 1}, ExitUnreliable},
         // Reads: 0 the link test, then the write, then 1, 2, 3 the read-backs.
-        {"one read-back disturbed", {"write", "--verify", "--no-backup"}, {1}, ExitOk},
         {"read-backs never agree", {"write", "--verify", "--no-backup"}, {1, 2}, ExitUnreliable},
     };
     const ParamImage original = station.image;
@@ -389,6 +365,73 @@ TEST_F(Session, Write_LostW0PassedByAReplayedFrame_IsCaughtUnlessNoVerify)
         EXPECT_TRUE(run.err.contains(LinkTexts::Written.toUtf8()));
         EXPECT_EQ(rig.station.image.block(0), station.image.block(0)); // block 0 never arrived
     }
+}
+
+// A failed verification names the address, and how to put back what the
+// device held: the backup, or without one the file once more.
+TEST_F(Session, WriteVerify_DeviceKeepsADifferentByte_ExitsSevenWithTheRestoreCommand)
+{
+    // A device that does not keep address 3: every 'W' of block 0 stores 0 there.
+    QByteArray text(140, '0');
+    text.replace(4, 2, "80"); // address 3 used
+    WriteBytes(Path("conf.lmk"), text);
+    const ParamImage original = station.image;
+    const struct
+    {
+        QStringList options;
+        QString advice;
+        QString restored; // the file the advice writes
+    } cases[] = {
+        {{"--no-backup"}, CtlTexts::NoBackupToRestore, Path("conf.lmk")},
+        {{}, CtlTexts::RestoreFrom, Path("conf.device-20260102-030405.lmk")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.advice.toStdString());
+        Rig rig(original);
+        rig.station.alter = [&rig](QByteArray&, int) {
+            const ParamImage::Block b = rig.station.image.block(0);
+            if (b[2] != 0) {
+                std::uint8_t copy[12];
+                std::copy(b.begin(), b.end(), copy);
+                copy[2] = 0;
+                rig.station.image.setBlock(0, copy);
+            }
+        };
+        const ToolRun run = RunTool(QStringList{"write", "--port", "ttyS0"} + c.options +
+                                    QStringList{Path("conf.lmk")});
+        EXPECT_EQ(run.status, ExitDifferent) << run.err.data();
+        EXPECT_TRUE(run.out.startsWith("адрес 3: записано 80, прочитано 00\n")) << run.out.data();
+        const QString err = QString::fromUtf8(run.err);
+        EXPECT_TRUE(err.contains(c.advice + QStringLiteral("\n  'lumkctl' write --port 'ttyS0' '") +
+                                 c.restored + "'"))
+            << run.err.data();
+    }
+}
+
+// The file goes to the device exactly as it is, bits the table does not show
+// included, and the read-back is compared with the file itself: a file of
+// random digits written to a station holding zeros is what diff then finds.
+TEST_F(Session, Write_SendsTheFileExactly_AndVerifiesAgainstIt)
+{
+    std::mt19937 random(7);
+    QByteArray text;
+    for (int i = 0; i < 140; ++i)
+        text.append("0123456789ABCDEF"[random() % 16]);
+    WriteBytes(Path("random.lmk"), text + "\r\n");
+    ParamImage file;
+    file.fromText(text);
+
+    Rig write{ParamImage()};
+    const ToolRun run = RunTool({"write", "--port", "ttyS0", "--no-backup", Path("random.lmk")});
+    EXPECT_EQ(run.status, ExitOk) << run.err.data();
+    for (int i = 0; i < ParamImage::StoredSize; ++i)
+        EXPECT_EQ(write.station.image.byte(i), file.byte(i)) << "byte " << i;
+    EXPECT_EQ(write.station.image.byte(70), 0); // bytes 70 and 71 as the device had them
+    EXPECT_EQ(write.station.image.byte(71), 0);
+
+    Rig diff{write.station.image};
+    const ToolRun after = RunTool({"diff", "--port", "ttyS0", Path("random.lmk")});
+    EXPECT_EQ(after.status, ExitOk) << after.out.data() << after.err.data();
 }
 
 } // namespace
