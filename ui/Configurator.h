@@ -2,22 +2,19 @@
 #pragma once
 
 #include "Application.h"
-#include "ComUtilites.h"
 #include "ConfigModel.h"
-#include "TransferEngine.h"
+#include "DeviceSession.h"
 #include "Unit1.h"
 
 class PortProber;
 
-// The model, the engine on the default link speaking through plain message
-// boxes, and the main window offering the ports of `ports`; the window is not
-// shown yet.
+// The model and the main window offering the ports of `ports`, with its own
+// session on the system's transports; the window is not shown yet.
 struct Configurator
 {
-    explicit Configurator(const PortProber& ports) : Form1(model, engine, ports) {}
+    explicit Configurator(const PortProber& ports) : Form1(model, SessionParts{}, ports) {}
 
     ConfigModel model;
-    PlainMessageSink messages;
-    TransferEngine engine{model, messages, DefaultLink()};
     TForm1 Form1;
+    TransferEngine& engine = Form1.Session().engine();
 };

@@ -1,13 +1,13 @@
 // The main window's entry points: construction and wiring, and the handlers
-// that forward the operator's gestures to the model, the engine, the port
-// selector and the document; also the write safeguards (backup, read-back,
-// the report of a write cut short).
+// that forward the operator's gestures to the model, the session, the port
+// selector and the document; the session's reports of a guarded write shown.
 #include "Unit1.h"
 
 #include "AddressTable.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
+#include "DeviceSession.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
 #include "OperatorGuide.h"
@@ -39,17 +39,16 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
 
 namespace {
 constexpr int ModeDroppedWidth = 114;
 } // namespace
 
-TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& prober,
+TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
                QWidget* parent)
-    : QMainWindow(parent), model_(model), engine_(engine),
-      ticks_(std::make_unique<TickQueue>(engine))
+    : QMainWindow(parent), model_(model),
+      session_(std::make_unique<DeviceSession>(model, messages_, std::move(parts))),
+      engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] { session_->Tick(); }))
 {
     setWindowTitle(UiTexts::WindowCaption + QStringLiteral("[*]"));
     WindowLayout::Build(*this);
@@ -61,7 +60,7 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
     move(InitialLeft, InitialTop);
 
     // The link reports a port it cannot open in a box of its own.
-    engine_.link().SetOpenFailureReporter(
+    session_->link().SetOpenFailureReporter(
         [](const QString& text) { ShowPlainBox(QString(), text); });
 
     presenter_ = new ModelPresenter(*this, model_, engine_);
@@ -71,8 +70,6 @@ TForm1::TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& pro
     FormCreate(prober);
     document_->SetBaseline(DocumentState::Origin::StartUp,
                            model_.ConfigLocked() ? CoreTexts::LockedFileName : QString());
-    // Every write is read back; the result is shown after "Записано".
-    engine_.SetVerifyWrites(true);
     Timer1->start();
     StringGrid1->setFocus();
 }
@@ -81,7 +78,7 @@ TForm1::~TForm1()
 {
     // Closing the window moves the focus; this window is gone by then.
     disconnect(focusWatch_);
-    engine_.link().SetOpenFailureReporter(nullptr);
+    session_->link().SetOpenFailureReporter(nullptr);
 }
 
 void TForm1::connectHandlers()
@@ -136,8 +133,11 @@ void TForm1::connectHandlers()
     connect(&engine_, &TransferEngine::tableRead, this, [this] {
         document_->SetBaseline(DocumentState::Origin::Device, engine_.LinkPort());
     });
-    connect(&engine_, &TransferEngine::writeChecked, this, &TForm1::onWriteChecked);
-    connect(&engine_, &TransferEngine::deviceRead, this, &TForm1::onDeviceRead);
+    // The table a write starts with is what a verified write puts on the device.
+    connect(session_.get(), &DeviceSession::backupWritten, this,
+            [this] { writeTable_ = model_.table(); });
+    connect(session_.get(), &DeviceSession::writeEnded, this, &TForm1::onWriteEnded);
+    connect(session_.get(), &DeviceSession::writeCut, this, &TForm1::onWriteCut);
 }
 
 void TForm1::presentDocument()
@@ -257,7 +257,6 @@ void TForm1::ComboBox1Change()
         if (index < 0)
             return;
     }
-    writeAfterDeviceRead_ = false;
     // A table the device does not hold is replaced only when the operator says so.
     ConnectRead how = ConnectRead::IntoTable;
     if (document_->AsksBeforeReplacing()) {
@@ -267,35 +266,30 @@ void TForm1::ComboBox1Change()
         if (box.exec() != QMessageBox::Yes)
             how = ConnectRead::DeviceOnly;
     }
-    const bool cut = engine_.WriteUnderway();
-    const QString cutPort = engine_.LinkPort();
-    const int cutBlocks = engine_.WriteConfirmedBlocks();
     ports_->Select(index);
     ports_->RememberSelection();
-    // The engine takes the port by name from the model until ConnectPort takes it.
-    model_.setPorts({ports_->CurrentName()});
-    model_.setPortIndex(0);
-    if (engine_.ConnectPort(how) == LinkOutcome::NoDevice)
+    // A write underway elsewhere is reported cut by the session (writeCut).
+    if (session_->Connect(ports_->CurrentName(), how) == LinkOutcome::NoDevice)
         ports_->Select(-1);
-    // The write starts over on the new connection; the port it left keeps what
-    // it had confirmed.
-    if (cut && (!engine_.link().IsOpen() || engine_.LinkPort() != cutPort))
-        reportCutWrite(cutPort, cutBlocks);
-    cutReported_ = false; // the write starts over on this connection
 }
 
-void TForm1::reportCutWrite(const QString& port, int confirmedBlocks)
+QString TForm1::LastBackup() const
 {
-    if (cutReported_)
-        return;
-    cutReported_ = true;
-    ShowPlainBox(ApplicationTitle(), UiTexts::WriteCut(port, confirmedBlocks) + backupNote());
+    return QDir::toNativeSeparators(QFile::decodeName(session_->lastWrite().backup));
 }
 
-QString TForm1::backupNote() const
+QString TForm1::backupNote(const QByteArray& backup)
 {
-    return lastBackup_.isEmpty() ? QString()
-                                 : QStringLiteral("\n") + UiTexts::BackupNote(lastBackup_);
+    return backup.isEmpty() ? QString()
+                            : QStringLiteral("\n") +
+                                  UiTexts::BackupNote(
+                                      QDir::toNativeSeparators(QFile::decodeName(backup)));
+}
+
+void TForm1::onWriteCut(const CutWrite& cut)
+{
+    ShowPlainBox(ApplicationTitle(),
+                 UiTexts::WriteCut(cut.port, cut.confirmedBlocks) + backupNote(cut.backup));
 }
 
 void TForm1::ComboBox1DropDown()
@@ -304,7 +298,7 @@ void TForm1::ComboBox1DropDown()
     // the list is probed again by the start-up rule. The port the program
     // holds open stays listed and is not probed; the selected name stays
     // selected; no change handler runs.
-    ports_->Resurvey(engine_.link().IsOpen() ? ports_->CurrentName() : QString());
+    ports_->Resurvey(session_->link().IsOpen() ? ports_->CurrentName() : QString());
 }
 
 void TForm1::ComboBox3Change()
@@ -347,73 +341,62 @@ void TForm1::RadioButton2Click()
 
 void TForm1::Button3Click()
 {
-    writeAfterDeviceRead_ = false;
-    engine_.StartRead();
+    session_->StartRead();
 }
 
 void TForm1::Button4Click()
 {
-    writeAfterDeviceRead_ = false;
-    if (engine_.WriteRequested()) {
-        startWrite(); // starts over; the backup taken at its first start stands
-        return;
-    }
-    // With a device on the line, what it holds is kept first; when that is not
-    // known (the table came from elsewhere), the device is read for it.
-    if (engine_.PortReady() && engine_.link().IsOpen()) {
-        if (!engine_.DeviceImageKnown()) {
-            writeAfterDeviceRead_ = true;
-            engine_.StartDeviceRead();
-            return;
-        }
-        if (!keepBackup())
-            return;
-    } else {
-        lastBackup_.clear();
-    }
-    startWrite();
-}
-
-void TForm1::startWrite()
-{
-    cutReported_ = false;
-    engine_.StartWrite();
-    writeTable_ = model_.table();
-    writeImage_ = model_.image();
+    // With a device on the line, what it holds is kept in a backup first (read
+    // for it when not known); a backup that fails stops the write (writeEnded).
+    // Every write is read back; the result is shown after "Записано".
+    WriteRequest request;
+    request.backup =
+        BackupPlace::InFolder(QFile::encodeName(BackupFolder()), engine_.LinkPort(), BackupsKept);
+    request.verify = true;
+    session_->StartWrite(request);
+    if (engine_.WriteRequested())
+        writeTable_ = model_.table(); // started (or started over) at once
     document_->SetNote(QString());
 }
 
-void TForm1::onDeviceRead(bool completed)
+void TForm1::onWriteEnded(const WriteReport& report)
 {
-    if (!writeAfterDeviceRead_)
-        return;
-    writeAfterDeviceRead_ = false;
-    if (!completed) {
-        ShowPlainBox(ApplicationTitle(), UiTexts::BackupReadFailed);
-        return;
-    }
-    if (keepBackup())
-        startWrite();
-}
-
-void TForm1::onWriteChecked(const WriteCheck& check)
-{
-    if (check.matches()) {
+    using Outcome = WriteReport::Outcome;
+    switch (report.outcome) {
+    case Outcome::Verified:
         // The device holds the written configuration: it is the table's origin now.
-        document_->AdoptWritten(engine_.LinkPort(), writeTable_, writeImage_);
+        document_->AdoptWritten(report.port, writeTable_, report.written);
+        return;
+    case Outcome::Refused:
+        ShowPlainBox(ApplicationTitle(),
+                     report.backupReadFailed
+                         ? UiTexts::BackupReadFailed
+                         : UiTexts::BackupFailed(
+                               QDir::toNativeSeparators(QFile::decodeName(report.backupTried)),
+                               report.refusal));
+        return;
+    case Outcome::Unconfirmed:
+    case Outcome::ReadsDisagree:
+        ShowPlainBox(ApplicationTitle(), UiTexts::WriteUnconfirmed + backupNote(report.backup));
+        return;
+    case Outcome::Differs: {
+        QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
+                        UiTexts::WriteDiffers(report.difference.addresses,
+                                              report.difference.otherBytes) +
+                            backupNote(report.backup) + QStringLiteral("\n\n") +
+                            UiTexts::WriteAgainQuestion,
+                        QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        if (box.exec() == QMessageBox::Yes)
+            Button4Click();
         return;
     }
-    if (!check.confirmed) {
-        ShowPlainBox(ApplicationTitle(), UiTexts::WriteUnconfirmed + backupNote());
+    case Outcome::Running:
+    case Outcome::NotConnected: // the engine has said "Не подключен ЛУМ-К"
+    case Outcome::Cut:          // comes as writeCut
+    case Outcome::Written:
         return;
     }
-    QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
-                    UiTexts::WriteDiffers(check.differingAddresses, check.differingOtherBytes) +
-                        backupNote() + QStringLiteral("\n\n") + UiTexts::WriteAgainQuestion,
-                    QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    if (box.exec() == QMessageBox::Yes)
-        Button4Click();
 }
 
 QString TForm1::BackupFolder()
@@ -422,50 +405,8 @@ QString TForm1::BackupFolder()
            QStringLiteral("/backups");
 }
 
-bool TForm1::keepBackup()
-{
-    // DATE-TIME-PORT.lmk, with nothing a file name may not hold on any system.
-    QString port = QFileInfo(engine_.LinkPort()).fileName();
-    for (QChar& c : port) {
-        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_') &&
-            c != QLatin1Char('.'))
-            c = QLatin1Char('_');
-    }
-    const QDir folder(BackupFolder());
-    const QString stem =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) +
-        QLatin1Char('-') + port;
-    QString path = folder.filePath(stem + QStringLiteral(".lmk"));
-    int error = 0;
-    if (!QDir().mkpath(folder.path())) {
-        error = errno ? errno : EACCES;
-    } else {
-        const QByteArray text = ImageFileText(engine_.DeviceImage());
-        for (int n = 2; (error = CreateNewFile(QFile::encodeName(path), text)) == EEXIST; ++n)
-            path = folder.filePath(stem + QStringLiteral("-%1.lmk").arg(n));
-    }
-    if (error != 0) {
-        ShowPlainBox(ApplicationTitle(),
-                     UiTexts::BackupFailed(QDir::toNativeSeparators(path),
-                                           QString::fromLocal8Bit(std::strerror(error))));
-        return false;
-    }
-    lastBackup_ = QDir::toNativeSeparators(path);
-    // The last BackupsKept stay; the names sort by time.
-    QStringList kept = folder.entryList(
-        {QStringLiteral(
-            "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-*.lmk")},
-        QDir::Files, QDir::Name);
-    while (kept.size() > BackupsKept)
-        QFile::remove(folder.filePath(kept.takeFirst()));
-    return true;
-}
-
 void TForm1::Timer1Timer()
 {
-    // A device that hangs up in the middle of a write is left half written.
-    if (!cutReported_ && engine_.WriteUnderway() && engine_.link().HungUp())
-        reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
     ticks_->Post();
 }
 
@@ -536,8 +477,7 @@ void TForm1::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    if (engine_.WriteUnderway())
-        reportCutWrite(engine_.LinkPort(), engine_.WriteConfirmedBlocks());
+    session_->AbandonWrite(); // a write underway is reported cut (writeCut)
     QMainWindow::closeEvent(event);
 }
 

@@ -20,9 +20,12 @@
 #include <memory>
 
 class ConfigModel;
+class DeviceSession;
+struct CutWrite;
+struct SessionParts;
+struct WriteReport;
 class ModelPresenter;
 class PortProber;
-struct WriteCheck;
 class TickQueue;
 class TransferEngine;
 class QAction;
@@ -51,8 +54,9 @@ public:
     static constexpr int InitialTop = 123;
 
     // Runs the start-up sequence with `prober`'s ports and the locked file
-    // "regul.lmk" of the working directory.
-    TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& prober,
+    // "regul.lmk" of the working directory. The window's own session talks to
+    // the device through `parts` (the system's transports and clock when empty).
+    TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
            QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -116,8 +120,10 @@ public:
     // The port list and selection behind ComboBox1.
     PortSelector& Selector() { return *ports_; }
     const DocumentState& Document() const { return *document_; }
+    // The window's session: its link, engine and the record of the device.
+    DeviceSession& Session() { return *session_; }
     // The backup the last write from the window kept (empty when none).
-    const QString& LastBackup() const { return lastBackup_; }
+    QString LastBackup() const;
     // Where backups go: "backups" in the application's data folder.
     static QString BackupFolder();
     static constexpr int BackupsKept = 50;
@@ -162,28 +168,22 @@ protected:
 private:
     void connectHandlers();
     void presentDocument();
-    // Keeps what the device holds in a new backup file; false (reported) when
-    // it cannot be written.
-    bool keepBackup();
-    void startWrite();
-    void onWriteChecked(const WriteCheck& check);
-    void onDeviceRead(bool completed);
-    // Says which port a write left half done, if one did.
-    void reportCutWrite(const QString& port, int confirmedBlocks);
-    QString backupNote() const;
+    void onWriteEnded(const WriteReport& report);
+    void onWriteCut(const CutWrite& cut);
+    // "\n" and where the device's earlier configuration was kept, if it was.
+    static QString backupNote(const QByteArray& backup);
     // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
     // dialog in FileDialogFolder's folder with the configuration filter. Returns
     // the chosen file, or an empty name when cancelled.
     QString chooseFile(bool save);
 
-    AddressTable writeTable_; // the running write's table and bytes
-    ParamImage writeImage_;
-    QString lastBackup_;
-    bool writeAfterDeviceRead_ = false;
-    bool cutReported_ = false; // the running write's cut was reported
+    AddressTable writeTable_; // the table the running write started with
 
     ConfigModel& model_;
-    TransferEngine& engine_;
+    PlainMessageSink messages_;
+    std::unique_ptr<DeviceSession> session_;
+    TransferEngine& engine_; // the session's
+
     std::unique_ptr<TickQueue> ticks_;
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};

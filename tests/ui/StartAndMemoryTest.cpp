@@ -65,7 +65,7 @@ TEST_F(StartAndMemory, LastPort_HighlightedInTheListWhenPresent_NeverSelected)
         EXPECT_EQ(highlighted == 1, last == QLatin1String("ttyUSB0"));
         EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
         EXPECT_EQ(form->Selector().Index(), -1);
-        EXPECT_FALSE(engine.PortReady());
+        EXPECT_FALSE(engine().PortReady());
         form.reset();
     }
 }
