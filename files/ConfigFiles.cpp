@@ -17,20 +17,36 @@ QString LmkFileName(const QString& chosen)
     return stem + FileTexts::Extension;
 }
 
+namespace {
+
+FileOutcome LoadInto(ConfigModel& model, const QString& path, FileCommandPrompts& prompts,
+                     bool transferOpen)
+{
+    ParamImage copy = model.image();
+    ParamImage& image = transferOpen ? copy : model.image();
+    if (!LoadImageFile(path, image)) {
+        prompts.ShowFileError(FileTexts::ReadError);
+        return FileOutcome::Failed;
+    }
+    model.ImageToTable(image);
+    return FileOutcome::Done;
+}
+
+} // namespace
+
 FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
                            bool transferOpen)
 {
     // The dialog insisted the choice exists; it may have vanished since.
     if (chosen.isEmpty() || !QFileInfo::exists(chosen))
         return FileOutcome::NotTried;
-    ParamImage copy = model.image();
-    ParamImage& image = transferOpen ? copy : model.image();
-    if (!LoadImageFile(LmkFileName(chosen), image)) {
-        prompts.ShowFileError(FileTexts::ReadError);
-        return FileOutcome::Failed;
-    }
-    model.ImageToTable(image);
-    return FileOutcome::Done;
+    return LoadInto(model, LmkFileName(chosen), prompts, transferOpen);
+}
+
+FileOutcome OpenNamedConfigFile(ConfigModel& model, const QString& name,
+                                FileCommandPrompts& prompts, bool transferOpen)
+{
+    return LoadInto(model, name, prompts, transferOpen);
 }
 
 FileOutcome SaveConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,

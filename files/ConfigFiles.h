@@ -36,6 +36,12 @@ QString LmkFileName(const QString& chosen);
 FileOutcome OpenConfigFile(ConfigModel& model, const QString& chosen, FileCommandPrompts& prompts,
                            bool transferOpen = false);
 
+// The same load from exactly the file `name` (named on the command line or by
+// the desktop: "CONFIG.LMK" from a FAT medium, "foo.txt"), without the ".lmk"
+// rule. A missing file is reported as a failed read.
+FileOutcome OpenNamedConfigFile(ConfigModel& model, const QString& name,
+                                FileCommandPrompts& prompts, bool transferOpen = false);
+
 // Encodes the table into the image and writes its text form to the derived
 // ".lmk" file, replacing any file of that name only once the new content is
 // completely on disk. While a transfer is open the table is encoded into a copy

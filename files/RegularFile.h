@@ -11,3 +11,8 @@ class QFile;
 // pipe, a terminal or a device is refused, not read. False when refused or not
 // opened; then `reason` (when given) says why, in the operator's language.
 bool OpenRegularFile(const QByteArray& nativeName, QFile& file, QString* reason = nullptr);
+
+// Whether a reader that opens `nativeName` plainly (and would wait forever on
+// a named pipe) may be given it: nothing is there yet, or it is a regular file
+// of at most `maxBytes`. Checked through an open that never waits.
+bool SafeForPlainOpen(const QByteArray& nativeName, qint64 maxBytes);

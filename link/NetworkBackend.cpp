@@ -91,7 +91,8 @@ bool NetworkBackend::Open(const QString& name)
             socket_.state() != QAbstractSocket::UnconnectedState)
             Fail(NetworkTexts::ConnectTimedOut.arg(name).arg(ConnectTimeoutMs / 1000));
         else
-            Fail(NetworkTexts::ConnectFailed.arg(name, socket_.errorString()));
+            Fail(NetworkTexts::ConnectFailed.arg(name, NetworkTexts::SocketError(socket_.error()),
+                                                 NetworkTexts::SocketAdvice(socket_.error())));
         return false;
     }
     // Frames are small and every one waits for its answer: no Nagle delay.
@@ -105,7 +106,7 @@ bool NetworkBackend::Open(const QString& name)
 bool NetworkBackend::Negotiate()
 {
     const auto closed = [this] {
-        Fail(NetworkTexts::ClosedWhileOpening.arg(name_));
+        Fail(NetworkTexts::ClosedByServer.arg(name_));
         return false;
     };
     if (!Send(TelnetCodec::Greeting(), NegotiationTimeoutMs))
@@ -140,11 +141,10 @@ bool NetworkBackend::Negotiate()
     if (baudDiffers || differs(Telnet::SET_DATASIZE, 8) ||
         differs(Telnet::SET_PARITY, Telnet::PARITY_NONE) ||
         differs(Telnet::SET_STOPSIZE, Telnet::STOPSIZE_1)) {
-        const QString line = QStringLiteral("%1 бод, %2 бит, чётность %3, стоп-бит %4")
-                                 .arg(codec_.baudRate().value_or(BaudRate))
-                                 .arg(codec_.answer(Telnet::SET_DATASIZE).value_or(8))
-                                 .arg(codec_.answer(Telnet::SET_PARITY).value_or(1))
-                                 .arg(codec_.answer(Telnet::SET_STOPSIZE).value_or(1));
+        const QString line = NetworkTexts::LineText(
+            codec_.baudRate().value_or(BaudRate), codec_.answer(Telnet::SET_DATASIZE).value_or(8),
+            codec_.answer(Telnet::SET_PARITY).value_or(Telnet::PARITY_NONE),
+            codec_.answer(Telnet::SET_STOPSIZE).value_or(Telnet::STOPSIZE_1));
         Fail(NetworkTexts::LineRefused.arg(name_, line));
         return false;
     }
@@ -169,7 +169,10 @@ bool NetworkBackend::Lost()
     if (socket_.state() == QAbstractSocket::ConnectedState)
         return false;
     if (open_ && failure_.isEmpty())
-        failure_ = NetworkTexts::ConnectionLost.arg(name_, socket_.errorString());
+        failure_ = socket_.error() == QAbstractSocket::RemoteHostClosedError
+                       ? NetworkTexts::ClosedByServer.arg(name_)
+                       : NetworkTexts::ConnectionLost.arg(name_,
+                                                          NetworkTexts::SocketError(socket_.error()));
     return true;
 }
 

@@ -98,6 +98,11 @@ void SerialLink::reportOpenFailure(const QString& text)
         qWarning().noquote() << text;
 }
 
+void SerialLink::ReportOpenFailure(const QString& name)
+{
+    reportOpenFailure(LinkTexts::NotOpen(name));
+}
+
 bool SerialLink::Open(const QString& name)
 {
     if (*handle_ != 0)

@@ -72,6 +72,9 @@ public:
     // How Open shows "Not open " + name. By default the text goes to the debug
     // output. Null restores the default.
     void SetOpenFailureReporter(std::function<void(const QString&)> reporter);
+    // Reports "Not open " + name as Open does, for a port whose connection was
+    // gone before its first bytes (the backend's FailureReason says why).
+    void ReportOpenFailure(const QString& name);
 
     // Back to the start state: port closed, buffer zeroed, transports by name,
     // system clock, default reporter.

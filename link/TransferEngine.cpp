@@ -66,10 +66,16 @@ LinkOutcome TransferEngine::ConnectPort(ConnectRead how)
         return LinkOutcome::PortNotOpened; // the link has reported "Not open "
     std::uint8_t* buffer = link_.Buffer();
     if (!link_.Read(InviteFrameSize)) {
-        messages_.ShowMessage(LinkOutcome::NoDevice);
+        // A connection the server closed at once is no silent device: the port
+        // did not open, for the reason its backend knows.
+        const bool gone = link_.Backend() && !link_.Backend()->FailureReason().isEmpty();
+        if (gone)
+            link_.ReportOpenFailure(name);
+        else
+            messages_.ShowMessage(LinkOutcome::NoDevice);
         link_.Close();
         model_.setPortIndex(-1);
-        return LinkOutcome::NoDevice;
+        return gone ? LinkOutcome::PortNotOpened : LinkOutcome::NoDevice;
     }
     if (IsInvitation(buffer)) {
         PutWakeFrame(buffer);

@@ -10,7 +10,7 @@ TransportKind TransportOf(const QString& name)
         return TransportKind::Rfc2217;
     if (name.startsWith(QLatin1String("socket://"), Qt::CaseInsensitive))
         return TransportKind::Socket;
-    if (name.startsWith(QLatin1String("station:")))
+    if (name.startsWith(QLatin1String("station:"), Qt::CaseInsensitive))
         return TransportKind::SimulatedStation;
     return TransportKind::LocalSerial;
 }

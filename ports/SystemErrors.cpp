@@ -47,6 +47,9 @@ QString SystemErrorText(int error)
         return QStringLiteral("канал закрыт читающей стороной");
     case EAGAIN:
         return QStringLiteral("ресурс временно недоступен");
+    case EBADF:
+        return QStringLiteral("устройство или файл не принимает эту операцию (недопустимый "
+                              "дескриптор)");
     case EINVAL:
         return QStringLiteral("недопустимый аргумент");
     case ENOMEM:

@@ -1,7 +1,5 @@
 #include "WindowsErrors.h"
 
-#include "SystemErrors.h"
-
 #include <cerrno>
 #include <windows.h>
 
@@ -26,23 +24,4 @@ int ErrnoOfWindowsError(unsigned long error)
     default:
         return EIO;
     }
-}
-
-QString WindowsErrorText(unsigned long error)
-{
-    // Not a matter of rights: closing the other program lets the file be used.
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-        return QStringLiteral("файл занят другой программой");
-    const int mapped = ErrnoOfWindowsError(error);
-    if (mapped != EIO)
-        return SystemErrorText(mapped);
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString reason = n > 0 ? QString::fromWCharArray(text, int(n)).trimmed()
-                           : QStringLiteral("ошибка %1").arg(error);
-    if (text)
-        ::LocalFree(text);
-    return reason;
 }

@@ -4,6 +4,8 @@
 #include "CommandLineOutput.h"
 #include "FileTexts.h"
 #include "LinkTexts.h"
+#include "RegularFile.h"
+#include "SettingsFile.h"
 #include "UiTexts.h"
 
 #include <QApplication>
@@ -15,6 +17,8 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTranslator>
+
+#include <memory>
 
 namespace {
 QString& titleStorage()
@@ -142,15 +146,45 @@ std::optional<int> FileArgument(const QStringList& arguments, const QString& pro
     return std::nullopt;
 }
 
-QSettings ProgramSettings()
+namespace {
+
+// Far above what the programs store (a folder, a port and a few addresses).
+constexpr qint64 SettingsSizeLimit = 256 * 1024;
+
+// Qt reads the settings file with a plain open, which would wait forever on a
+// named pipe, and replaces it on every change: only a file that is safe to
+// read is given to it.
+std::unique_ptr<QSettings> ProgramSettings()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("lumk-config"),
-                     QStringLiteral("lumk-config"));
+    const QString path = SettingsFilePath();
+    if (!SafeForPlainOpen(QFile::encodeName(path), SettingsSizeLimit))
+        return nullptr;
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+}
+
+} // namespace
+
+QVariant ProgramSetting(const QString& key)
+{
+    const std::unique_ptr<QSettings> settings = ProgramSettings();
+    return settings ? settings->value(key) : QVariant();
+}
+
+void SetProgramSetting(const QString& key, const QVariant& value)
+{
+    if (const std::unique_ptr<QSettings> settings = ProgramSettings())
+        settings->setValue(key, value);
+}
+
+void RemoveProgramSetting(const QString& key)
+{
+    if (const std::unique_ptr<QSettings> settings = ProgramSettings())
+        settings->remove(key);
 }
 
 QString RememberedFileFolder()
 {
-    const QString folder = ProgramSettings().value(QStringLiteral("files/lastFolder")).toString();
+    const QString folder = ProgramSetting(QStringLiteral("files/lastFolder")).toString();
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         return folder;
     return FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
@@ -159,21 +193,21 @@ QString RememberedFileFolder()
 
 void RememberFileFolder(const QString& chosenFile)
 {
-    ProgramSettings().setValue(QStringLiteral("files/lastFolder"),
-                               QFileInfo(chosenFile).absolutePath());
+    SetProgramSetting(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
 }
 
 QString RememberedPort()
 {
-    return ProgramSettings().value(QStringLiteral("ports/last")).toString();
+    return ProgramSetting(QStringLiteral("ports/last")).toString();
 }
 
 void RememberPort(const QString& port)
 {
-    ProgramSettings().setValue(QStringLiteral("ports/last"), port);
+    SetProgramSetting(QStringLiteral("ports/last"), port);
 }
 
 void ForgetRemembered()
 {
-    ProgramSettings().clear();
+    if (const std::unique_ptr<QSettings> settings = ProgramSettings())
+        settings->clear();
 }

@@ -5,9 +5,9 @@
 #include "ConfigFiles.h"
 #include "TransferEngine.h"
 
-#include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -49,10 +49,16 @@ std::optional<int> AnswerWithoutWindow(int argc, char** argv, const QString& pro
 std::optional<int> FileArgument(const QStringList& arguments, const QString& program,
                                 bool acceptsFile, QString& file);
 
+// The settings of the window programs, in the user's settings file
+// (SettingsFilePath). Only a regular file of reasonable size is read or
+// replaced: anything else there (a named pipe, a device, a folder, a huge file)
+// is left alone, values read as empty and nothing is stored.
+QVariant ProgramSetting(const QString& key);
+void SetProgramSetting(const QString& key, const QVariant& value);
+void RemoveProgramSetting(const QString& key);
+
 // The last folder of Open or Save (remembered between runs), or where the file
 // dialogs started before any was used.
-// The settings file of the window programs, in the user's configuration folder.
-QSettings ProgramSettings();
 QString RememberedFileFolder();
 void RememberFileFolder(const QString& chosenFile);
 // The last port selected, empty when none.

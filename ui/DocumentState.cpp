@@ -96,6 +96,17 @@ bool DocumentState::Open(const QString& chosen, bool transferOpen)
     return true;
 }
 
+bool DocumentState::OpenNamed(const QString& name, bool transferOpen)
+{
+    if (model_.ConfigLocked())
+        return false;
+    // Exactly the file named: FAT media give "CONFIG.LMK".
+    if (OpenNamedConfigFile(model_, name, prompts_, transferOpen) != FileOutcome::Done)
+        return false;
+    SetBaseline(Origin::File, QFileInfo(name).fileName());
+    return true;
+}
+
 bool DocumentState::Save(const QString& chosen, bool transferOpen)
 {
     if (SaveConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)

@@ -51,6 +51,9 @@ public:
     // when the file was read or written.
     bool Open(const QString& chosen, bool transferOpen);
     bool Save(const QString& chosen, bool transferOpen);
+    // A file named on the command line: exactly that file (no ".lmk" rule); a
+    // name that does not exist is reported (no dialog vouched for it).
+    bool OpenNamed(const QString& name, bool transferOpen);
 
 signals:
     // The title, the modified mark or what the cell marks compare with changed.

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QVBoxLayout>
 
 namespace {
@@ -54,7 +53,7 @@ QString NetworkPortDialog::port() const
 QStringList RememberedNetworkPorts()
 {
     QStringList ports;
-    for (const QString& port : ProgramSettings().value(SettingsKey).toStringList()) {
+    for (const QString& port : ProgramSetting(SettingsKey).toStringList()) {
         if (ParseNetworkPort(port) && !ports.contains(port) && ports.size() < RememberedPortCount)
             ports.append(port);
     }
@@ -66,10 +65,10 @@ void RememberNetworkPort(const QString& port)
     QStringList ports = RememberedNetworkPorts();
     ports.removeAll(port);
     ports.prepend(port);
-    ProgramSettings().setValue(SettingsKey, ports.mid(0, RememberedPortCount));
+    SetProgramSetting(SettingsKey, ports.mid(0, RememberedPortCount));
 }
 
 void ForgetNetworkPorts()
 {
-    ProgramSettings().remove(SettingsKey);
+    RemoveProgramSetting(SettingsKey);
 }

@@ -10,6 +10,7 @@
 #include "DeviceSession.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
+#include "OpenFailureBox.h"
 #include "OperatorGuide.h"
 #include "PrintCommands.h"
 #include "SerialLink.h"
@@ -61,7 +62,7 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
 
     // The link reports a port it cannot open in a box of its own.
     session_->link().SetOpenFailureReporter(
-        [](const QString& text) { ShowPlainBox(QString(), text); });
+        [this](const QString& text) { ShowOpenFailure(session_->link(), text); });
 
     presenter_ = new ModelPresenter(*this, model_, engine_);
     document_ = new DocumentState(model_, fileBoxes_, this);
@@ -417,13 +418,7 @@ void TForm1::OpenFile(const QString& chosen)
 
 void TForm1::OpenNamedFile(const QString& name)
 {
-    if (model_.ConfigLocked())
-        return;
-    if (!QFileInfo::exists(name)) {
-        fileBoxes_.ShowFileError(FileTexts::ReadError);
-        return;
-    }
-    OpenFile(name);
+    document_->OpenNamed(name, engine_.ProgressVisible());
 }
 
 bool TForm1::SaveFile(const QString& chosen)

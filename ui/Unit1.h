@@ -127,8 +127,8 @@ public:
     // Where backups go: "backups" in the application's data folder.
     static QString BackupFolder();
     static constexpr int BackupsKept = 50;
-    // A file named on the command line: as Open, and a name that does not
-    // exist is reported (no dialog vouched for it).
+    // A file named on the command line: exactly that file (no ".lmk" rule), and
+    // a name that does not exist is reported (no dialog vouched for it).
     void OpenNamedFile(const QString& name);
 
     // Event handlers.

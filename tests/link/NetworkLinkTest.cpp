@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -88,8 +89,9 @@ protected:
         station = std::make_unique<StationSimulator>(options);
         QString error;
         ASSERT_TRUE(station->Start(&error)) << error.toStdString();
-        if (!tcpStation)
+        if (!tcpStation) {
             ASSERT_TRUE(ser2net.Start(station->ProgramSidePath(), &error)) << error.toStdString();
+        }
     }
     void Select(const QString& port)
     {
@@ -257,14 +259,63 @@ void RefuseOptions(int fd, const std::atomic<bool>& stop)
     }
 }
 
+// A server with Com Port Control that reports `baud` for any baud rate asked
+// for and echoes every other setting; with `closeAfter` it closes the
+// connection a moment after answering.
+TestServer::Serve ComPortServer(std::uint32_t baud, bool closeAfter)
+{
+    return [baud, closeAfter](int fd, const std::atomic<bool>& stop) {
+        QByteArray in;
+        bool answered = false;
+        QElapsedTimer since;
+        while (!stop && !(closeAfter && answered && since.elapsed() > 100)) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            char buf[256];
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0)
+                return;
+            in.append(buf, n);
+            QByteArray out;
+            // IAC WILL COM-PORT-OPTION: IAC DO; IAC SB 44 cmd value IAC SE: the answer.
+            for (qsizetype i; (i = in.indexOf("\xff\xfb\x2c")) >= 0;) {
+                out.append("\xff\xfd\x2c", 3);
+                in.remove(i, 3);
+            }
+            for (qsizetype i; (i = in.indexOf("\xff\xfa\x2c")) >= 0;) {
+                const qsizetype end = in.indexOf("\xff\xf0", i);
+                if (end < 0)
+                    break;
+                const std::uint8_t command = std::uint8_t(in[i + 3]);
+                QByteArray value = in.mid(i + 4, end - i - 4);
+                if (command == 1) {
+                    value = QByteArray(4, 0);
+                    qToBigEndian(baud, value.data());
+                }
+                out.append("\xff\xfa\x2c", 3);
+                out.append(char(command + 100));
+                out.append(value);
+                out.append("\xff\xf0", 2);
+                in.remove(i, end + 2 - i);
+                answered = true;
+                since.start();
+            }
+            ::send(fd, out.constData(), std::size_t(out.size()), MSG_NOSIGNAL);
+        }
+    };
+}
+
 } // namespace
 
 // Every server fault ends the open (or the link test) within a bound, with a
-// reason that names the address.
+// reason that names the address and says why in words.
 TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
 {
     TestServer silent(StaySilent);
     TestServer refusing(RefuseOptions);
+    TestServer fast(ComPortServer(9600, false));
+    TestServer closing(ComPortServer(2400, true));
     // Backlog 0 and one connection nobody accepts: the next SYN is dropped.
     TestServer full(nullptr, 0, false);
     const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -286,8 +337,8 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
         int maxMs;
     };
     const Case cases[] = {
-        {url("rfc2217", nobody), QStringLiteral("соединение не установлено"), 1000},
-        {url("socket", nobody), QStringLiteral("соединение не установлено"), 1000},
+        {url("rfc2217", nobody), QStringLiteral("сервер отказал в соединении"), 1000},
+        {url("socket", nobody), QStringLiteral("сервер отказал в соединении"), 1000},
         {QStringLiteral("socket://[::1]:%1").arg(nobody),
          QStringLiteral("соединение не установлено"), 1000},
         {url("rfc2217", full.port()), QStringLiteral("не ответил на соединение"),
@@ -295,6 +346,12 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
         {url("rfc2217", silent.port()), QStringLiteral("не ответил на управление портом"),
          NetworkBackend::NegotiationTimeoutMs + 1000},
         {url("rfc2217", refusing.port()), QStringLiteral("отказался от управления портом"), 1000},
+        {url("rfc2217", fast.port()),
+         QStringLiteral("линию 9600 бод, 8 бит данных, без чётности, 1 стоп-бит вместо"), 1000},
+        // The link test finds the connection gone: not "Нет устройства".
+        {url("rfc2217", closing.port()), QStringLiteral("сервер закрыл соединение"), 1500},
+        {QStringLiteral("rfc2217://nosuchhost.invalid:2217"), QStringLiteral("узел не найден"),
+         NetworkBackend::ConnectTimeoutMs + 1000},
         {url("socket", silent.port()), QString(), 1500},
         {QStringLiteral("rfc2217://127.0.0.1"), QStringLiteral("адрес не понят"), 100},
         {QStringLiteral("socket://[127.0.0.1]:80"), QStringLiteral("адрес не понят"), 100},
@@ -315,8 +372,9 @@ TEST_F(NetworkLink, ServerFaults_FailClearlyAndBounded)
             EXPECT_EQ(openFailures, QStringList{LinkTexts::NotOpen(c.port)});
             EXPECT_TRUE(recorder->FailureReason().contains(c.reason))
                 << recorder->FailureReason().toStdString();
-            if (c.reason != QStringLiteral("адрес не понят"))
+            if (c.reason != QStringLiteral("адрес не понят")) {
                 EXPECT_TRUE(recorder->FailureReason().contains(c.port));
+            }
         }
     }
     ::close(filler);

@@ -12,6 +12,7 @@
 #include "StationSimulator.h"
 #include "StationTexts.h"
 #include "TransferEngine.h"
+#include "Transports.h"
 #include "VirtualStationTime.h"
 
 #include <QElapsedTimer>
@@ -176,6 +177,14 @@ TEST_F(StationLink, HangUpMidWrite_ReportedThenReachableAfterPause)
     }
     EXPECT_FALSE(link.HungUp());
     EXPECT_EQ(Select(), LinkOutcome::Connected) << sink.shown.join(", ").toStdString();
+}
+
+// The prefix is matched regardless of case, as "RFC2217://" is.
+TEST_F(StationLink, UpperCasePrefix_ReachesTheSameStation)
+{
+    StartStation();
+    EXPECT_TRUE(link.Open(QStringLiteral("STATION:test"))) << openFailures.join(", ").toStdString();
+    EXPECT_EQ(TransportOf(QStringLiteral("Station:x")), TransportKind::SimulatedStation);
 }
 
 TEST_F(StationLink, OpenRefused_UnknownNameHeldLineStoppedStation)

@@ -4,6 +4,7 @@
 #include "GuiSupport.h"
 
 #include "NetworkPortDialog.h"
+#include "NetworkTexts.h"
 #include "SerialServers.h"
 #include "StationSimulator.h"
 #include "UiTexts.h"
@@ -62,4 +63,26 @@ TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
     EXPECT_EQ(next.ComboBox1->currentIndex(), -1);
     ForgetNetworkPorts();
     link().Close();
+}
+
+// A network port that does not open: the box names the address, why in words
+// and what to do, under the program's title (a local port's box stays the bare
+// "Not open " and its name).
+TEST_F(WindowTest, NetworkPortNotOpened_BoxSaysAddressReasonAndWhatToDo)
+{
+    const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(FreeLoopbackPort());
+    ports.names = {url};
+    CreateWindow();
+    BoxSeen seen;
+    {
+        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
+        form->ComboBox1->setFocus();
+        QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+    }
+    EXPECT_EQ(seen.title, UiTexts::ApplicationTitle);
+    EXPECT_FALSE(seen.hasOwner);
+    EXPECT_EQ(seen.text, NetworkTexts::NotOpened.arg(NetworkTexts::ConnectFailed.arg(
+                             url, QStringLiteral("сервер отказал в соединении"),
+                             QStringLiteral("проверьте номер порта и что сервер портов запущен"))));
+    EXPECT_FALSE(link().IsOpen());
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -115,4 +116,13 @@ TEST_F(FilesWindows, NamesThatAreNoRegularFile_AreRefused)
     }
     EXPECT_FALSE(ReplaceFileContent(Name("folder.lmk"), "x", nullptr));
     EXPECT_TRUE(QFileInfo(dir.filePath("folder.lmk")).isDir());
+
+    // Why, in words of the operator's language: no English system text.
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    for (const QByteArray& name : {QByteArray("CON"), QByteArray("PRN"), Name("a<b>.lmk")}) {
+        SCOPED_TRACE(name.constData());
+        QString reason;
+        EXPECT_FALSE(ReplaceFileContent(name, "x", &reason));
+        EXPECT_FALSE(reason.isEmpty() || reason.contains(latin)) << reason.toStdString();
+    }
 }

@@ -1,6 +1,7 @@
 // lumkctl's Windows twins: console control events noted as the signals the
 // Linux tool stops for, the closing console held until the work has ended, an
-// output file another program holds, and the restore command quoted for cmd.exe.
+// output file another program holds, the restore command quoted for cmd.exe,
+// and the progress style a console's mode allows.
 #include "Console.h"
 #include "CtlTexts.h"
 #include "Interrupt.h"
@@ -29,6 +30,7 @@
 #include <windows.h>
 
 #include "Interrupt_windows.h"
+#include "Platform_windows.h"
 #include <shellapi.h>
 
 using namespace std::chrono_literals;
@@ -83,7 +85,7 @@ protected:
         QBuffer err;
         out.open(QIODevice::WriteOnly);
         err.open(QIODevice::WriteOnly);
-        Console console(out, err, false);
+        Console console(out, err, ProgressStyle::Hidden);
         NoPorts ports;
         CtlContext context{console, ports,
                            [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4)); }};
@@ -186,4 +188,53 @@ TEST(LumkctlWindows, ShellQuoted_WordsSurviveTheCommandLineWhole)
     }
     // Plain names stay as typed.
     EXPECT_EQ(ShellQuoted("COM5"), "COM5");
+}
+
+// The progress style from what a console says of its mode: terminal sequences
+// turned on where they can be and kept; plain lines where the mode refuses
+// them or silently drops them; nothing where the handle is no console.
+TEST(LumkctlWindows, ConsoleProgressStyle_FollowsWhatTheConsoleModeKeeps)
+{
+    constexpr DWORD Vt = ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    constexpr DWORD Plain = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+    const struct
+    {
+        const char* name;
+        bool isConsole;
+        DWORD mode;
+        bool setSucceeds;
+        bool keepsSet;
+        ProgressStyle want;
+        int sets; // SetConsoleMode calls expected
+    } cases[] = {
+        {"file or pipe", false, 0, false, false, ProgressStyle::Hidden, 0},
+        {"already on", true, Plain | Vt, true, true, ProgressStyle::Bar, 0},
+        {"turned on", true, Plain, true, true, ProgressStyle::Bar, 1},
+        {"refused (legacy console)", true, Plain, false, false, ProgressStyle::Lines, 1},
+        {"accepted, not kept", true, Plain, true, false, ProgressStyle::Lines, 1},
+    };
+    const HANDLE console = reinterpret_cast<HANDLE>(0x1234);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD mode = c.mode;
+        int sets = 0;
+        ConsoleModeCalls calls;
+        calls.get = [&](HANDLE handle, DWORD* out) {
+            EXPECT_EQ(handle, console);
+            *out = mode;
+            return BOOL(c.isConsole);
+        };
+        calls.set = [&](HANDLE handle, DWORD wanted) {
+            EXPECT_EQ(handle, console);
+            // The console's other settings stay as they were.
+            EXPECT_EQ(wanted, c.mode | Vt);
+            ++sets;
+            if (c.keepsSet)
+                mode = wanted;
+            return BOOL(c.setSucceeds);
+        };
+        EXPECT_EQ(ConsoleProgressStyle(console, calls), c.want);
+        EXPECT_EQ(sets, c.sets);
+    }
+    EXPECT_EQ(ConsoleProgressStyle(INVALID_HANDLE_VALUE), ProgressStyle::Hidden);
 }

@@ -3,12 +3,13 @@
 
 caption="Программа конфигурирования ЛУМ-К"
 
-# find_window LOG: the id of the program's visible window, waiting up to 30 s;
-# otherwise shows the program's LOG and fails.
+# find_window LOG [TITLE]: the id of the program's visible window (its title
+# starting with the caption, or the regular expression TITLE), waiting up to
+# 30 s; otherwise shows the program's LOG and fails.
 find_window() {
-  local win=""
+  local win="" title=${2:-^$caption}
   for _ in $(seq 150); do
-    win=$(xdotool search --onlyvisible --name "^$caption" 2>/dev/null | head -1) || true
+    win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1) || true
     [ -n "$win" ] && { echo "$win"; return 0; }
     sleep 0.2
   done

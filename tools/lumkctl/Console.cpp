@@ -12,6 +12,14 @@
 namespace {
 constexpr int BarWidth = 30;
 
+// "[#####-----] 50%": the bar as text, without control characters.
+QByteArray BarText(int position)
+{
+    const int filled = position * BarWidth / 100;
+    return '[' + QByteArray(filled, '#') + QByteArray(BarWidth - filled, '-') + "] " +
+           QByteArray::number(position) + '%';
+}
+
 // Why a write did not go through whole: the errno of the failed write(2) when
 // there is one (EPIPE, ENOSPC), else the device's own words.
 QString WriteFailure(QIODevice& device, int error)
@@ -23,8 +31,8 @@ QString WriteFailure(QIODevice& device, int error)
 }
 } // namespace
 
-Console::Console(QIODevice& out, QIODevice& err, bool errIsTerminal)
-    : out_(out), err_(err), errIsTerminal_(errIsTerminal)
+Console::Console(QIODevice& out, QIODevice& err, ProgressStyle progress)
+    : out_(out), err_(err), progress_(progress)
 {
 }
 
@@ -75,17 +83,20 @@ void Console::ErrBytes(const QByteArray& line)
 
 void Console::Progress(int position)
 {
-    if (!errIsTerminal_)
+    if (progress_ == ProgressStyle::Hidden)
         return;
     position = std::clamp(position, 0, 100);
+    if (progress_ == ProgressStyle::Lines) {
+        // A line per tenth reached, so that a transfer prints a dozen at most.
+        if (lastPosition_ >= 0 && position / 10 == lastPosition_ / 10)
+            return;
+        lastPosition_ = position;
+        WriteErr(BarText(position) + '\n');
+        return;
+    }
     if (barShown_ && position == lastPosition_)
         return;
-    const int filled = position * BarWidth / 100;
-    QByteArray line = "\r[";
-    line += QByteArray(filled, '#');
-    line += QByteArray(BarWidth - filled, '-');
-    line += "] " + QByteArray::number(position) + "%\x1b[K";
-    WriteErr(line);
+    WriteErr("\r" + BarText(position) + "\x1b[K");
     barShown_ = true;
     lastPosition_ = position;
 }

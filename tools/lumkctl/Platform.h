@@ -2,6 +2,8 @@
 // name it was started by, and quoting for the commands it prints.
 #pragma once
 
+#include "Console.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
@@ -12,8 +14,9 @@ struct ConsoleStreams
 {
     std::unique_ptr<QIODevice> out;
     std::unique_ptr<QIODevice> err;
-    // The progress bar is drawn only on a terminal (console).
-    bool errIsTerminal = false;
+    // A bar on a terminal (a console taking terminal sequences), plain lines
+    // on a console without them, nothing elsewhere.
+    ProgressStyle progress = ProgressStyle::Hidden;
 };
 
 // Standard output and error, written byte for byte (UTF-8) except to a

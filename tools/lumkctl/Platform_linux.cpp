@@ -19,7 +19,7 @@ ConsoleStreams OpenConsoleStreams()
               QFileDevice::DontCloseHandle);
     streams.out = std::move(out);
     streams.err = std::move(err);
-    streams.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    streams.progress = ::isatty(STDERR_FILENO) == 1 ? ProgressStyle::Bar : ProgressStyle::Hidden;
     // A reader that went away (`| head -1`) is a failed write like a full disk:
     // the port is closed and its lock removed on the way out.
     std::signal(SIGPIPE, SIG_IGN);

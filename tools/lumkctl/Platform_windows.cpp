@@ -2,6 +2,7 @@
 // right whatever the console's code page; files and pipes get the same UTF-8
 // bytes as on Linux.
 #include "Platform.h"
+#include "Platform_windows.h"
 
 #include "CtlTexts.h"
 
@@ -69,17 +70,6 @@ std::unique_ptr<QIODevice> OpenStream(int fd, DWORD which)
     return file;
 }
 
-// The progress bar moves with "\r" and clears with "ESC [K": a console that
-// cannot take such sequences gets no bar.
-bool TakesTerminalSequences(HANDLE handle)
-{
-    DWORD mode = 0;
-    if (!::GetConsoleMode(handle, &mode))
-        return false;
-    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
-           ::SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-}
-
 // What cmd.exe and the program's argument parsing take as one plain word.
 bool PlainWord(const QByteArray& word)
 {
@@ -94,12 +84,27 @@ bool PlainWord(const QByteArray& word)
 
 } // namespace
 
+// The bar moves with "\r" and clears with "ESC [K"; a console that shows
+// them as characters (older Windows, the legacy console) gets lines instead.
+ProgressStyle ConsoleProgressStyle(HANDLE handle, const ConsoleModeCalls& calls)
+{
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !calls.get(handle, &mode))
+        return ProgressStyle::Hidden;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+        return ProgressStyle::Bar;
+    if (calls.set(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) && calls.get(handle, &mode) &&
+        (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING))
+        return ProgressStyle::Bar;
+    return ProgressStyle::Lines;
+}
+
 ConsoleStreams OpenConsoleStreams()
 {
     ConsoleStreams streams;
     streams.out = OpenStream(1, STD_OUTPUT_HANDLE);
     streams.err = OpenStream(2, STD_ERROR_HANDLE);
-    streams.errIsTerminal = TakesTerminalSequences(::GetStdHandle(STD_ERROR_HANDLE));
+    streams.progress = ConsoleProgressStyle(::GetStdHandle(STD_ERROR_HANDLE));
     return streams;
 }
 

@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMK_VERSION));
 
     const ConsoleStreams streams = OpenConsoleStreams();
-    Console console(*streams.out, *streams.err, streams.errIsTerminal);
+    Console console(*streams.out, *streams.err, streams.progress);
     SystemPortProber prober;
     CtlContext context{console, prober, [] { return QDateTime::currentDateTime(); }};
     // The restore command names the tool as it was started.

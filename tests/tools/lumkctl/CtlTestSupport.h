@@ -55,7 +55,7 @@ inline ToolRun RunToolRaw(const QList<QByteArray>& arguments, QIODevice* out = n
     QBuffer err;
     buffer.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
-    Console console(out ? *out : buffer, err, false);
+    Console console(out ? *out : buffer, err, ProgressStyle::Hidden);
     CtlContext context{console, prober, [now] { return now; }};
     context.transports = CurrentToolLink().transports;
     context.clock = CurrentToolLink().clock;
