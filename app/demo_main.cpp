@@ -3,7 +3,6 @@
 // in the port selector after the machine's own ports, so link test, read,
 // edit, write and save can be tried without hardware.
 #include "Application.h"
-#include "ComUtilites.h"
 #include "Configurator.h"
 #include "DemoPorts.h"
 #include "DemoStation.h"
@@ -40,7 +39,7 @@ int main(int argc, char** argv)
     configurator.Form1.show();
     const int code = app.exec();
     // The port and its lock file go before the application object does.
-    ClosePort();
+    configurator.Form1.Session().link().Close();
     station.Stop();
     return code;
 }

@@ -1,6 +1,5 @@
 // lumk-config: the configurator on the machine's own serial ports.
 #include "Application.h"
-#include "ComUtilites.h"
 #include "Configurator.h"
 #include "StartUp.h"
 #include "TerminationSignals.h"
@@ -31,6 +30,6 @@ int main(int argc, char** argv)
                            [&configurator, file] { configurator.Form1.OpenNamedFile(file); });
     const int code = app.exec();
     // The port and its lock file go before the application object does.
-    ClosePort();
+    configurator.Form1.Session().link().Close();
     return code;
 }

@@ -4,11 +4,9 @@
 
 #include <QFileInfo>
 
-QList<SerialDevice> ListPorts(ConfigModel& model, const PortProber& prober)
+QList<SerialDevice> ListPorts(const PortProber& prober)
 {
-    QList<SerialDevice> devices = prober.Survey();
-    model.setPorts(UsablePortNames(devices));
-    return devices;
+    return prober.Survey();
 }
 
 QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
@@ -18,7 +16,7 @@ QList<SerialDevice> RunStartUp(ConfigModel& model, const PortProber& prober,
 {
     if (clearPortReady)
         clearPortReady();
-    QList<SerialDevice> devices = ListPorts(model, prober);
+    QList<SerialDevice> devices = ListPorts(prober);
     model.LabelPages();
     model.image().zeroStoredPrefix();
     // The name is relative to the working directory, never the program's folder.

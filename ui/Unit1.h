@@ -1,12 +1,17 @@
 // The configurator's main window, Form1: every control the operator uses, the
 // main menu, the 100 ms timer that drives the transfer engine, and the cell
-// popup. It presents the configuration model and forwards the operator's
-// gestures to the model, the engine and the file commands.
+// popup. Its handlers are the entry points of the operator's gestures; the work
+// behind them lives in WindowLayout (controls and menu), ModelPresenter (the
+// model in the controls), PortSelector (the port list and selection) and
+// DocumentState (baseline, modified mark, title, Open and Save).
 #pragma once
 
 #include "AddressTable.h"
 #include "Application.h"
+#include "DocumentState.h"
+#include "DropDownList.h"
 #include "ParamImage.h"
+#include "PortSelector.h"
 #include "StringGrid.h"
 
 #include <QMainWindow>
@@ -15,9 +20,12 @@
 #include <memory>
 
 class ConfigModel;
+class DeviceSession;
+struct CutWrite;
+struct SessionParts;
+struct WriteReport;
+class ModelPresenter;
 class PortProber;
-struct SerialDevice;
-struct WriteCheck;
 class TickQueue;
 class TransferEngine;
 class QAction;
@@ -46,8 +54,9 @@ public:
     static constexpr int InitialTop = 123;
 
     // Runs the start-up sequence with `prober`'s ports and the locked file
-    // "regul.lmk" of the working directory.
-    TForm1(ConfigModel& model, TransferEngine& engine, const PortProber& prober,
+    // "regul.lmk" of the working directory. The window's own session talks to
+    // the device through `parts` (the system's transports and clock when empty).
+    TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
            QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -56,7 +65,7 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
+    DropDownList* ComboBox1 = nullptr;
     QComboBox* ComboBox2 = nullptr;
     QComboBox* ComboBox3 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
@@ -102,11 +111,19 @@ public:
 
     // The table differs from the configuration last read, opened, saved or
     // written (shown by the title's modified mark).
-    bool TableModified() const;
+    bool TableModified() const { return document_->Modified(); }
     // A cell whose text differs from that configuration (marked in the grid).
-    bool CellChanged(int page, int row, int column) const;
+    bool CellChanged(int page, int row, int column) const
+    {
+        return document_->CellChanged(page, row, column);
+    }
+    // The port list and selection behind ComboBox1.
+    PortSelector& Selector() { return *ports_; }
+    const DocumentState& Document() const { return *document_; }
+    // The window's session: its link, engine and the record of the device.
+    DeviceSession& Session() { return *session_; }
     // The backup the last write from the window kept (empty when none).
-    const QString& LastBackup() const { return lastBackup_; }
+    QString LastBackup() const;
     // Where backups go: "backups" in the application's data folder.
     static QString BackupFolder();
     static constexpr int BackupsKept = 50;
@@ -149,65 +166,30 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createControls();
-    void createMenu();
-    void setTabOrder();
-    void connectModel();
-    void presentModel();
-    void presentOperatingMode();
-    void presentOptions();
-    void presentPorts();
-    // The local ports the start-up rule found, then the remembered network ports.
-    QStringList withNetworkPorts(QStringList names) const;
-    // "Сетевой порт…": asks for an address; an entered one is listed and selected.
-    // The index of the port entered, or -1 when the operator cancelled.
-    int askNetworkPort();
-    // The selector's tooltip: the devices present but not usable, and why.
-    void presentUnusablePorts(const QList<SerialDevice>& devices);
-    void presentCell(int page, int row, int column);
+    void connectHandlers();
+    void presentDocument();
+    void onWriteEnded(const WriteReport& report);
+    void onWriteCut(const CutWrite& cut);
+    // "\n" and where the device's earlier configuration was kept, if it was.
+    static QString backupNote(const QByteArray& backup);
     // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
     // dialog in FileDialogFolder's folder with the configuration filter. Returns
     // the chosen file, or an empty name when cancelled.
     QString chooseFile(bool save);
 
-    // What the table holds, for the title, the cell marks and the questions.
-    enum class Origin { StartUp, Device, File };
-    // The table as it stands becomes what the marks compare with.
-    void setBaseline(Origin origin, const QString& name);
-    // The bytes a write or Save would produce from the table now.
-    ParamImage encodedTable() const;
-    void presentModified();
-    void presentTitle();
-    // Keeps what the device holds in a new backup file; false (reported) when
-    // it cannot be written.
-    bool keepBackup();
-    void startWrite();
-    void onWriteChecked(const WriteCheck& check);
-    void onDeviceRead(bool completed);
-    // Says which port a write left half done, if one did.
-    void reportCutWrite(const QString& port, int confirmedBlocks);
-    QString backupNote() const;
-
-    AddressTable baselineTable_;
-    ParamImage baselineImage_; // encoded, bytes 0..69 count
-    AddressTable writeTable_;  // the running write's table and bytes
-    ParamImage writeImage_;
-    bool modified_ = false;
-    Origin origin_ = Origin::StartUp;
-    QString shownName_; // file name or port in the title
-    QString titleNote_; // the last write's check
-    QString lastBackup_;
-    bool writeAfterDeviceRead_ = false;
-    bool cutReported_ = false; // the running write's cut was reported
+    AddressTable writeTable_; // the table the running write started with
 
     ConfigModel& model_;
-    TransferEngine& engine_;
-    const PortProber& prober_;
-    QString rememberedPort_ = RememberedPort(); // the last run's port, offered first
+    PlainMessageSink messages_;
+    std::unique_ptr<DeviceSession> session_;
+    TransferEngine& engine_; // the session's
+
     std::unique_ptr<TickQueue> ticks_;
     FileMessageBoxes fileBoxes_;
     std::array<TStringGrid*, 4> grids_{};
     QSize fixedSize_;
     QMetaObject::Connection focusWatch_;
-    QStringList networkPorts_; // remembered ones, most recent first
+    PortSelector* ports_ = nullptr;
+    DocumentState* document_ = nullptr;
+    ModelPresenter* presenter_ = nullptr;
 };

@@ -147,7 +147,7 @@ int main(int argc, char** argv)
     }
     if (mode == "idle" && argc == 3) {
         BoxCloser closer;
-        Form1.ComboBox1->setCurrentIndex(int(model.ports().size()) - 1);
+        Form1.ComboBox1->setCurrentIndex(int(Form1.Selector().Ports().size()) - 1);
         Form1.ComboBox1Change();
         WaitForTransfer(engine, 30000);
         std::printf("idle, port open: %s; messages: %s\n", engine.PortReady() ? "yes" : "no",
@@ -164,7 +164,7 @@ int main(int argc, char** argv)
     std::printf("resident after start-up: %ld KiB\n", ResidentKiB());
 
     BoxCloser closer;
-    Form1.ComboBox1->setCurrentIndex(int(model.ports().size()) - 1);
+    Form1.ComboBox1->setCurrentIndex(int(Form1.Selector().Ports().size()) - 1);
     Form1.ComboBox1Change(); // link test, then the first read
     if (!engine.PortReady() || !WaitForTransfer(engine, 30000)) {
         std::fprintf(stderr, "the station did not answer\n");

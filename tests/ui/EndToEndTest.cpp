@@ -62,7 +62,7 @@ TEST_F(EndToEnd, ReadEditWriteReachesTheStation)
     form->ComboBox1->setFocus();
     QTest::keyClick(form->ComboBox1, Qt::Key_Down);
     ASSERT_EQ(form->ComboBox1->currentIndex(), 0);
-    EXPECT_TRUE(engine.PortReady());
+    EXPECT_TRUE(engine().PortReady());
 
     // The read ends with the station's image decoded into the grids.
     ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000));
@@ -147,14 +147,14 @@ TEST_F(EndToEnd, PortWithNoStationShowsNoDeviceAndClearsTheSelection)
     EXPECT_EQ(seen.text, LinkTexts::NoDevice);
     EXPECT_EQ(seen.title, UiTexts::ApplicationTitle);
     EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
-    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link().IsOpen());
     EXPECT_FALSE(form->ProgressBar1->isVisible());
 
     // The station's port still works afterwards.
     selectPort(*form, 1);
     EXPECT_EQ(form->ComboBox1->currentIndex(), 1);
     ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000))
-        << "progress " << engine.ProgressPosition() << ", port open " << link.IsOpen()
+        << "progress " << engine().ProgressPosition() << ", port open " << link().IsOpen()
         << ", station saw " << station.Stats().programCloses << " closes";
     EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(1));
 }

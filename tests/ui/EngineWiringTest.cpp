@@ -20,7 +20,7 @@ protected:
     {
         WindowTest::SetUp();
         // Ticks without a port sleep 300 ms: make that virtual.
-        link.SetClock(clock);
+        parts.clock = clock;
     }
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
 };
@@ -42,19 +42,19 @@ TEST_F(EngineWiring, ReadWithoutPortTimesOutThroughTimerTicksWithAPlainMessage)
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_FALSE(seen.hasOwner);
     EXPECT_FALSE(form->ProgressBar1->isVisible());
-    EXPECT_FALSE(engine.ReadRequested());
+    EXPECT_FALSE(engine().ReadRequested());
 }
 
 TEST_F(EngineWiring, MenuItemsStartTheSameTransfersAsTheButtons)
 {
     CreateWindow();
     form->N10->trigger();
-    EXPECT_TRUE(engine.ReadRequested());
+    EXPECT_TRUE(engine().ReadRequested());
     EXPECT_TRUE(form->ProgressBar1->isVisible());
 
     model.setCell(1, 1, 1, QStringLiteral("Сообщ.2"));
     form->N11->trigger();
-    EXPECT_TRUE(engine.WriteRequested());
+    EXPECT_TRUE(engine().WriteRequested());
     EXPECT_EQ(model.image().byte(0), 0x88); // the write encoded the table first
 
     // The write button does the same.
@@ -79,7 +79,7 @@ TEST_F(EngineWiring, PortThatCannotBeOpenedShowsNotOpenWithoutCaptionOrOwner)
     EXPECT_EQ(seen.text, QStringLiteral("Not open /nonexistent/ttyLUMK9"));
     EXPECT_EQ(seen.title, QString());
     EXPECT_FALSE(seen.hasOwner);
-    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link().IsOpen());
     EXPECT_FALSE(form->ProgressBar1->isVisible());
 }
 
@@ -100,9 +100,9 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")};
     CreateWindow();
     auto backend = std::make_shared<OpenAnyPort>();
-    link.SetBackend(backend);
-    model.setPortIndex(1); // the program holds ttyUSB0 open
-    ASSERT_TRUE(link.Open(QStringLiteral("ttyUSB0")));
+    link().SetBackend(backend);
+    form->Selector().Select(1); // the program holds ttyUSB0 open
+    ASSERT_TRUE(link().Open(QStringLiteral("ttyUSB0")));
     int handlerRuns = 0;
     QObject::connect(form->ComboBox1, &QComboBox::activated, [&] { ++handlerRuns; });
     const auto items = [&] {
@@ -122,11 +122,11 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     EXPECT_EQ(ports.heldSeen, QStringList{"ttyUSB0"});
     EXPECT_EQ(items(), (QStringList{"ttyACM0", "ttyS0", "ttyUSB0"}));
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("ttyUSB0"));
-    EXPECT_EQ(model.currentPortName(), QStringLiteral("ttyUSB0"));
+    EXPECT_EQ(form->Selector().CurrentName(), QStringLiteral("ttyUSB0"));
 
     // Closed, the selected port is probed like any other: still there, it
     // stays selected; gone, nothing is selected.
-    link.Close();
+    link().Close();
     ports.names = {QStringLiteral("ttyS0"), QStringLiteral("ttyUSB0")};
     form->ComboBox1->showPopup();
     form->ComboBox1->hidePopup();
@@ -137,7 +137,7 @@ TEST_F(EngineWiring, OpeningThePortList_ProbesAgain_KeepsTheOpenPortAndTheSelect
     form->ComboBox1->hidePopup();
     EXPECT_EQ(items(), QStringList{"ttyS0"});
     EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
-    EXPECT_EQ(model.portIndex(), -1);
+    EXPECT_EQ(form->Selector().Index(), -1);
 
     EXPECT_EQ(handlerRuns, 0);
     EXPECT_EQ(backend->opens, 1); // only the test's own open

@@ -278,8 +278,8 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
     CreateWindow();
     auto clock = std::make_shared<VirtualClock>();
     auto port = std::make_shared<ScriptedPort>(clock);
-    link.SetClock(clock);
-    link.SetBackend(port);
+    link().SetClock(clock);
+    link().SetBackend(port);
     ScriptedStation station(*port);
     for (int i = 0; i < 64; ++i)
         station.image.setByte(i, 0xF8); // "Сообщ.4", "240 сек."
@@ -292,13 +292,11 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
     for (const bool save : {true, false}) {
         SCOPED_TRACE(save ? "save" : "open");
         model.ImageToTable(ParamImage()); // every address "Нет"
-        model.setPorts({QStringLiteral("COM1")});
-        link.Close(); // the scripted line drops what was queued at a close
+        link().Close(); // the scripted line drops what was queued at a close
         port->Deliver(QByteArray(reinterpret_cast<const char*>(InviteFrame), 4));
-        model.setPortIndex(0);
-        engine.ConnectPort(QStringLiteral("COM1"));
+        session().Connect(QStringLiteral("COM1"));
         for (int tick = 0; tick < 4; ++tick)
-            engine.Tick(); // blocks 0 to 2 stored
+            session().Tick(); // blocks 0 to 2 stored
         ParamImage shown = model.image();
         model.TableToImage(shown);
         if (save) {
@@ -307,9 +305,9 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
         } else {
             form->OpenFile(Path("other.lmk"));
         }
-        for (int tick = 0; tick < 10 && engine.ProgressVisible(); ++tick)
-            engine.Tick();
-        EXPECT_FALSE(engine.ProgressVisible());
+        for (int tick = 0; tick < 10 && engine().ProgressVisible(); ++tick)
+            session().Tick();
+        EXPECT_FALSE(engine().ProgressVisible());
         EXPECT_EQ(model.image(), station.image);
         EXPECT_EQ(model.table(), device.table());
     }

@@ -112,12 +112,11 @@ void WindowTest::TearDown()
 {
     form.reset();
     QDir::setCurrent(previousDir);
-    link.Close();
 }
 
 void WindowTest::CreateWindow()
 {
-    form = std::make_unique<TForm1>(model, engine, ports);
+    form = std::make_unique<TForm1>(model, parts, ports);
     form->show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "ConfigModel.h"
+#include "DeviceSession.h"
 #include "PortDoubles.h"
 #include "SerialLink.h"
 #include "StartUp.h"
@@ -78,9 +79,13 @@ protected:
     QTemporaryDir dir;
     QString previousDir;
     ConfigModel model;
-    PlainMessageSink sink;
-    SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
-    TransferEngine engine{model, sink, link};
+    // What the window's session is made of (the system's transports and clock
+    // unless a test sets them before CreateWindow).
+    SessionParts parts;
+    // The window's session and its parts (only while the window exists).
+    DeviceSession& session() { return form->Session(); }
+    TransferEngine& engine() { return form->Session().engine(); }
+    SerialLink& link() { return form->Session().link(); }
     FixedPorts ports;
     std::unique_ptr<TForm1> form;
 };

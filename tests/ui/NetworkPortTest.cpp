@@ -48,23 +48,21 @@ TEST_F(WindowTest, NetworkPortEntry_ReadsThroughSer2net_AndIsRemembered)
     EXPECT_FALSE(okForMalformed);
     EXPECT_EQ(box->currentText(), url);
     EXPECT_EQ(box->itemText(box->count() - 1), UiTexts::NetworkPortItem);
-    EXPECT_TRUE(engine.PortReady());
+    EXPECT_TRUE(engine().PortReady());
     ASSERT_TRUE(WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000));
     EXPECT_EQ(model.image(), station.Image());
 
     // The next window lists it after the local ports.
     EXPECT_EQ(RememberedNetworkPorts(), QStringList{url});
     ConfigModel nextModel;
-    SerialLink nextLink{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
-    TransferEngine nextEngine{nextModel, sink, nextLink};
-    TForm1 next(nextModel, nextEngine, ports);
+    TForm1 next(nextModel, SessionParts{}, ports);
     QStringList items;
     for (int i = 0; i < next.ComboBox1->count(); ++i)
         items << next.ComboBox1->itemText(i);
     EXPECT_EQ(items, (QStringList{QStringLiteral("ttyS0"), url, UiTexts::NetworkPortItem}));
     EXPECT_EQ(next.ComboBox1->currentIndex(), -1);
     ForgetNetworkPorts();
-    link.Close();
+    link().Close();
 }
 
 // A network port that does not open: the box names the address, why in words
@@ -86,5 +84,5 @@ TEST_F(WindowTest, NetworkPortNotOpened_BoxSaysAddressReasonAndWhatToDo)
     EXPECT_EQ(seen.text, NetworkTexts::NotOpened.arg(NetworkTexts::ConnectFailed.arg(
                              url, QStringLiteral("сервер отказал в соединении"),
                              QStringLiteral("проверьте номер порта и что сервер портов запущен"))));
-    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link().IsOpen());
 }

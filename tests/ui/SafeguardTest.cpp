@@ -1,13 +1,14 @@
-// What keeps the operator's configuration and the device's apart from silent
-// loss: the question before a port selection replaces the table, the title's
-// modified mark and the cell marks, the question on Exit, the read-back after
-// "Записано", the report of a write cut short, and the backup before a write.
+// The window's wiring of each safeguard, on scripted stations in virtual time
+// (the scenarios themselves are the session's tests): the question before a
+// port selection replaces the table, the modified mark and the question on
+// Exit, the backup before a write and its refusal, the read-back after
+// "Записано", and the report of a write cut short.
 #include "GuiSupport.h"
 
 #include "ConfigFiles.h"
 #include "CoreTexts.h"
 #include "LinkTexts.h"
-#include "StationSimulator.h"
+#include "ScriptedStation.h"
 #include "UiTexts.h"
 
 #include <QComboBox>
@@ -17,24 +18,20 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <map>
+
 using namespace CoreTexts;
 
 namespace {
 
-// The demo configuration with address 3 used (Сообщ.2, 30 s): what the operator prepared.
+const QByteArray Invitation = QByteArray::fromHex("FF0000FF");
+
+// A configuration with address 3 used (Сообщ.2, 30 s).
 ParamImage Prepared()
 {
-    ParamImage image = StationSimulator::DemoImage();
+    ParamImage image;
     image.setByte(2, 0x88);
     return image;
-}
-
-bool SameStored(const ParamImage& a, const ParamImage& b)
-{
-    for (int i = 0; i < ParamImage::StoredSize; ++i)
-        if (a.byte(i) != b.byte(i))
-            return false;
-    return true;
 }
 
 QByteArray FileContent(const QString& path)
@@ -42,6 +39,23 @@ QByteArray FileContent(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// A scripted line with its station.
+struct Line
+{
+    explicit Line(std::shared_ptr<VirtualClock> clock)
+        : port(std::make_shared<ScriptedPort>(std::move(clock)))
+    {
+        port->Deliver(Invitation);
+    }
+    std::shared_ptr<ScriptedPort> port;
+    ScriptedStation station{*port};
+    bool Sent(char command) const
+    {
+        return std::any_of(station.requests.begin(), station.requests.end(),
+                           [command](const QByteArray& r) { return r.at(3) == command; });
+    }
+};
 
 } // namespace
 
@@ -53,257 +67,205 @@ protected:
         WindowTest::SetUp();
         QDir(TForm1::BackupFolder()).removeRecursively();
         QFile::remove(TForm1::BackupFolder());
-        QString error;
-        ASSERT_TRUE(station.Start(&error)) << qPrintable(error);
+        parts.clock = clock;
+        parts.transports = [this](const QString& name) { return lines.at(name)->port; };
+        boxes.setInterval(5);
+        QObject::connect(&boxes, &QTimer::timeout, [this] { closeBox(); });
+        boxes.start();
     }
     void TearDown() override
     {
         WindowTest::TearDown();
-        station.Stop();
         QDir(TForm1::BackupFolder()).removeRecursively();
         QFile::remove(TForm1::BackupFolder());
     }
-    // Selects the next port with the keyboard, answering a question if one comes.
-    void SelectNextPort(QMessageBox::StandardButton answer = QMessageBox::NoButton)
+    Line& AddLine(const QString& name, const ParamImage& image)
+    {
+        auto& line = lines[name] = std::make_unique<Line>(clock);
+        line->station.image = image;
+        ports.names.append(name);
+        return *line;
+    }
+    // The window's ticks are the test's: one per 100 ms of virtual time.
+    void Create()
+    {
+        CreateWindow();
+        form->Timer1->stop();
+    }
+    void TickToEnd()
+    {
+        for (int i = 0; i < 400 && session().Busy(); ++i) {
+            clock->Advance(100);
+            form->Timer1Timer();
+            QCoreApplication::processEvents();
+        }
+        ASSERT_FALSE(session().Busy());
+    }
+    // Selects the next port with the keyboard and reads it.
+    void SelectNextPort()
     {
         form->ComboBox1->setFocus();
-        if (answer == QMessageBox::NoButton) {
-            QTest::keyClick(form->ComboBox1, Qt::Key_Down);
-            return;
-        }
-        ModalWatcher watcher([&](QWidget* w) { question = CloseMessageBox(w, answer); });
         QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+        TickToEnd();
     }
-    bool TransferEnded()
+    // Every box that comes is recorded and answered with `answer` when it has
+    // that button, else with OK.
+    void closeBox()
     {
-        return WaitFor([&] { return !form->ProgressBar1->isVisible(); }, 20000);
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        seen.append(CloseMessageBox(box, box->button(answer) ? answer : QMessageBox::Ok));
     }
-    // Clicks "записать" and closes "Записано", running `whileShown` first.
-    void WriteAndCloseWritten(const std::function<void()>& whileShown = {})
+    QStringList Texts() const
     {
-        BoxSeen seen;
-        ModalWatcher watcher(
-            [&](QWidget* w) {
-                if (whileShown)
-                    whileShown();
-                seen = CloseMessageBox(w);
-            },
-            20000);
-        QTest::mouseClick(form->Button4, Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
-        EXPECT_EQ(seen.text, LinkTexts::Written);
+        QStringList texts;
+        for (const BoxSeen& box : seen)
+            texts << box.text;
+        return texts;
     }
 
-    StationSimulator station;
-    BoxSeen question;
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
+    std::map<QString, std::unique_ptr<Line>> lines;
+    QTimer boxes;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    QList<BoxSeen> seen;
 };
 
 // A port selection asks before the device's data replaces a file the operator
-// opened; "no" keeps the table, and "записать" then puts it on the device.
+// opened; "no" keeps the table and reads the device for the record only.
 TEST_F(Safeguards, PortSelection_AsksBeforeReplacingAnOpenedFile)
 {
     ASSERT_TRUE(WriteImageFile(Path("prepared.lmk"), Prepared()));
     for (const bool replace : {true, false}) {
         SCOPED_TRACE(replace ? "replace" : "keep");
-        station.SetImage(StationSimulator::DemoImage());
-        ports.names = {station.ProgramSidePath()};
-        CreateWindow();
+        lines.clear();
+        ports.names.clear();
+        seen.clear();
+        AddLine(QStringLiteral("ttyS0"), ParamImage());
+        Create();
         form->OpenFile(Path("prepared.lmk"));
-        EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("prepared.lmk")));
-
-        SelectNextPort(replace ? QMessageBox::Yes : QMessageBox::No);
-        EXPECT_EQ(question.text, UiTexts::ReplaceTableQuestion);
-        ASSERT_TRUE(TransferEnded());
-        if (replace) {
-            EXPECT_TRUE(SameStored(model.image(), StationSimulator::DemoImage()));
-            EXPECT_EQ(form->StringGrid1->Cells(1, 3), ModeUnused);
-        } else {
-            EXPECT_TRUE(SameStored(model.image(), Prepared()));
-            EXPECT_EQ(form->StringGrid1->Cells(1, 3), MessageText(2));
-            EXPECT_TRUE(engine.DeviceImageKnown()); // read for the backup only
-            WriteAndCloseWritten();
-            EXPECT_TRUE(SameStored(station.Image(), Prepared()));
-        }
+        answer = replace ? QMessageBox::Yes : QMessageBox::No;
+        SelectNextPort();
+        EXPECT_EQ(Texts(), QStringList{UiTexts::ReplaceTableQuestion});
+        EXPECT_TRUE(session().record().known());
+        EXPECT_EQ(form->StringGrid1->Cells(1, 3), replace ? ModeUnused : MessageText(2));
         form.reset();
-        link.Close();
     }
 }
 
-// Edits show in the title and the cells; Exit asks only while they are
-// neither saved nor written.
-TEST_F(Safeguards, Edits_MarkTitleAndCells_ExitAsksUntilSaved)
+// Edits show in the title; Exit asks only while they are neither saved nor
+// written.
+TEST_F(Safeguards, Edits_MarkTheTitle_ExitAsksUntilSaved)
 {
-    CreateWindow();
+    Create();
     EXPECT_FALSE(form->isWindowModified());
     model.setCell(1, 3, 1, MessageText(2));
     EXPECT_TRUE(form->isWindowModified());
-    EXPECT_TRUE(form->CellChanged(1, 3, 1));
-    EXPECT_FALSE(form->CellChanged(1, 4, 1));
 
-    BoxSeen seen;
-    {
-        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::Cancel); });
-        form->N7->trigger();
-    }
-    EXPECT_EQ(seen.text, UiTexts::SaveChangesQuestion);
-    EXPECT_EQ(seen.buttons.size(), 3);
+    answer = QMessageBox::Cancel;
+    form->N7->trigger();
+    EXPECT_EQ(Texts(), QStringList{UiTexts::SaveChangesQuestion});
+    EXPECT_EQ(seen.value(0).buttons.size(), 3);
     EXPECT_TRUE(form->isVisible());
 
     ASSERT_TRUE(form->SaveFile(Path("site.lmk")));
     EXPECT_FALSE(form->isWindowModified());
-    EXPECT_FALSE(form->CellChanged(1, 3, 1));
     EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("site.lmk")));
 
     model.setCell(1, 3, 1, MessageText(3));
-    {
-        ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::Discard); });
-        form->close();
-    }
+    answer = QMessageBox::Discard;
+    form->close();
+    EXPECT_EQ(seen.size(), 2);
     EXPECT_FALSE(form->isVisible());
 }
 
-// After "Записано" the device is read back: a device that does not hold the
-// write gets a box naming the differing addresses and offering to write again;
-// one that does gets the title's note.
-TEST_F(Safeguards, WriteIsReadBack_DifferenceInABox_MatchInTheTitle)
+// A write keeps what the device held in a backup first, then is read back:
+// a device that holds the write gets the title's note; one on which two
+// read-backs agree on something else gets a box naming the difference and the
+// backup, offering to write again.
+TEST_F(Safeguards, WriteKeepsABackup_IsReadBack_DifferenceInABox_MatchInTheTitle)
 {
-    for (const bool deviceChanges : {true, false}) {
+    for (const bool deviceChanges : {false, true}) {
         SCOPED_TRACE(deviceChanges ? "device changes" : "device keeps the write");
-        station.SetImage(StationSimulator::DemoImage());
-        ports.names = {station.ProgramSidePath()};
-        CreateWindow();
+        lines.clear();
+        ports.names.clear();
+        seen.clear();
+        Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+        Create();
         SelectNextPort();
-        ASSERT_TRUE(TransferEnded());
         model.setCell(1, 3, 1, MessageText(2));
-
-        // While "Записано" is open the device loses address 3 again.
-        WriteAndCloseWritten([&] {
-            if (deviceChanges)
-                station.SetImage(StationSimulator::DemoImage());
-        });
+        if (deviceChanges) // the device drops the write's block 0 once it is stored
+            line.station.alter = [&](QByteArray&, int) {
+                if (line.Sent('W'))
+                    line.station.image.setByte(2, 0);
+            };
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        TickToEnd();
+        EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(ParamImage()));
+        ASSERT_FALSE(seen.isEmpty());
+        EXPECT_EQ(seen.first().text, LinkTexts::Written);
         if (deviceChanges) {
-            BoxSeen seen;
-            {
-                ModalWatcher watcher(
-                    [&](QWidget* w) { seen = CloseMessageBox(w, QMessageBox::No); }, 20000);
-                ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
-            }
-            EXPECT_TRUE(seen.text.startsWith(UiTexts::WriteDiffers(1, 0)));
-            EXPECT_TRUE(seen.text.contains(form->LastBackup()));
-            EXPECT_TRUE(seen.text.endsWith(UiTexts::WriteAgainQuestion));
+            ASSERT_EQ(seen.size(), 2);
+            EXPECT_EQ(seen[1].text, UiTexts::WriteDiffers(1, 0) + "\n" +
+                                        UiTexts::BackupNote(form->LastBackup()) + "\n\n" +
+                                        UiTexts::WriteAgainQuestion);
             EXPECT_TRUE(form->isWindowModified()); // not on the device
         } else {
-            ASSERT_TRUE(WaitFor(
-                [&] { return form->windowTitle().contains(UiTexts::WriteVerifiedNote); }, 20000));
+            EXPECT_EQ(seen.size(), 1);
+            EXPECT_TRUE(form->windowTitle().contains(UiTexts::WriteVerifiedNote));
             EXPECT_FALSE(form->isWindowModified());
         }
         EXPECT_EQ(model.table().cell(1, 3, 1), MessageText(2)); // the read-back left the table
         form.reset();
-        link.Close();
     }
 }
 
-// A write cut short, by selecting another port while it is stalled or by the
-// device hanging up, says which port was left with how many confirmed blocks,
-// and where the device's earlier configuration is.
+// A backup that cannot be written stops the write before anything is sent.
+TEST_F(Safeguards, BackupThatCannotBeWritten_WriteDoesNotStart)
+{
+    QFile blocker(TForm1::BackupFolder()); // a file where the folder should be
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(blocker.fileName()).path()));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+    Create();
+    SelectNextPort();
+    model.setCell(1, 3, 1, MessageText(2));
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    TickToEnd();
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(
+        seen[0].text.startsWith(UiTexts::BackupFailed(QString(), QString()).section('\n', 0, 0)));
+    EXPECT_FALSE(engine().WriteRequested());
+    EXPECT_FALSE(line.Sent('W'));
+}
+
+// A write cut short by selecting another port says which port was left with
+// how many confirmed blocks, and where the device's earlier configuration is.
 TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
 {
-    for (const bool hangUp : {false, true}) {
-        SCOPED_TRACE(hangUp ? "hang-up" : "another port selected");
-        StationOptions cutting = StationSimulator::DefaultOptions();
-        // Frames after the wake: one unsolicited, seven for the read, then the
-        // write's: the echoes of W0 and W1 go out, W2 is stored but never answered.
-        (hangUp ? cutting.faults.hangUpAfter : cutting.faults.silentAfter) = 10;
-        cutting.log = [](const QString&) {};
-        StationSimulator first(cutting);
-        ASSERT_TRUE(first.Start());
-        const QString firstPath = first.ProgramSidePath();
-        ports.names = {firstPath, station.ProgramSidePath()};
-        CreateWindow();
-        SelectNextPort();
-        ASSERT_TRUE(TransferEnded());
-
-        BoxSeen seen;
-        {
-            ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); }, 20000);
-            QTest::mouseClick(form->Button4, Qt::LeftButton);
-            if (hangUp) {
-                ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
-            } else {
-                ASSERT_TRUE(WaitFor([&] { return engine.WriteConfirmedBlocks() == 2; }, 20000));
-                QTest::qWait(1500);
-                ASSERT_EQ(engine.WriteConfirmedBlocks(), 2);
-                SelectNextPort();
-            }
-        }
-        EXPECT_EQ(seen.text,
-                  UiTexts::WriteCut(firstPath, 2) + "\n" + UiTexts::BackupNote(form->LastBackup()));
-        EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(StationSimulator::DemoImage()));
-        if (!hangUp) {
-            ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); }, 20000);
-            ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 20000));
-            EXPECT_EQ(seen.text, LinkTexts::Written); // the second device got the whole write
-        }
-        form.reset();
-        link.Close();
-        first.Stop();
+    Line& first = AddLine(QStringLiteral("ttyS0"), ParamImage());
+    AddLine(QStringLiteral("ttyS1"), ParamImage());
+    int writes = 0; // the first device stores and answers two blocks, then falls silent
+    first.station.lose = [&](const QByteArray& request) {
+        return request.at(3) == 'W' && ++writes > 2;
+    };
+    Create();
+    SelectNextPort();
+    model.setCell(1, 3, 1, MessageText(2));
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    for (int i = 0; i < 8; ++i) {
+        clock->Advance(100);
+        form->Timer1Timer();
+        QCoreApplication::processEvents();
     }
-}
-
-// The backup before a write: the last 50 are kept; one that cannot be written
-// stops the write before anything is sent.
-TEST_F(Safeguards, WriteKeepsABackupFirst_OrDoesNotStart)
-{
-    for (const bool blocked : {false, true}) {
-        SCOPED_TRACE(blocked ? "folder blocked" : "55 older backups");
-        QDir folder(TForm1::BackupFolder());
-        folder.removeRecursively();
-        QFile::remove(folder.path());
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(folder.path()).path()));
-        if (blocked) {
-            QFile file(folder.path()); // a file where the folder should be
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        } else {
-            ASSERT_TRUE(QDir().mkpath(folder.path()));
-            for (int i = 0; i < 55; ++i)
-                ASSERT_TRUE(
-                    WriteImageFile(folder.filePath(QStringLiteral("2000-01-01-0000%1-ttyS0.lmk")
-                                                       .arg(i, 2, 10, QLatin1Char('0'))),
-                                   ParamImage()));
-        }
-        station.SetImage(StationSimulator::DemoImage());
-        ports.names = {station.ProgramSidePath()};
-        CreateWindow();
-        SelectNextPort();
-        ASSERT_TRUE(TransferEnded());
-        model.setCell(1, 3, 1, MessageText(2));
-        QTest::qWait(300); // the read's last 'R' is answered
-        const int answeredBefore = station.Stats().requestsAnswered;
-
-        if (blocked) {
-            BoxSeen seen;
-            {
-                ModalWatcher watcher([&](QWidget* w) { seen = CloseMessageBox(w); });
-                QTest::mouseClick(form->Button4, Qt::LeftButton);
-            }
-            EXPECT_TRUE(seen.text.startsWith(
-                UiTexts::BackupFailed(QString(), QString()).section('\n', 0, 0)));
-            EXPECT_FALSE(engine.WriteRequested());
-            EXPECT_FALSE(form->ProgressBar1->isVisible());
-            QTest::qWait(1500);
-            EXPECT_EQ(station.Stats().requestsAnswered, answeredBefore); // nothing sent
-            EXPECT_EQ(station.Image(), StationSimulator::DemoImage());
-        } else {
-            WriteAndCloseWritten();
-            const QStringList kept = folder.entryList(QDir::Files, QDir::Name);
-            EXPECT_EQ(kept.size(), TForm1::BackupsKept);
-            EXPECT_FALSE(kept.contains(QStringLiteral("2000-01-01-000005-ttyS0.lmk")));
-            EXPECT_TRUE(kept.contains(QStringLiteral("2000-01-01-000006-ttyS0.lmk")));
-            EXPECT_EQ(FileContent(form->LastBackup()),
-                      ImageFileText(StationSimulator::DemoImage()));
-            EXPECT_FALSE(QFileInfo(form->LastBackup()).fileName().contains(QLatin1Char(':')));
-        }
-        form.reset();
-        link.Close();
-    }
+    ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+    form->ComboBox1->setFocus();
+    QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+    // The edit not on the device is asked about first.
+    EXPECT_EQ(Texts(), (QStringList{UiTexts::ReplaceTableQuestion,
+                                    UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
+                                        UiTexts::BackupNote(form->LastBackup())}));
+    EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(ParamImage()));
 }

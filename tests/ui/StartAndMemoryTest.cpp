@@ -72,8 +72,8 @@ TEST_F(StartAndMemory, LastPort_HighlightedInTheListWhenPresent_NeverSelected)
         form->ComboBox1->hidePopup();
         EXPECT_EQ(highlighted == 1, last == QLatin1String("ttyUSB0"));
         EXPECT_EQ(form->ComboBox1->currentIndex(), -1);
-        EXPECT_EQ(model.portIndex(), -1);
-        EXPECT_FALSE(engine.PortReady());
+        EXPECT_EQ(form->Selector().Index(), -1);
+        EXPECT_FALSE(engine().PortReady());
         form.reset();
     }
 }

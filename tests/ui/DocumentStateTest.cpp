@@ -1,0 +1,138 @@
+// The window's document without a window: what the modified mark and the cell
+// marks compare with, the title, Open and Save moving the baseline, and when a
+// connection's read asks before replacing the table.
+#include "DocumentState.h"
+
+#include "ConfigModel.h"
+#include "CoreTexts.h"
+#include "PromptDoubles.h"
+#include "UiTexts.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace CoreTexts;
+using Origin = DocumentState::Origin;
+
+namespace {
+
+class Document : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        model.LabelPages();
+        model.ImageToTable();
+        document.SetBaseline(Origin::StartUp, QString());
+    }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    ConfigModel model;
+    RecordingPrompts prompts;
+    DocumentState document{model, prompts};
+};
+
+} // namespace
+
+// Any edit that changes what a write or Save would produce marks the document;
+// undoing it clears the mark (the marks compare with the baseline, not history).
+TEST_F(Document, EditsMarkTheDocument_UndoingThemClearsTheMark)
+{
+    const struct
+    {
+        const char* what;
+        std::function<void()> before, edit, undo;
+        bool cellMarked;
+    } cases[] = {
+        {"mode cell", {}, [&] { model.setCell(1, 3, 1, MessageText(2)); },
+         [&] { model.setCell(1, 3, 1, ModeUnused); }, true},
+        {"operating mode", {}, [&] { model.setOperatingMode(OtherDevicesMode); },
+         [&] { model.setOperatingMode(SpeechMode); }, false},
+        // The options are stored in the other devices' mode only.
+        {"option",
+         [&] {
+             model.setOperatingMode(OtherDevicesMode);
+             document.SetBaseline(Origin::StartUp, QString());
+         },
+         [&] { model.setCheckBox1(true); }, [&] { model.setCheckBox1(false); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.before)
+            c.before();
+        int changes = 0;
+        QObject::connect(&document, &DocumentState::changed, [&] { ++changes; });
+        c.edit();
+        EXPECT_TRUE(document.Modified());
+        EXPECT_EQ(document.CellChanged(1, 3, 1), c.cellMarked);
+        EXPECT_FALSE(document.CellChanged(1, 4, 1));
+        EXPECT_FALSE(document.CellChanged(1, 0, 1)); // headers are never marked
+        EXPECT_GT(changes, 0);
+        c.undo();
+        EXPECT_FALSE(document.Modified());
+        EXPECT_FALSE(document.CellChanged(1, 3, 1));
+        QObject::disconnect(&document, &DocumentState::changed, nullptr, nullptr);
+    }
+}
+
+// The title names the file or port, then the last write's check, then the
+// caption; "[*]" is where the window puts its modified mark.
+TEST_F(Document, TitleNamesTheOriginThenTheNoteThenTheCaption)
+{
+    EXPECT_EQ(document.Title(), UiTexts::WindowCaption + "[*]");
+    model.setCell(1, 3, 1, MessageText(2));
+    const AddressTable written = model.table();
+    ParamImage image = model.image();
+    model.TableToImage(image);
+    model.setCell(1, 4, 1, MessageText(1)); // edited again while the write ran
+    document.AdoptWritten(QStringLiteral("ttyUSB0"), written, image);
+    EXPECT_EQ(document.Title(), "ttyUSB0[*] — " + UiTexts::WriteVerifiedNote + " — " +
+                                    UiTexts::WindowCaption);
+    EXPECT_EQ(document.origin(), Origin::Device);
+    EXPECT_TRUE(document.Modified()); // the later edit is not on the device
+    EXPECT_FALSE(document.CellChanged(1, 3, 1));
+    EXPECT_TRUE(document.CellChanged(1, 4, 1));
+    document.SetNote(QString());
+    EXPECT_EQ(document.Title(), "ttyUSB0[*] — " + UiTexts::WindowCaption);
+}
+
+// Save makes the saved table the baseline and keeps the origin; Open makes the
+// file the origin, after which a connection asks before its read replaces the
+// table even without edits. A locked configuration is never replaced by Open
+// and never asked about.
+TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
+{
+    EXPECT_FALSE(document.AsksBeforeReplacing());
+    model.setCell(1, 3, 1, MessageText(2));
+    EXPECT_TRUE(document.AsksBeforeReplacing()); // unsaved edits
+    ASSERT_TRUE(document.Save(Path("site.txt"), false));
+    EXPECT_FALSE(document.Modified());
+    EXPECT_FALSE(document.CellChanged(1, 3, 1));
+    EXPECT_EQ(document.Title(), "site.lmk[*] — " + UiTexts::WindowCaption);
+    EXPECT_EQ(document.origin(), Origin::StartUp);
+    EXPECT_FALSE(document.AsksBeforeReplacing());
+
+    model.setCell(1, 3, 1, ModeUnused);
+    EXPECT_TRUE(document.Modified());
+    ASSERT_TRUE(document.Open(Path("site.lmk"), false));
+    EXPECT_EQ(model.cell(1, 3, 1), MessageText(2));
+    EXPECT_FALSE(document.Modified());
+    EXPECT_EQ(document.origin(), Origin::File);
+    EXPECT_TRUE(document.AsksBeforeReplacing());
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.lmk")); // exists, cannot be read
+    EXPECT_FALSE(document.Open(Path("folder.lmk"), false));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(document.origin(), Origin::File); // a failed Open changes nothing
+
+    model.setConfigLocked(true);
+    EXPECT_FALSE(document.AsksBeforeReplacing());
+    model.setCell(1, 3, 1, ModeUnused);
+    EXPECT_FALSE(document.Open(Path("site.lmk"), false));
+    EXPECT_EQ(model.cell(1, 3, 1), ModeUnused);
+    EXPECT_EQ(prompts.errors.size(), 1); // refused without a report
+}

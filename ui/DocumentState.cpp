@@ -1,0 +1,116 @@
+#include "DocumentState.h"
+
+#include "ConfigFiles.h"
+#include "ConfigModel.h"
+#include "UiTexts.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+bool SameStoredBytes(const ParamImage& a, const ParamImage& b)
+{
+    return std::memcmp(a.bytes().data(), b.bytes().data(), ParamImage::StoredSize) == 0;
+}
+} // namespace
+
+DocumentState::DocumentState(ConfigModel& model, FileCommandPrompts& prompts, QObject* parent)
+    : QObject(parent), model_(model), prompts_(prompts)
+{
+    connect(&model_, &ConfigModel::cellChanged, this, &DocumentState::refresh);
+    connect(&model_, &ConfigModel::operatingModeChanged, this, &DocumentState::refresh);
+    connect(&model_, &ConfigModel::optionsChanged, this, &DocumentState::refresh);
+}
+
+ParamImage DocumentState::encodedTable() const
+{
+    ParamImage image = model_.image();
+    model_.TableToImage(image);
+    return image;
+}
+
+void DocumentState::SetBaseline(Origin origin, const QString& name)
+{
+    adopt(origin, name, model_.table(), encodedTable(), QString());
+}
+
+void DocumentState::AdoptWritten(const QString& port, const AddressTable& table,
+                                 const ParamImage& image)
+{
+    adopt(Origin::Device, port, table, image, UiTexts::WriteVerifiedNote);
+}
+
+void DocumentState::adopt(Origin origin, const QString& name, const AddressTable& table,
+                          const ParamImage& image, const QString& note)
+{
+    origin_ = origin;
+    shownName_ = name;
+    baselineTable_ = table;
+    baselineImage_ = image;
+    note_ = note;
+    refresh();
+}
+
+void DocumentState::SetNote(const QString& note)
+{
+    note_ = note;
+    emit changed();
+}
+
+void DocumentState::refresh()
+{
+    modified_ =
+        !SameStoredBytes(encodedTable(), baselineImage_) || model_.table() != baselineTable_;
+    emit changed();
+}
+
+bool DocumentState::CellChanged(int page, int row, int column) const
+{
+    return row > 0 && column > 0 &&
+           model_.cell(page, row, column) != baselineTable_.cell(page, row, column);
+}
+
+QString DocumentState::Title() const
+{
+    QString title = UiTexts::WindowCaption;
+    if (!note_.isEmpty())
+        title = note_ + QStringLiteral(" — ") + title;
+    if (!shownName_.isEmpty())
+        return shownName_ + QStringLiteral("[*] — ") + title;
+    return title + QStringLiteral("[*]");
+}
+
+bool DocumentState::AsksBeforeReplacing() const
+{
+    return !model_.ConfigLocked() && (origin_ == Origin::File || modified_);
+}
+
+bool DocumentState::Open(const QString& chosen, bool transferOpen)
+{
+    if (model_.ConfigLocked())
+        return false; // the command is disabled while the start-up file locks the configuration
+    if (OpenConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
+        return false;
+    SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
+    return true;
+}
+
+bool DocumentState::OpenNamed(const QString& name, bool transferOpen)
+{
+    if (model_.ConfigLocked())
+        return false;
+    // Exactly the file named: FAT media give "CONFIG.LMK".
+    if (OpenNamedConfigFile(model_, name, prompts_, transferOpen) != FileOutcome::Done)
+        return false;
+    SetBaseline(Origin::File, QFileInfo(name).fileName());
+    return true;
+}
+
+bool DocumentState::Save(const QString& chosen, bool transferOpen)
+{
+    if (SaveConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
+        return false;
+    SetBaseline(origin_, QFileInfo(LmkFileName(chosen)).fileName());
+    return true;
+}

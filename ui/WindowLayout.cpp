@@ -1,0 +1,188 @@
+#include "WindowLayout.h"
+
+#include "AddressTable.h"
+#include "CoreTexts.h"
+#include "DropDownList.h"
+#include "GroupBox.h"
+#include "UiTexts.h"
+#include "Unit1.h"
+
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int GridRowHeight = 18;
+constexpr int GridColWidth = 50;
+constexpr int ComboHeight = 21;
+
+template <class W> W* place(W* widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+template <class W> W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+template <class Box> Box* dropDownList(Box* box, const char* name)
+{
+    named(box, name)->setEditable(false);
+    return box;
+}
+
+} // namespace
+
+QFont WindowLayout::WindowFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+void WindowLayout::Build(TForm1& form)
+{
+    form.setObjectName(QStringLiteral("Form1"));
+    form.setFont(WindowFont());
+    QPalette pal = form.palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    form.setPalette(pal);
+    createMenu(form);
+    createControls(form);
+    setTabOrder(form);
+}
+
+void WindowLayout::createMenu(TForm1& f)
+{
+    f.MainMenu1 = named(f.menuBar(), "MainMenu1");
+    auto item = [](QMenu* m, const QString& text, const char* name) {
+        return named(m->addAction(text), name);
+    };
+
+    f.N1 = named(f.MainMenu1->addMenu(UiTexts::FileMenu), "N1");
+    f.N5 = item(f.N1, UiTexts::OpenItem, "N5");
+    f.N6 = item(f.N1, UiTexts::SaveItem, "N6");
+    f.N7 = item(f.N1, UiTexts::ExitItem, "N7");
+
+    f.N3 = named(f.MainMenu1->addMenu(UiTexts::DeviceMenu), "N3");
+    f.N2 = named(f.N3->addMenu(UiTexts::ModeMenu), "N2");
+    f.N8 = item(f.N2, UiTexts::SpeechItem, "N8");
+    f.N9 = item(f.N2, UiTexts::OtherDevicesItem, "N9");
+    auto* modes = new QActionGroup(&f);
+    for (QAction* a : {f.N8, f.N9}) {
+        a->setCheckable(true);
+        modes->addAction(a);
+    }
+    f.N8->setChecked(true);
+    f.N4 = named(f.N3->addMenu(UiTexts::ActionMenu), "N4");
+    f.N10 = item(f.N4, UiTexts::ReadItem, "N10");
+    f.N11 = item(f.N4, UiTexts::WriteItem, "N11");
+
+    f.N12 = named(f.MainMenu1->addMenu(UiTexts::HelpMenu), "N12");
+    f.N16 = item(f.N12, UiTexts::GuideItem, "N16");
+    f.N16->setShortcut(Qt::Key_F1);
+    f.N13 = item(f.N12, UiTexts::AboutItem, "N13");
+}
+
+void WindowLayout::createControls(TForm1& f)
+{
+    f.Client = named(new QWidget(&f), "Client");
+    f.Client->setFixedSize(TForm1::ClientWidth, TForm1::ClientHeight);
+    f.setCentralWidget(f.Client);
+    QWidget* client = f.Client;
+
+    // Created first so that every other control lies above it.
+    f.Memo1 = place(named(new QPlainTextEdit(client), "Memo1"), 4, 87, 657, 337);
+    f.Memo1->hide();
+
+    f.GroupBox2 = place(named(new TGroupBox(UiTexts::PortGroup, client), "GroupBox2"), 0, 0, 199, 40);
+    f.ComboBox1 = place(dropDownList(new DropDownList(f.GroupBox2), "ComboBox1"), 8, 14, 185,
+                        ComboHeight);
+
+    f.GroupBox1 = place(named(new TGroupBox(UiTexts::ModeGroup, client), "GroupBox1"), 0, 39, 200, 44);
+    f.ComboBox3 = place(dropDownList(new QComboBox(f.GroupBox1), "ComboBox3"), 8, 15, 185,
+                        ComboHeight);
+    f.ComboBox3->addItems({CoreTexts::SpeechModeName, CoreTexts::OtherDevicesModeName});
+    f.ComboBox3->setCurrentIndex(0);
+
+    f.GroupBox3 =
+        place(named(new TGroupBox(UiTexts::CommonGroup, client), "GroupBox3"), 202, 1, 395, 56);
+    f.CheckBox1 =
+        place(named(new QCheckBox(UiTexts::CheckFault, f.GroupBox3), "CheckBox1"), 7, 15, 225, 17);
+    f.CheckBox2 = place(named(new QCheckBox(UiTexts::AcknowledgeStart, f.GroupBox3), "CheckBox2"),
+                        7, 34, 145, 17);
+    f.CheckBox2->hide(); // decoded from the image only, never shown
+    f.RadioButton1 = place(
+        named(new QRadioButton(UiTexts::ControlUpa, f.GroupBox3), "RadioButton1"), 231, 14, 158, 17);
+    f.RadioButton2 =
+        place(named(new QRadioButton(UiTexts::ControlAnnouncement, f.GroupBox3), "RadioButton2"),
+              231, 34, 160, 17);
+    f.RadioButton1->setChecked(true);
+    f.GroupBox3->hide();
+
+    // The buttons would follow the right edge; the window never changes size.
+    f.Button3 = place(named(new QPushButton(UiTexts::ReadButton, client), "Button3"), 600, 24, 75, 22);
+    f.Button4 = place(named(new QPushButton(UiTexts::WriteButton, client), "Button4"), 600, 53, 75, 25);
+
+    f.ProgressBar1 = place(named(new QProgressBar(client), "ProgressBar1"), 202, 64, 393, 17);
+    f.ProgressBar1->setRange(0, 100);
+    f.ProgressBar1->setValue(0);
+    f.ProgressBar1->setTextVisible(false);
+    f.ProgressBar1->hide();
+
+    const int lefts[] = {0, 168, 338, 509};
+    const char* names[] = {"StringGrid1", "StringGrid2", "StringGrid3", "StringGrid4"};
+    TStringGrid** grids[] = {&f.StringGrid1, &f.StringGrid2, &f.StringGrid3, &f.StringGrid4};
+    for (int i = 0; i < 4; ++i) {
+        auto* grid = named(new TStringGrid(AddressTable::Columns, AddressTable::Rows, client), names[i]);
+        place(grid, lefts[i], 89, 161, 330);
+        grid->SetDefaultColWidth(GridColWidth);
+        grid->SetDefaultRowHeight(GridRowHeight);
+        grid->SetCurrent(1, 0);
+        *grids[i] = grid;
+    }
+
+    f.ComboBox2 = place(dropDownList(new QComboBox(client), "ComboBox2"), 389, 202, 54, ComboHeight);
+    f.ComboBox2->hide();
+
+    f.Timer1 = named(new QTimer(&f), "Timer1");
+    f.Timer1->setInterval(100ms);
+}
+
+void WindowLayout::setTabOrder(TForm1& f)
+{
+    const QList<QWidget*> order = {
+        f.Memo1,     f.StringGrid1, f.StringGrid2,  f.StringGrid3, f.StringGrid4,
+        f.Button3,   f.ComboBox2,   f.Button4,      f.ProgressBar1, f.ComboBox3,
+        f.ComboBox1, f.CheckBox2,   f.CheckBox1,    f.RadioButton1, f.RadioButton2};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void WindowLayout::ResizeGrids(TForm1& f)
+{
+    // The rule is applied to the outer width the layout assumes (client plus an
+    // 8-pixel frame), whatever frame the window manager draws.
+    const int outerWidth = f.Client->width() + TForm1::FrameWidth;
+    for (TStringGrid* grid : {f.StringGrid1, f.StringGrid2, f.StringGrid3, f.StringGrid4}) {
+        grid->resize(outerWidth * 19 / 80, grid->height());
+        grid->SetDefaultColWidth(grid->width() * 5 / 16);
+    }
+}
