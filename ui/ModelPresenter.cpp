@@ -53,9 +53,9 @@ void ModelPresenter::presentOperatingMode()
 void ModelPresenter::presentOptions()
 {
     const CommonOptions& o = model_.options();
-    form_.CheckBox1->setChecked(o.checkBox1);
-    form_.CheckBox2->setChecked(o.checkBox2);
-    (o.radioButton1 ? form_.RadioButton1 : form_.RadioButton2)->setChecked(true);
+    form_.CheckBox1->setChecked(o.checkFaultInput);
+    form_.CheckBox2->setChecked(o.startAcknowledge);
+    (o.controlUpa ? form_.RadioButton1 : form_.RadioButton2)->setChecked(true);
 }
 
 void ModelPresenter::presentLock(bool locked)

@@ -58,7 +58,7 @@ TEST_F(Document, EditsMarkTheDocument_UndoingThemClearsTheMark)
              model.setOperatingMode(OtherDevicesMode);
              document.SetBaseline(Origin::StartUp, QString());
          },
-         [&] { model.setCheckBox1(true); }, [&] { model.setCheckBox1(false); }, false},
+         [&] { model.setCheckFaultInput(true); }, [&] { model.setCheckFaultInput(false); }, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
