@@ -2,6 +2,7 @@
 
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
+#include "ConfigReport.h"
 #include "UiTexts.h"
 
 #include <QFileInfo>
@@ -32,12 +33,16 @@ ParamImage DocumentState::encodedTable() const
 
 void DocumentState::SetBaseline(Origin origin, const QString& name)
 {
+    // Bits read from a file or the device that no cell or option shows: a write
+    // encodes the table, so it would change them.
+    unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
     adopt(origin, name, model_.table(), encodedTable(), QString());
 }
 
 void DocumentState::AdoptWritten(const QString& port, const AddressTable& table,
                                  const ParamImage& image)
 {
+    unshownBytes_ = false;
     adopt(Origin::Device, port, table, image, UiTexts::WriteVerifiedNote);
 }
 
@@ -76,6 +81,8 @@ QString DocumentState::Title() const
     QString title = UiTexts::WindowCaption;
     if (!note_.isEmpty())
         title = note_ + QStringLiteral(" — ") + title;
+    if (unshownBytes_)
+        title = UiTexts::UnshownBitsNote + QStringLiteral(" — ") + title;
     if (!shownName_.isEmpty())
         return shownName_ + QStringLiteral("[*] — ") + title;
     return title + QStringLiteral("[*]");

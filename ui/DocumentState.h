@@ -41,6 +41,9 @@ public:
     bool CellChanged(int page, int row, int column) const;
     // "name[*] — note — caption"; the window fills "[*]" from Modified().
     QString Title() const;
+    // The table came from bytes it cannot show all of (a file or the device
+    // holding bits no cell or option presents): writing it would change them.
+    bool HoldsUnshownBytes() const { return unshownBytes_; }
     // A connection's read would replace a table the device does not hold: the
     // operator is asked first (never while the start-up file locks the table).
     bool AsksBeforeReplacing() const;
@@ -74,4 +77,5 @@ private:
     Origin origin_ = Origin::StartUp;
     QString shownName_;
     QString note_;
+    bool unshownBytes_ = false;
 };

@@ -69,6 +69,9 @@ inline const QString ReplaceTableQuestion =
 inline const QString SaveChangesQuestion = QStringLiteral("Сохранить изменения?");
 // The title after a write the device was read back for.
 inline const QString WriteVerifiedNote = QStringLiteral("записано и проверено");
+// The table was loaded from bytes it cannot show all of; a write encodes the table.
+inline const QString UnshownBitsNote =
+    QStringLiteral("запись изменит биты, которых таблица не показывает");
 inline QString WriteDiffers(int addresses, int otherBytes)
 {
     QString text = QStringLiteral("Устройство прочитано после записи и хранит не то, что записано: "

@@ -9,6 +9,7 @@
 #include "UiTexts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -135,4 +136,37 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Open(Path("site.lmk"), false));
     EXPECT_EQ(model.cell(1, 3, 1), ModeUnused);
     EXPECT_EQ(prompts.errors.size(), 1); // refused without a report
+}
+
+// A file whose bytes the table cannot show all of (random digits) is said to
+// be changed by a write; a file of the table's own encoding is not, and a
+// verified write of the table ends the note.
+TEST_F(Document, FileWithBitsTheTableCannotShow_TitleSaysAWriteChangesThem)
+{
+    const struct
+    {
+        QByteArray text;
+        bool unshown;
+    } cases[] = {
+        {"82B70EEE7F1A5039BEF07EC2347F066ED08F5DC7512447E3404300026B6E545594A065685D64C498"
+         "0BB8D4544A8721A99A01AD219EB59CF6A15EF6F15A1D830BB7CE09D6BBC0",
+         true},
+        {QByteArray(140, '0'), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.constData());
+        QFile file(Path("site.lmk"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.text + "\r\n");
+        file.close();
+        ASSERT_TRUE(document.Open(Path("site.lmk"), false));
+        EXPECT_EQ(document.HoldsUnshownBytes(), c.unshown);
+        EXPECT_EQ(document.Title().contains(UiTexts::UnshownBitsNote), c.unshown);
+        EXPECT_FALSE(document.Modified());
+    }
+    ASSERT_TRUE(document.Open(Path("site.lmk"), false));
+    ParamImage image = model.image();
+    model.TableToImage(image);
+    document.AdoptWritten(QStringLiteral("ttyUSB0"), model.table(), image);
+    EXPECT_FALSE(document.Title().contains(UiTexts::UnshownBitsNote));
 }
