@@ -26,7 +26,7 @@ add_custom_command(OUTPUT ${lumk_windows_icon}
   DEPENDS ${lumk_windows_pngs} VERBATIM)
 add_custom_target(lumk_windows_icon DEPENDS ${lumk_windows_icon})
 file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/windows/lumk.nsi lumk_windows_publisher
-  REGEX "^!define PUBLISHER ")
+  ENCODING UTF-8 REGEX "^!define PUBLISHER ")
 string(REGEX REPLACE "^!define PUBLISHER \"(.*)\"$" "\\1" lumk_windows_publisher
   "${lumk_windows_publisher}")
 function(lumk_windows_program target description)
