@@ -83,28 +83,6 @@ void ConfigModel::setControlUpa(bool upa)
     setOptions(o);
 }
 
-QString ConfigModel::currentPortName() const
-{
-    return portIndex_ >= 0 && portIndex_ < ports_.size() ? ports_.at(portIndex_) : QString();
-}
-
-void ConfigModel::setPorts(const QStringList& names)
-{
-    ports_ = names;
-    portIndex_ = -1;
-    emit portsChanged();
-}
-
-void ConfigModel::setPortIndex(int index)
-{
-    if (index < -1 || index >= ports_.size())
-        index = -1;
-    if (portIndex_ == index)
-        return;
-    portIndex_ = index;
-    emit portIndexChanged(portIndex_);
-}
-
 void ConfigModel::setConfigLocked(bool locked)
 {
     if (locked_ == locked)

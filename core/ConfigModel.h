@@ -1,5 +1,5 @@
 // Program-wide configuration state: the parameter image, the address table, the
-// operating mode, the common options, the port list and the lock. Every change is
+// operating mode, the common options and the lock. Every change is
 // announced through a signal so a view can show it at once without polling.
 #pragma once
 
@@ -49,12 +49,6 @@ public:
     void setStartAcknowledge(bool checked);
     void setControlUpa(bool upa); // false: control the alerting
 
-    const QStringList& ports() const { return ports_; }
-    int portIndex() const { return portIndex_; }
-    QString currentPortName() const;
-    void setPorts(const QStringList& names); // leaves no port selected
-    void setPortIndex(int index);
-
     bool ConfigLocked() const { return locked_; }
     void setConfigLocked(bool locked);
 
@@ -83,8 +77,6 @@ signals:
     void cellChanged(int page, int row, int column);
     void operatingModeChanged(int mode);
     void optionsChanged();
-    void portsChanged();
-    void portIndexChanged(int index);
     void configLockedChanged(bool locked);
 
 private:
@@ -95,7 +87,5 @@ private:
     AddressTable table_;
     int mode_ = SpeechMode;
     CommonOptions options_;
-    QStringList ports_;
-    int portIndex_ = -1;
     bool locked_ = false;
 };

@@ -549,7 +549,6 @@ struct Harness : MessageSink, FileCommandPrompts
     {
         const int index = pick(0, 3, 0);
         TRACE("select port %d\n", index);
-        model.setPortIndex(index);
         const qsizetype before = messages.size();
         openFailed = false;
         engine.ConnectPort(PortNames[index]);
@@ -841,7 +840,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             h.model.setConfigLocked(true);
         }
         h.model.ImageToTable();
-        h.model.setPorts({PortNames[0], PortNames[1], PortNames[2], PortNames[3]});
 
         for (int step = 0; step < 64 && h.stepInput(); ++step)
             h.operatorStep();

@@ -207,7 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         h.port->onWrite = [&h](const QByteArray& bytes) { h.onWrite(bytes); };
         h.model.LabelPages();
         h.model.ImageToTable();
-        h.model.setPorts({QStringLiteral("ttyF0"), QStringLiteral("ttyF1")});
+        const QStringList ports{QStringLiteral("ttyF0"), QStringLiteral("ttyF1")};
         for (int i = 0; i < ParamImage::Size; ++i)
             h.stationImage.setByte(i, in.ConsumeIntegral<std::uint8_t>());
 
@@ -254,13 +254,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 7: { // the operator selects a port
                 const int index = in.ConsumeIntegralInRange(0, 1);
                 if (in.ConsumeBool())
-                    h.port->refusedNames.insert(h.model.ports().at(index));
+                    h.port->refusedNames.insert(ports.at(index));
                 else
                     h.port->refusedNames.clear();
-                h.model.setPortIndex(index);
                 const std::int64_t start = h.clock->NowMs();
                 const std::int64_t nestedBefore = h.nestedMs;
-                h.engine.ConnectPort(h.model.ports().at(index));
+                h.engine.ConnectPort(ports.at(index));
                 const std::int64_t own = h.clock->NowMs() - start - (h.nestedMs - nestedBefore);
                 FUZZ_CHECK(own >= 0 && own <= ReadDeadlineMs + ReadPollMs);
                 break;

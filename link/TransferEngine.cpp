@@ -73,7 +73,6 @@ LinkOutcome TransferEngine::ConnectPort(const QString& port, ConnectRead how)
         else
             messages_.ShowMessage(LinkOutcome::NoDevice);
         link_.Close();
-        model_.setPortIndex(-1);
         return gone ? LinkOutcome::PortNotOpened : LinkOutcome::NoDevice;
     }
     if (IsInvitation(buffer)) {

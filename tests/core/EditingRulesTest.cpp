@@ -166,23 +166,14 @@ TEST_F(EditingRules, DoubleToggleGivesDefaultsBack)
     EXPECT_EQ(mode(3, 1), ModeUnused);
 }
 
-TEST_F(EditingRules, ModelAnnouncesOptionPortAndLockChanges)
+TEST_F(EditingRules, ModelAnnouncesOptionAndLockChanges)
 {
     QSignalSpy options(&m, &ConfigModel::optionsChanged);
-    QSignalSpy ports(&m, &ConfigModel::portsChanged);
-    QSignalSpy index(&m, &ConfigModel::portIndexChanged);
     QSignalSpy locked(&m, &ConfigModel::configLockedChanged);
     m.setCheckFaultInput(true);
     m.setCheckFaultInput(true); // no change, no announcement
     m.setControlUpa(false);
-    m.setPorts({"ttyS0", "ttyUSB0"});
-    m.setPortIndex(1);
-    EXPECT_EQ(m.currentPortName(), "ttyUSB0");
-    m.setPortIndex(7); // out of range: none selected
-    EXPECT_EQ(m.currentPortName(), QString());
     m.setConfigLocked(true);
     EXPECT_EQ(options.count(), 2);
-    EXPECT_EQ(ports.count(), 1);
-    EXPECT_EQ(index.count(), 2);
     EXPECT_EQ(locked.count(), 1);
 }

@@ -94,13 +94,7 @@ protected:
             ASSERT_TRUE(ser2net.Start(station->ProgramSidePath(), &error)) << error.toStdString();
         }
     }
-    void Select(const QString& port)
-    {
-        model.setPorts({port});
-        model.setPortIndex(-1);
-        model.setPortIndex(0);
-        engine.ConnectPort(port);
-    }
+    void Select(const QString& port) { engine.ConnectPort(port); }
     bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
     std::shared_ptr<SentBytes> recorder = std::make_shared<SentBytes>();

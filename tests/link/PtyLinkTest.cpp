@@ -65,14 +65,10 @@ protected:
         station = std::make_unique<StationSimulator>(std::move(options));
         QString error;
         ASSERT_TRUE(station->Start(&error)) << error.toStdString();
-        model.setPorts({station->ProgramSidePath()});
+        portName = station->ProgramSidePath();
     }
-    void Select(int index = 0)
-    {
-        model.setPortIndex(-1);
-        model.setPortIndex(index);
-        engine.ConnectPort(model.ports().at(index));
-    }
+    // The operator picks the port.
+    void Select() { engine.ConnectPort(portName); }
     bool RunTransfer(int maxMs = 30000) { return RunTransferRealTime(engine, maxMs); }
 
     // A pseudo-terminal with no station behind it: the test plays the device
@@ -90,6 +86,7 @@ protected:
     }
 
     SerialLink link{SerialLink::BackendFactory(OpenTransport), std::make_shared<SystemClock>()};
+    QString portName;
     ConfigModel model;
     RecordingSink sink;
     TransferEngine engine{model, sink, link};
@@ -212,7 +209,7 @@ TEST_F(PtyLink, PortHeldByAnotherProgram_NotOpen)
 
 TEST_F(PtyLink, NoSuchPort_NotOpen)
 {
-    model.setPorts({QStringLiteral("/dev/lumk-no-such-port")});
+    portName = QStringLiteral("/dev/lumk-no-such-port");
     Select();
     EXPECT_EQ(openFailures, QStringList{QStringLiteral("Not open /dev/lumk-no-such-port")});
 }
@@ -224,11 +221,10 @@ TEST_F(PtyLink, SilentPort_NoDevice)
     char name[128];
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     ::close(slave);
-    model.setPorts({QString::fromLocal8Bit(name)});
+    portName = QString::fromLocal8Bit(name);
     Select();
     EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(model.portIndex(), -1);
     ::close(master);
 }
 
@@ -326,7 +322,7 @@ TEST_F(PtyLink, StationHangsUpMidTransfer_ReselectingReopens)
     options.log = [](const QString&) {};
     station = std::make_unique<StationSimulator>(options);
     ASSERT_TRUE(station->Start());
-    model.setPorts({options.linkPath});
+    portName = options.linkPath;
     Select();
     ASSERT_TRUE(engine.PortReady());
     const SerialBackend* const opened = link.Backend();

@@ -41,14 +41,8 @@ protected:
         QString error;
         ASSERT_TRUE(station->Start(&error)) << error.toStdString();
         ASSERT_EQ(station->ProgramSidePath(), port);
-        model.setPorts({port});
     }
-    LinkOutcome Select()
-    {
-        model.setPortIndex(-1);
-        model.setPortIndex(0);
-        return engine.ConnectPort(port);
-    }
+    LinkOutcome Select() { return engine.ConnectPort(port); }
     void TearDown() override
     {
         link.Close();

@@ -38,7 +38,6 @@ protected:
     void SetUp() override
     {
         LinkTest::SetUp();
-        model.setPorts({"COM1", "COM2"});
         station.image = StationImage();
         QObject::connect(&engine, &TransferEngine::transferEnded,
                          [this](LinkOutcome outcome) { ended.append(outcome); });
@@ -51,11 +50,7 @@ protected:
         return Select(index);
     }
     // The operator picks port `index` in the selector.
-    LinkOutcome Select(int index)
-    {
-        model.setPortIndex(index);
-        return engine.ConnectPort(model.ports().at(index));
-    }
+    LinkOutcome Select(int index) { return engine.ConnectPort(Ports.at(index)); }
     // One timer period, then one tick.
     void TickOnce()
     {
@@ -66,6 +61,7 @@ protected:
     static char Command(const QByteArray& request) { return request.at(3); }
     static int Block(const QByteArray& request) { return std::uint8_t(request.at(4)); }
 
+    const QStringList Ports{"COM1", "COM2"};
     ConfigModel model;
     RecordingSink sink;
     QList<LinkOutcome> ended; // every transferEnded
@@ -97,12 +93,11 @@ TEST_F(Engine, ConnectPort_OtherFourBytes_CountAsLiveStationWithoutWake)
     EXPECT_TRUE(engine.ReadRequested());
 }
 
-TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceClosesAndClearsSelector)
+TEST_F(Engine, ConnectPort_Silence_ShowsNoDeviceAndCloses)
 {
     EXPECT_EQ(Select(1), LinkOutcome::NoDevice);
     EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(model.portIndex(), -1);
     EXPECT_FALSE(engine.PortReady());
     EXPECT_FALSE(engine.ProgressVisible());
 }
@@ -113,7 +108,6 @@ TEST_F(Engine, ConnectPort_OpenFailure_ShowsNotOpenOnly)
     EXPECT_EQ(Select(1), LinkOutcome::PortNotOpened);
     EXPECT_EQ(openFailures, QStringList{"Not open COM2"});
     EXPECT_TRUE(sink.outcomes.isEmpty());
-    EXPECT_EQ(model.portIndex(), 1);
     EXPECT_FALSE(engine.ProgressVisible());
 }
 
@@ -462,7 +456,6 @@ TEST_F(Engine, NoDeviceAfterPortSwitchDuringTransfer_TransferStaysAndCreepsTo100
     Select(1); // COM2: nothing answers
     EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NoDevice});
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(model.portIndex(), -1);
     EXPECT_TRUE(engine.ProgressVisible());
     EXPECT_TRUE(engine.ReadRequested());
     const qsizetype reads = port->readCalls;
