@@ -19,12 +19,13 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # From a folder without regul.lmk, which would lock the window's file.
 (cd "$work" && env -u QT_QPA_PLATFORM wine start /unix "$file") >"$work/start.log" 2>&1
-want="$(basename "$file") — $caption"
+# The file's name heads the title; a note may stand before the caption.
+want="$(basename "$file") — …$caption"
 win=$(find_window "$work/start.log" "$caption\$")
 title=""
 for _ in $(seq 100); do
   title=$(xdotool getwindowname "$win")
-  [ "$title" = "$want" ] && { echo "the shell opened $(basename "$file") in the window"; exit 0; }
+  [[ $title == "$(basename "$file") — "*"$caption" ]] && { echo "the shell opened $(basename "$file") in the window"; exit 0; }
   sleep 0.2
 done
 echo "the window's title is '$title', not '$want'" >&2

@@ -21,9 +21,10 @@ find_window() {
 # choose_port WIN PORT: picks PORT in the window's port selector (at 8,14 in
 # its group, below the menu bar; in its list the port is found by typing its
 # name) and waits up to 20 s for the link test and the read to end with the
-# port in the window's title; otherwise names the windows shown and fails.
+# port heading the window's title (a note may stand between it and the
+# caption); otherwise names the windows shown and fails.
 choose_port() {
-  local win=$1 port=$2 want="$2 — $caption" title="" w
+  local win=$1 port=$2 title="" w
   sleep 1
   xdotool mousemove --window "$win" 100 45 click 1
   sleep 1
@@ -31,7 +32,7 @@ choose_port() {
   xdotool key Return
   for _ in $(seq 100); do
     title=$(xdotool getwindowname "$win")
-    [ "$title" = "$want" ] && return 0
+    [[ $title == "$port — "*"$caption" ]] && return 0
     sleep 0.2
   done
   echo "no read from $port: the window's title is '$title'" >&2
