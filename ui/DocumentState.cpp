@@ -51,9 +51,27 @@ void DocumentState::adopt(Origin origin, const QString& name, const AddressTable
 {
     origin_ = origin;
     shownName_ = name;
+    filePath_.clear();
     baselineTable_ = table;
     baselineImage_ = image;
     note_ = note;
+    refresh();
+}
+
+DocumentState::Snapshot DocumentState::Kept() const
+{
+    return {baselineTable_, baselineImage_, origin_, shownName_, filePath_, note_, unshownBytes_};
+}
+
+void DocumentState::Restore(const Snapshot& kept)
+{
+    baselineTable_ = kept.table;
+    baselineImage_ = kept.image;
+    origin_ = kept.origin;
+    shownName_ = kept.name;
+    filePath_ = kept.path;
+    note_ = kept.note;
+    unshownBytes_ = kept.unshownBytes;
     refresh();
 }
 
@@ -100,6 +118,7 @@ bool DocumentState::Open(const QString& chosen, bool transferOpen)
     if (OpenConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
+    filePath_ = LmkFileName(chosen);
     return true;
 }
 
@@ -111,6 +130,9 @@ bool DocumentState::OpenNamed(const QString& name, bool transferOpen)
     if (OpenNamedConfigFile(model_, name, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(name).fileName());
+    // Save writes the ".lmk" name: the same file only when that is the name.
+    if (LmkFileName(name) == name)
+        filePath_ = name;
     return true;
 }
 
@@ -118,6 +140,9 @@ bool DocumentState::Save(const QString& chosen, bool transferOpen)
 {
     if (SaveConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
         return false;
-    SetBaseline(origin_, QFileInfo(LmkFileName(chosen)).fileName());
+    // The saved table is the file's, whatever the table came from: a later read
+    // replacing it is asked about.
+    SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
+    filePath_ = LmkFileName(chosen);
     return true;
 }

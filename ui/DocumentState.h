@@ -32,9 +32,28 @@ public:
     // A note after the name (the last write's check); empty clears it.
     void SetNote(const QString& note);
 
+    // What the edit history keeps of the document and sets back: what the marks
+    // compare with, where the table came from, and the title's name and notes.
+    struct Snapshot
+    {
+        AddressTable table;
+        ParamImage image;
+        Origin origin = Origin::StartUp;
+        QString name;
+        QString path;
+        QString note;
+        bool unshownBytes = false;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot Kept() const;
+    void Restore(const Snapshot& kept);
+
     Origin origin() const { return origin_; }
     // The file name or port the title names; empty when none.
     const QString& ShownName() const { return shownName_; }
+    // The file the table came from or was last saved to, when Save may write
+    // it again as it is; empty otherwise.
+    const QString& FilePath() const { return filePath_; }
     // The table differs from the configuration last read, opened, saved or written.
     bool Modified() const { return modified_; }
     // A data cell whose text differs from that configuration.
@@ -76,6 +95,7 @@ private:
     bool modified_ = false;
     Origin origin_ = Origin::StartUp;
     QString shownName_;
+    QString filePath_;
     QString note_;
     bool unshownBytes_ = false;
 };

@@ -101,10 +101,9 @@ TEST_F(Document, TitleNamesTheOriginThenTheNoteThenTheCaption)
     EXPECT_EQ(document.Title(), "ttyUSB0[*] — " + UiTexts::WindowCaption);
 }
 
-// Save makes the saved table the baseline and keeps the origin; Open makes the
-// file the origin, after which a connection asks before its read replaces the
-// table even without edits. A locked configuration is never replaced by Open
-// and never asked about.
+// Save and Open make the file the baseline and the origin, after which a read
+// asks before it replaces the table even without edits. A locked
+// configuration is never replaced by Open and never asked about.
 TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
 {
     EXPECT_FALSE(document.AsksBeforeReplacing());
@@ -114,8 +113,9 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Modified());
     EXPECT_FALSE(document.CellChanged(1, 3, 1));
     EXPECT_EQ(document.Title(), "site.lmk[*] — " + UiTexts::WindowCaption);
-    EXPECT_EQ(document.origin(), Origin::StartUp);
-    EXPECT_FALSE(document.AsksBeforeReplacing());
+    EXPECT_EQ(document.origin(), Origin::File);
+    EXPECT_TRUE(document.AsksBeforeReplacing());
+    EXPECT_EQ(document.FilePath(), Path("site.lmk"));
 
     model.setCell(1, 3, 1, ModeUnused);
     EXPECT_TRUE(document.Modified());
@@ -136,6 +136,38 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Open(Path("site.lmk"), false));
     EXPECT_EQ(model.cell(1, 3, 1), ModeUnused);
     EXPECT_EQ(prompts.errors.size(), 1); // refused without a report
+}
+
+// Along read, Open, verified write, edit and Save over the opened file, a read
+// asks whenever the table is not what the device holds: a table saved after a
+// write is the file's, not the device's.
+TEST_F(Document, ReadAsksWheneverTheTableIsNotTheDevices)
+{
+    model.setCell(1, 3, 1, MessageText(2));
+    ASSERT_TRUE(document.Save(Path("site.lmk"), false));
+    const struct
+    {
+        const char* step;
+        std::function<void()> run;
+        bool asks;
+    } steps[] = {
+        {"read", [&] { document.SetBaseline(Origin::Device, "ttyS0"); }, false},
+        {"open", [&] { ASSERT_TRUE(document.Open(Path("site.lmk"), false)); }, true},
+        {"write",
+         [&] {
+             ParamImage image = model.image();
+             model.TableToImage(image);
+             document.AdoptWritten("ttyS0", model.table(), image);
+         },
+         false},
+        {"edit", [&] { model.setCell(1, 4, 1, MessageText(1)); }, true},
+        {"save over the file", [&] { ASSERT_TRUE(document.Save(Path("site.lmk"), false)); }, true},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.run();
+        EXPECT_EQ(document.AsksBeforeReplacing(), s.asks);
+    }
 }
 
 // A file whose bytes the table cannot show all of (random digits) is said to
