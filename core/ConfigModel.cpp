@@ -83,6 +83,16 @@ void ConfigModel::setControlUpa(bool upa)
     setOptions(o);
 }
 
+void ConfigModel::Restore(const AddressTable& table, int mode, const CommonOptions& options)
+{
+    setOperatingMode(mode);
+    setOptions(options);
+    for (int page = 1; page <= AddressTable::Pages; ++page)
+        for (int row = 0; row < AddressTable::Rows; ++row)
+            for (int column = 0; column < AddressTable::Columns; ++column)
+                setCell(page, row, column, table.cell(page, row, column));
+}
+
 void ConfigModel::setConfigLocked(bool locked)
 {
     if (locked_ == locked)

@@ -49,6 +49,10 @@ public:
     void setStartAcknowledge(bool checked);
     void setControlUpa(bool upa); // false: control the alerting
 
+    // The table, mode and options set back at once as they were (an undo): no
+    // conversion runs; each change is announced as usual.
+    void Restore(const AddressTable& table, int mode, const CommonOptions& options);
+
     bool ConfigLocked() const { return locked_; }
     void setConfigLocked(bool locked);
 

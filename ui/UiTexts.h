@@ -47,6 +47,29 @@ inline const QString ReadItem = QStringLiteral("Прочесть парамет�
 inline const QString WriteItem = QStringLiteral("Записать параметры");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
+// Undo and redo (the Правка menu): the items name the step they would take.
+inline const QString EditMenu = QStringLiteral("Правка");
+inline const QString UndoItem = QStringLiteral("Отменить");
+inline const QString RedoItem = QStringLiteral("Повторить");
+inline QString CellStep(int address)
+{
+    return QStringLiteral("правку адреса %1").arg(address);
+}
+inline QString ModeColumnStep(int first, int last)
+{
+    return QStringLiteral("переключение адресов %1–%2").arg(first).arg(last);
+}
+inline QString DelayColumnStep(int first, int last)
+{
+    return QStringLiteral("смену задержек адресов %1–%2").arg(first).arg(last);
+}
+inline const QString OperatingModeStep = QStringLiteral("смену режима");
+inline const QString OptionsStep = QStringLiteral("изменение общих свойств");
+inline QString OpenStep(const QString& file)
+{
+    return QStringLiteral("открытие %1").arg(file);
+}
+inline const QString ReadStep = QStringLiteral("чтение параметров");
 // The operator's guide (F1) and its window, titled as the guide's HTML is.
 inline const QString GuideItem = QStringLiteral("Руководство оператора");
 inline const QString GuideTitle = QStringLiteral("ЛУМ-К конфигуратор: руководство оператора");

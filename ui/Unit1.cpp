@@ -4,10 +4,12 @@
 #include "Unit1.h"
 
 #include "AddressTable.h"
+#include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "DeviceSession.h"
+#include "EditHistory.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
 #include "OpenFailureBox.h"
@@ -26,6 +28,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -62,6 +65,7 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
 
     presenter_ = new ModelPresenter(*this, model_, engine_);
     document_ = new DocumentState(model_, fileBoxes_, this);
+    history_ = new EditHistory(model_, *document_, [this] { return session_->Busy(); }, this);
     ports_ = new PortSelector(ComboBox1, prober, this);
     connectHandlers();
     FormCreate(prober);
@@ -83,7 +87,8 @@ void TForm1::connectHandlers()
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
         {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
         {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click}};
+        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},
+        {N19, &TForm1::N19Click},     {N20, &TForm1::N20Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
     // The configuration sheet's items before "Выход", with the file the title names.
@@ -99,7 +104,10 @@ void TForm1::connectHandlers()
                 [this, grid](QPainter* p, int col, int row, const QRect& rect) {
                     StringGrid1DrawCell(grid, p, col, row, rect);
                 });
-        connect(grid, &TStringGrid::Click, this, [this, grid] { StringGrid1DblClick(grid); });
+        connect(grid, &TStringGrid::Click, this, [this, grid] {
+            ++gridClicks_;
+            StringGrid1DblClick(grid);
+        });
         connect(grid, &TStringGrid::DblClick, this, [this, grid] { StringGrid1DblClick(grid); });
     }
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -129,12 +137,40 @@ void TForm1::connectHandlers()
     connect(document_, &DocumentState::changed, this, &TForm1::presentDocument);
     connect(&engine_, &TransferEngine::tableRead, this, [this] {
         document_->SetBaseline(DocumentState::Origin::Device, engine_.LinkPort());
+        history_->RecordReplacement(UiTexts::ReadStep);
     });
+    connect(&engine_, &TransferEngine::progressChanged, history_,
+            [this](int, bool visible) { history_->TransferShown(visible); });
+    connect(history_, &EditHistory::changed, this, &TForm1::presentHistory);
+    presentHistory();
     // The table a write starts with is what a verified write puts on the device.
     connect(session_.get(), &DeviceSession::backupWritten, this,
             [this] { writeTable_ = model_.table(); });
     connect(session_.get(), &DeviceSession::writeEnded, this, &TForm1::onWriteEnded);
     connect(session_.get(), &DeviceSession::writeCut, this, &TForm1::onWriteCut);
+}
+
+void TForm1::presentHistory()
+{
+    const auto text = [](const QString& item, const QString& step) {
+        return QLatin1Char('&') + item + (step.isEmpty() ? QString() : QLatin1Char(' ') + step);
+    };
+    N19->setText(text(UiTexts::UndoItem, history_->UndoName()));
+    N20->setText(text(UiTexts::RedoItem, history_->RedoName()));
+    N19->setEnabled(history_->CanUndo());
+    N20->setEnabled(history_->CanRedo());
+}
+
+void TForm1::N19Click()
+{
+    ComboBox2Exit();
+    history_->Undo();
+}
+
+void TForm1::N20Click()
+{
+    ComboBox2Exit();
+    history_->Redo();
 }
 
 void TForm1::presentDocument()
@@ -202,10 +238,15 @@ void TForm1::StringGrid1DblClick(TStringGrid* Sender)
     const int col = Sender->Col();
     const int row = Sender->Row();
     if (row == 0) {
+        const int first = AddressTable::addressOf(page, 1);
+        const int last = AddressTable::addressOf(page, AddressTable::RowsPerPage);
+        const quint64 key = EditHistory::MergeKey(gridClicks_ * 2, page, row, col);
         if (col == AddressTable::ModeColumn)
-            model_.ToggleModeColumn(page);
+            history_->Record(EditHistory::Kind::Edit, UiTexts::ModeColumnStep(first, last),
+                             [&] { model_.ToggleModeColumn(page); }, key);
         else if (col == AddressTable::DelayColumn)
-            model_.AdvanceDelayColumn(page);
+            history_->Record(EditHistory::Kind::Edit, UiTexts::DelayColumnStep(first, last),
+                             [&] { model_.AdvanceDelayColumn(page); }, key);
         return;
     }
     if (col == AddressTable::DelayColumn &&
@@ -217,6 +258,7 @@ void TForm1::StringGrid1DblClick(TStringGrid* Sender)
     // The cell in window client coordinates; the grid's border is not counted.
     const QRect rect = Sender->CellRect(col, row).translated(Sender->pos());
     EditGrid = Sender;
+    ++popupOpenings_;
     const bool modeCell = col == AddressTable::ModeColumn;
     ComboBox2->move(rect.left() + 2, rect.top() + (modeCell ? 1 : 2));
     ComboBox2->clear();
@@ -236,9 +278,14 @@ void TForm1::ComboBox2Change()
     const int page = PageOf(EditGrid);
     const int col = EditGrid->Col();
     const int row = EditGrid->Row();
-    model_.setCell(page, row, col, text);
-    if (col == AddressTable::ModeColumn)
-        model_.ModeCellChanged(page, row, text);
+    history_->Record(
+        EditHistory::Kind::Edit, UiTexts::CellStep(AddressTable::addressOf(page, row)),
+        [&] {
+            model_.setCell(page, row, col, text);
+            if (col == AddressTable::ModeColumn)
+                model_.ModeCellChanged(page, row, text);
+        },
+        EditHistory::MergeKey(popupOpenings_ * 2 + 1, page, row, col));
 }
 
 void TForm1::ComboBox2Exit()
@@ -255,14 +302,7 @@ void TForm1::ComboBox1Change()
             return;
     }
     // A table the device does not hold is replaced only when the operator says so.
-    ConnectRead how = ConnectRead::IntoTable;
-    if (document_->AsksBeforeReplacing()) {
-        QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::ReplaceTableQuestion,
-                        QMessageBox::Yes | QMessageBox::No, this);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes)
-            how = ConnectRead::DeviceOnly;
-    }
+    const ConnectRead how = confirmReplace() ? ConnectRead::IntoTable : ConnectRead::DeviceOnly;
     ports_->Select(index);
     ports_->RememberSelection();
     // A write underway elsewhere is reported cut by the session (writeCut).
@@ -289,6 +329,16 @@ void TForm1::onWriteCut(const CutWrite& cut)
                  UiTexts::WriteCut(cut.port, cut.confirmedBlocks) + backupNote(cut.backup));
 }
 
+bool TForm1::confirmReplace()
+{
+    if (!document_->AsksBeforeReplacing())
+        return true;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::ReplaceTableQuestion,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void TForm1::ComboBox1DropDown()
 {
     // An adapter plugged in after start-up appears when the list is opened:
@@ -300,45 +350,59 @@ void TForm1::ComboBox1DropDown()
 
 void TForm1::ComboBox3Change()
 {
-    model_.setOperatingMode(ComboBox3->currentIndex());
-    model_.ApplyOperatingMode();
+    const int mode = ComboBox3->currentIndex();
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OperatingModeStep, [&] {
+        model_.setOperatingMode(mode);
+        model_.ApplyOperatingMode();
+    });
 }
 
 void TForm1::N8Click()
 {
-    model_.setOperatingMode(SpeechMode);
-    model_.ApplyOperatingMode();
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OperatingModeStep, [&] {
+        model_.setOperatingMode(SpeechMode);
+        model_.ApplyOperatingMode();
+    });
 }
 
 void TForm1::N9Click()
 {
-    model_.setOperatingMode(OtherDevicesMode);
-    model_.ApplyOperatingMode();
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OperatingModeStep, [&] {
+        model_.setOperatingMode(OtherDevicesMode);
+        model_.ApplyOperatingMode();
+    });
 }
 
 void TForm1::CheckBox1Click()
 {
-    model_.setCheckFaultInput(CheckBox1->isChecked());
+    const bool checked = CheckBox1->isChecked();
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OptionsStep,
+                     [&] { model_.setCheckFaultInput(checked); });
 }
 
 void TForm1::CheckBox2Click()
 {
-    model_.setStartAcknowledge(CheckBox2->isChecked());
+    const bool checked = CheckBox2->isChecked();
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OptionsStep,
+                     [&] { model_.setStartAcknowledge(checked); });
 }
 
 void TForm1::RadioButton1Click()
 {
-    model_.setControlUpa(true);
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OptionsStep,
+                     [&] { model_.setControlUpa(true); });
 }
 
 void TForm1::RadioButton2Click()
 {
-    model_.setControlUpa(false);
+    history_->Record(EditHistory::Kind::Edit, UiTexts::OptionsStep,
+                     [&] { model_.setControlUpa(false); });
 }
 
 void TForm1::Button3Click()
 {
-    session_->StartRead();
+    if (confirmReplace())
+        session_->StartRead();
 }
 
 void TForm1::Button4Click()
@@ -409,12 +473,40 @@ void TForm1::Timer1Timer()
 
 void TForm1::OpenFile(const QString& chosen)
 {
-    document_->Open(chosen, engine_.ProgressVisible());
+    if (model_.ConfigLocked() || !keepOrDiscardChanges())
+        return;
+    history_->Record(EditHistory::Kind::Replacement,
+                     UiTexts::OpenStep(QFileInfo(LmkFileName(chosen)).fileName()),
+                     [&] { document_->Open(chosen, engine_.ProgressVisible()); });
 }
 
 void TForm1::OpenNamedFile(const QString& name)
 {
-    document_->OpenNamed(name, engine_.ProgressVisible());
+    if (model_.ConfigLocked() || !keepOrDiscardChanges())
+        return;
+    history_->Record(EditHistory::Kind::Replacement, UiTexts::OpenStep(QFileInfo(name).fileName()),
+                     [&] { document_->OpenNamed(name, engine_.ProgressVisible()); });
+}
+
+bool TForm1::keepOrDiscardChanges()
+{
+    if (!document_->Modified())
+        return true;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::SaveChangesQuestion,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Discard:
+        return true;
+    case QMessageBox::Save:
+        // Back into the file the table came from; otherwise where the operator says.
+        return SaveFile(document_->origin() == DocumentState::Origin::File &&
+                                !document_->FilePath().isEmpty()
+                            ? document_->FilePath()
+                            : chooseFile(true));
+    default:
+        return false;
+    }
 }
 
 bool TForm1::SaveFile(const QString& chosen)

@@ -21,6 +21,7 @@
 
 class ConfigModel;
 class DeviceSession;
+class EditHistory;
 struct CutWrite;
 struct SessionParts;
 struct WriteReport;
@@ -84,6 +85,7 @@ public:
 
     QMenuBar* MainMenu1 = nullptr;
     QMenu* N1 = nullptr;  // Файл
+    QMenu* N18 = nullptr; // Правка
     QMenu* N3 = nullptr;  // ЛУМ-К
     QMenu* N2 = nullptr;  // Режим
     QMenu* N4 = nullptr;  // Действие
@@ -97,6 +99,8 @@ public:
     QAction* N11 = nullptr;
     QAction* N16 = nullptr; // Руководство оператора (F1)
     QAction* N13 = nullptr;
+    QAction* N19 = nullptr; // Отменить … (Ctrl+Z)
+    QAction* N20 = nullptr; // Повторить … (Ctrl+Y, Ctrl+Shift+Z)
 
     // The grid on which the cell popup was last opened.
     TStringGrid* EditGrid = nullptr;
@@ -120,6 +124,8 @@ public:
     // The port list and selection behind ComboBox1.
     PortSelector& Selector() { return *ports_; }
     const DocumentState& Document() const { return *document_; }
+    // The operator's steps for undo and redo.
+    const EditHistory& History() const { return *history_; }
     // The window's session: its link, engine and the record of the device.
     DeviceSession& Session() { return *session_; }
     // The backup the last write from the window kept (empty when none).
@@ -156,6 +162,8 @@ public:
     void N9Click();
     void N16Click();
     void N13Click();
+    void N19Click(); // undo
+    void N20Click(); // redo
     void Memo1Click();
     void FormClick();
 
@@ -168,6 +176,13 @@ protected:
 private:
     void connectHandlers();
     void presentDocument();
+    void presentHistory();
+    // Before a read replaces a table the device may not hold: true when it
+    // may go on (nothing to lose, or the operator said yes).
+    bool confirmReplace();
+    // Before a file replaces unsaved edits: "Сохранить изменения?"; true when
+    // they were saved or given up.
+    bool keepOrDiscardChanges();
     void onWriteEnded(const WriteReport& report);
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.
@@ -192,4 +207,9 @@ private:
     PortSelector* ports_ = nullptr;
     DocumentState* document_ = nullptr;
     ModelPresenter* presenter_ = nullptr;
+    EditHistory* history_ = nullptr;
+    // Counted so that a double click's two header actions, and the picks made
+    // while the popup stays open on one cell, are one step each.
+    quint64 gridClicks_ = 0;
+    quint64 popupOpenings_ = 0;
 };

@@ -81,6 +81,14 @@ void WindowLayout::createMenu(TForm1& f)
     f.N6 = item(f.N1, UiTexts::SaveItem, "N6");
     f.N7 = item(f.N1, UiTexts::ExitItem, "N7");
 
+    // Undo and redo; their texts name the step (EditHistory).
+    f.N18 = named(f.MainMenu1->addMenu(QLatin1Char('&') + UiTexts::EditMenu), "N18");
+    f.N19 = item(f.N18, UiTexts::UndoItem, "N19");
+    f.N19->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    f.N20 = item(f.N18, UiTexts::RedoItem, "N20");
+    f.N20->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+
     f.N3 = named(f.MainMenu1->addMenu(UiTexts::DeviceMenu), "N3");
     f.N2 = named(f.N3->addMenu(UiTexts::ModeMenu), "N2");
     f.N8 = item(f.N2, UiTexts::SpeechItem, "N8");

@@ -88,8 +88,12 @@ TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilt
     model.ToggleModeColumn(1); // unused again, so the Open visibly restores it
     DialogSeen open;
     {
-        ModalWatcher watcher(
-            [&](QWidget* w) { open = chooseInDialog(w, form.get(), Path("a.lmk")); });
+        std::unique_ptr<ModalWatcher> question; // the change is given up
+        ModalWatcher watcher([&](QWidget* w) {
+            open = chooseInDialog(w, form.get(), Path("a.lmk"));
+            question = std::make_unique<ModalWatcher>(
+                [](QWidget* box) { CloseMessageBox(box, QMessageBox::Discard); });
+        });
         form->N5->trigger();
     }
     ASSERT_TRUE(open.isFileDialog);
@@ -176,7 +180,10 @@ TEST_F(FileCommands, TextNameSavesAndOpensTheLmkFile)
     form->N8->trigger();
     model.ToggleModeColumn(4);
     WriteBytes(Path("conf.txt"), "not a configuration");
-    form->OpenFile(Path("conf.txt"));
+    {
+        ModalWatcher question([](QWidget* box) { CloseMessageBox(box, QMessageBox::Discard); });
+        form->OpenFile(Path("conf.txt"));
+    }
     EXPECT_EQ(model.OperatingMode(), OtherDevicesMode);
     EXPECT_TRUE(form->GroupBox3->isVisible());
     EXPECT_EQ(form->StringGrid4->Cells(1, 8), ModeUsed);
@@ -303,6 +310,7 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
             form->SaveFile(Path("mid.lmk"));
             EXPECT_EQ(ReadBytes(Path("mid.lmk")), shown.toText() + "\r\n");
         } else {
+            ModalWatcher question([](QWidget* box) { CloseMessageBox(box, QMessageBox::Discard); });
             form->OpenFile(Path("other.lmk"));
         }
         for (int tick = 0; tick < 10 && engine().ProgressVisible(); ++tick)

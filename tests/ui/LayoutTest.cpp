@@ -213,9 +213,16 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_EQ(form->N12->title(), UiTexts::HelpMenu);
     EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N16, form->N13}));
     EXPECT_EQ(form->N16->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(
-        form->MainMenu1->actions(),
-        QList<QAction*>({form->N1->menuAction(), form->N3->menuAction(), form->N12->menuAction()}));
+    EXPECT_EQ(form->N18->title(), "&" + UiTexts::EditMenu);
+    EXPECT_EQ(form->N18->actions(), QList<QAction*>({form->N19, form->N20}));
+    EXPECT_EQ(form->N19->shortcuts(), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    EXPECT_EQ(form->N20->shortcuts(),
+              QList<QKeySequence>({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+    EXPECT_FALSE(form->N19->isEnabled()); // nothing done yet
+    EXPECT_EQ(form->MainMenu1->actions(),
+              QList<QAction*>({form->N1->menuAction(), form->N18->menuAction(),
+                               form->N3->menuAction(), form->N12->menuAction()}));
 
     ASSERT_NE(form->N8->actionGroup(), nullptr);
     EXPECT_EQ(form->N8->actionGroup(), form->N9->actionGroup());
