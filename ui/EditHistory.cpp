@@ -100,7 +100,8 @@ void EditHistory::Record(Kind kind, const QString& name, const std::function<voi
 
 void EditHistory::RecordReplacement(const QString& name)
 {
-    push(Kind::Replacement, name, current_, capture(true), 0);
+    const Snapshot before = current_;
+    push(Kind::Replacement, name, before, capture(true), 0);
 }
 
 void EditHistory::TransferShown(bool shown)

@@ -1,6 +1,7 @@
 // The window's wiring of each safeguard, on scripted stations in virtual time
 // (the scenarios themselves are the session's tests): the question before a
-// port selection replaces the table, the modified mark and the question on
+// port selection, "прочесть" or Открыть replaces the table, a read undone, the
+// modified mark and the question on
 // Exit, the backup before a write and its refusal, the read-back after
 // "Записано", and the report of a write cut short.
 #include "GuiSupport.h"
@@ -268,4 +269,99 @@ TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
                                     UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
                                         UiTexts::BackupNote(form->LastBackup())}));
     EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(ParamImage()));
+}
+
+// "прочесть" asks before replacing edits the device does not hold; "no" starts
+// no read. With nothing to lose it asks nothing.
+TEST_F(Safeguards, ReadButton_AsksBeforeReplacingEdits_NoStartsNothing)
+{
+    Line& line = AddLine(QStringLiteral("ttyS0"), Prepared());
+    Create();
+    SelectNextPort();
+    ASSERT_TRUE(seen.isEmpty());
+    const struct
+    {
+        bool edited;
+        QMessageBox::StandardButton answer;
+        bool read;
+    } cases[] = {
+        {false, QMessageBox::No, true},
+        {true, QMessageBox::No, false},
+        {true, QMessageBox::Yes, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.edited << " " << c.answer);
+        seen.clear();
+        answer = c.answer;
+        if (c.edited)
+            model.setCell(1, 5, 1, MessageText(1));
+        const auto requests = line.station.requests.size();
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        TickToEnd();
+        EXPECT_EQ(Texts(), c.edited ? QStringList{UiTexts::ReplaceTableQuestion} : QStringList());
+        EXPECT_EQ(line.station.requests.size() > requests, c.read);
+        EXPECT_EQ(model.cell(1, 5, 1), c.read ? ModeUnused : MessageText(1));
+    }
+}
+
+// Open over unsaved edits asks "Сохранить изменения?": cancel opens nothing,
+// discard opens, save writes the edits into the file the table came from first.
+TEST_F(Safeguards, OpenOverEdits_AsksToSaveThem_IntoTheFileTheTableCameFrom)
+{
+    ASSERT_TRUE(WriteImageFile(Path("a.lmk"), ParamImage()));
+    ASSERT_TRUE(WriteImageFile(Path("b.lmk"), Prepared()));
+    const struct
+    {
+        QMessageBox::StandardButton answer;
+        bool opened;
+    } cases[] = {{QMessageBox::Cancel, false}, {QMessageBox::Discard, true},
+                 {QMessageBox::Save, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        seen.clear();
+        Create();
+        form->OpenFile(Path("a.lmk"));
+        model.setCell(1, 5, 1, MessageText(1));
+        ParamImage edited = model.image();
+        model.TableToImage(edited);
+        answer = c.answer;
+        form->OpenFile(Path("b.lmk"));
+        EXPECT_EQ(Texts(), QStringList{UiTexts::SaveChangesQuestion});
+        EXPECT_EQ(model.cell(1, 3, 1), c.opened ? MessageText(2) : ModeUnused);
+        EXPECT_EQ(form->windowTitle().startsWith("b.lmk"), c.opened);
+        EXPECT_EQ(FileContent(Path("a.lmk")),
+                  ImageFileText(c.answer == QMessageBox::Save ? edited : ParamImage()));
+        ASSERT_TRUE(WriteImageFile(Path("a.lmk"), ParamImage()));
+        form.reset();
+    }
+}
+
+// A read is one step: undone, the table and the title are as before it; redone,
+// the device's again. Neither undo nor redo while a transfer runs.
+TEST_F(Safeguards, ReadIsUndoneWithItsTitle_NotWhileATransferRuns)
+{
+    AddLine(QStringLiteral("ttyS0"), Prepared());
+    Create();
+    ClickCell(form->StringGrid1, 1, 0); // a step before the read
+    const AddressTable before = model.table();
+    const QString title = form->windowTitle();
+    answer = QMessageBox::Yes;
+    form->ComboBox1->setFocus();
+    QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+    clock->Advance(100);
+    form->Timer1Timer();
+    ASSERT_TRUE(session().Busy());
+    EXPECT_FALSE(form->N19->isEnabled());
+    TickToEnd();
+    ASSERT_EQ(model.cell(1, 3, 1), MessageText(2));
+    const QString readTitle = form->windowTitle();
+    EXPECT_TRUE(form->N19->isEnabled());
+    EXPECT_EQ(form->N19->text(), "&" + UiTexts::UndoItem + " " + UiTexts::ReadStep);
+
+    form->N19->trigger();
+    EXPECT_EQ(model.table(), before);
+    EXPECT_EQ(form->windowTitle(), title);
+    form->N20->trigger();
+    EXPECT_EQ(model.cell(1, 3, 1), MessageText(2));
+    EXPECT_EQ(form->windowTitle(), readTitle);
 }
