@@ -152,7 +152,9 @@ void TForm1::connectHandlers()
 
 void TForm1::presentHistory()
 {
-    const auto text = [](const QString& item, const QString& step) {
+    const auto text = [](const QString& item, QString step) {
+        // A file name's "&" is shown, not taken for a mnemonic.
+        step.replace(QLatin1Char('&'), QStringLiteral("&&"));
         return QLatin1Char('&') + item + (step.isEmpty() ? QString() : QLatin1Char(' ') + step);
     };
     N19->setText(text(UiTexts::UndoItem, history_->UndoName()));
