@@ -36,6 +36,7 @@ void DocumentState::SetBaseline(Origin origin, const QString& name)
     // Bits read from a file or the device that no cell or option shows: a write
     // encodes the table, so it would change them.
     unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
+    filePath_.clear();
     adopt(origin, name, model_.table(), encodedTable(), QString());
 }
 
@@ -100,6 +101,7 @@ bool DocumentState::Open(const QString& chosen, bool transferOpen)
     if (OpenConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
+    filePath_ = QFileInfo(LmkFileName(chosen)).absoluteFilePath();
     return true;
 }
 
@@ -111,6 +113,7 @@ bool DocumentState::OpenNamed(const QString& name, bool transferOpen)
     if (OpenNamedConfigFile(model_, name, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(name).fileName());
+    filePath_ = QFileInfo(name).absoluteFilePath();
     return true;
 }
 
@@ -119,5 +122,6 @@ bool DocumentState::Save(const QString& chosen, bool transferOpen)
     if (SaveConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(origin_, QFileInfo(LmkFileName(chosen)).fileName());
+    filePath_ = QFileInfo(LmkFileName(chosen)).absoluteFilePath();
     return true;
 }

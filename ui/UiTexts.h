@@ -38,6 +38,29 @@ inline const QString FileMenu = QStringLiteral("Файл");
 inline const QString OpenItem = QStringLiteral("Открыть");
 inline const QString SaveItem = QStringLiteral("Сохранить");
 inline const QString ExitItem = QStringLiteral("Выход");
+// Recent files and the window's backups (Файл menu).
+inline const QString RecentFilesItem = QStringLiteral("Последние файлы");
+inline const QString BackupsItem = QStringLiteral("Резервные копии…");
+inline const QString BackupsTitle = QStringLiteral("Резервные копии конфигурации устройства");
+inline const QString BackupsHelp =
+    QStringLiteral("Перед каждой записью программа сохраняет прежнюю конфигурацию устройства "
+                   "в папке\n%1");
+inline const QString BackupDateColumn = QStringLiteral("Дата");
+inline const QString BackupPortColumn = QStringLiteral("Порт");
+inline const QString BackupDiffersColumn = QStringLiteral("Отличия от таблицы");
+inline const QString BackupSame = QStringLiteral("нет");
+inline QString BackupDiffers(int addresses, int otherBytes)
+{
+    QString text = QStringLiteral("%1 адр.").arg(addresses);
+    if (otherBytes > 0)
+        text += QStringLiteral(", %1 служ. байт").arg(otherBytes);
+    return text;
+}
+inline const QString BackupUnreadable = QStringLiteral("не читается");
+inline const QString BackupsNone = QStringLiteral("Резервных копий пока нет.");
+inline const QString BackupOpenButton = QStringLiteral("Открыть");
+inline const QString BackupFolderButton = QStringLiteral("Показать папку");
+inline const QString BackupDateFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
 inline const QString DeviceMenu = QStringLiteral("ЛУМ-К");
 inline const QString ModeMenu = QStringLiteral("Режим");
 inline const QString SpeechItem = QStringLiteral("Речевое оповещение Тилан");

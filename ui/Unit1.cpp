@@ -4,10 +4,13 @@
 #include "Unit1.h"
 
 #include "AddressTable.h"
+#include "BackupsDialog.h"
+#include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "DeviceSession.h"
+#include "FileDialogs.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
 #include "OpenFailureBox.h"
@@ -27,6 +30,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -67,6 +71,7 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
     FormCreate(prober);
     document_->SetBaseline(DocumentState::Origin::StartUp,
                            model_.ConfigLocked() ? CoreTexts::LockedFileName : QString());
+    N1Click();
     Timer1->start();
     StringGrid1->setFocus();
 }
@@ -83,11 +88,12 @@ void TForm1::connectHandlers()
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
         {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
         {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click}};
+        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},
+        {N24, &TForm1::N24Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
     // The configuration sheet's items before "Выход", with the file the title names.
-    PrintCommands::Attach(*this, *N1, N7, model_, engine_, [this] {
+    PrintCommands::Attach(*this, *N1, N7, model_, *session_, [this] {
         return document_->origin() == DocumentState::Origin::Device &&
                        document_->ShownName() == engine_.LinkPort()
                    ? QString()
@@ -102,6 +108,7 @@ void TForm1::connectHandlers()
         connect(grid, &TStringGrid::Click, this, [this, grid] { StringGrid1DblClick(grid); });
         connect(grid, &TStringGrid::DblClick, this, [this, grid] { StringGrid1DblClick(grid); });
     }
+    connect(N1, &QMenu::aboutToShow, this, &TForm1::N1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Client->installEventFilter(this);
     Memo1->viewport()->installEventFilter(this);
@@ -409,30 +416,84 @@ void TForm1::Timer1Timer()
 
 void TForm1::OpenFile(const QString& chosen)
 {
-    document_->Open(chosen, engine_.ProgressVisible());
+    if (document_->Open(chosen, engine_.ProgressVisible()))
+        fileTaken();
 }
 
 void TForm1::OpenNamedFile(const QString& name)
 {
-    document_->OpenNamed(name, engine_.ProgressVisible());
+    if (document_->OpenNamed(name, engine_.ProgressVisible()))
+        fileTaken();
 }
 
 bool TForm1::SaveFile(const QString& chosen)
 {
-    return document_->Save(chosen, engine_.ProgressVisible());
+    if (!document_->Save(chosen, engine_.ProgressVisible()))
+        return false;
+    fileTaken();
+    return true;
+}
+
+void TForm1::fileTaken()
+{
+    // The list's entries are opened by Open's ".lmk" rule: a name that rule
+    // would change ("CONFIG.LMK" named on the command line) stays out.
+    const QString path = document_->FilePath();
+    if (!path.isEmpty() && LmkFileName(path) == path)
+        RememberRecentFile(path);
 }
 
 QString TForm1::chooseFile(bool save)
 {
-    QFileDialog dialog(this, QString(), RememberedFileFolder(), FileTexts::NameFilter);
+    // Save offers the file the table came from or was last saved to.
+    const QString own = save ? document_->FilePath() : QString();
+    QFileDialog dialog(this, QString(), own.isEmpty() ? RememberedFileFolder() : own,
+                       FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    UsePlatformFileDialog(dialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    RememberFileFolder(dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
+    // The overwrite question is ours: in Russian on every system, and none
+    // for the table's own file.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QFileInfo info(chosen);
+        if (!save || !info.exists() || (!own.isEmpty() && info == QFileInfo(own)) ||
+            fileBoxes_.ConfirmReplace(QDir::toNativeSeparators(chosen))) {
+            RememberFileFolder(chosen);
+            return chosen;
+        }
+    }
+}
+
+void TForm1::N1Click()
+{
+    // Files gone since are left out; another window's files are in.
+    N23->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& file = files.at(i);
+        QAction* item = N23->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QFileInfo(file).fileName().replace(QLatin1Char('&'), QLatin1String("&&"))));
+        item->setToolTip(QDir::toNativeSeparators(file));
+        item->setStatusTip(QDir::toNativeSeparators(file));
+        connect(item, &QAction::triggered, this, [this, file] { OpenFile(file); });
+    }
+    N23->setToolTipsVisible(true);
+    // Like Открыть, nothing to choose while the start-up file locks the configuration.
+    N23->menuAction()->setEnabled(!model_.ConfigLocked() && !files.isEmpty());
+}
+
+void TForm1::N24Click()
+{
+    ParamImage table = model_.image();
+    model_.TableToImage(table);
+    BackupsDialog dialog(BackupFolder(), table, !model_.ConfigLocked(), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.Chosen().isEmpty())
+        OpenFile(dialog.Chosen());
 }
 
 void TForm1::N5Click()

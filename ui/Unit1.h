@@ -90,6 +90,8 @@ public:
     QMenu* N12 = nullptr; // Помощь
     QAction* N5 = nullptr;
     QAction* N6 = nullptr;
+    QMenu* N23 = nullptr;   // Последние файлы
+    QAction* N24 = nullptr; // Резервные копии…
     QAction* N7 = nullptr;
     QAction* N8 = nullptr;
     QAction* N9 = nullptr;
@@ -151,6 +153,8 @@ public:
     void Timer1Timer();
     void N5Click();
     void N6Click();
+    void N1Click(); // the Файл menu opens: the recent files as they are now
+    void N24Click();
     void N7Click();
     void N8Click();
     void N9Click();
@@ -172,10 +176,13 @@ private:
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.
     static QString backupNote(const QByteArray& backup);
-    // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
-    // dialog in FileDialogFolder's folder with the configuration filter. Returns
-    // the chosen file, or an empty name when cancelled.
+    // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): the
+    // platform's dialog in RememberedFileFolder() with the configuration filter;
+    // Save's offers the table's own file. Returns the chosen file, or an empty
+    // name when cancelled.
     QString chooseFile(bool save);
+    // A file opened or saved heads the recent files.
+    void fileTaken();
 
     AddressTable writeTable_; // the table the running write started with
 

@@ -79,6 +79,10 @@ void WindowLayout::createMenu(TForm1& f)
     f.N1 = named(f.MainMenu1->addMenu(UiTexts::FileMenu), "N1");
     f.N5 = item(f.N1, UiTexts::OpenItem, "N5");
     f.N6 = item(f.N1, UiTexts::SaveItem, "N6");
+    // Recent files and backups before the sheet's items and "Выход".
+    auto mnemonic = [](QString text, qsizetype at) { return text.insert(at, QLatin1Char('&')); };
+    f.N23 = named(f.N1->addMenu(mnemonic(UiTexts::RecentFilesItem, 10)), "N23");
+    f.N24 = item(f.N1, mnemonic(UiTexts::BackupsItem, 0), "N24");
     f.N7 = item(f.N1, UiTexts::ExitItem, "N7");
 
     f.N3 = named(f.MainMenu1->addMenu(UiTexts::DeviceMenu), "N3");

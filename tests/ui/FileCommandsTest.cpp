@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -66,8 +68,29 @@ DialogSeen chooseInDialog(QWidget* widget, QWidget* window, const QString& path)
 
 using FileCommands = WindowTest;
 
-TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilter)
+// The user's Documents as the desktop names it (xdg-user-dirs), for one test.
+class DocumentsFolder
 {
+public:
+    explicit DocumentsFolder(const QString& folder)
+        : file_(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/user-dirs.dirs"))
+    {
+        QDir().mkpath(folder);
+        QDir().mkpath(QFileInfo(file_).absolutePath());
+        WriteBytes(file_, "XDG_DOCUMENTS_DIR=\"" + QFile::encodeName(folder) + "\"\n");
+    }
+    ~DocumentsFolder() { QFile::remove(file_); }
+
+private:
+    QString file_;
+};
+
+TEST_F(FileCommands, DialogsStartInDocumentsThenTheLastFolder_WithTheLmkFilter)
+{
+    const DocumentsFolder documents(Path("Документы"));
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+              Path("Документы"));
     CreateWindow();
     model.ToggleModeColumn(1);
     DialogSeen save;
@@ -78,10 +101,10 @@ TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilt
     }
     ASSERT_TRUE(save.isFileDialog);
     EXPECT_EQ(save.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_EQ(save.directory, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+    EXPECT_EQ(save.directory, Path("Документы"));
     EXPECT_EQ(save.filters, QStringList{FileTexts::NameFilter});
-    EXPECT_FALSE(save.native);
-    EXPECT_TRUE(save.confirmsOverwrite);
+    EXPECT_FALSE(save.native); // Qt's dialog on Linux
+    EXPECT_FALSE(save.confirmsOverwrite); // the window asks, in Russian
     EXPECT_TRUE(save.ownedByWindow);
     EXPECT_EQ(ReadBytes(Path("a.lmk")), model.image().toText() + "\r\n");
 
@@ -103,31 +126,84 @@ TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilt
     EXPECT_EQ(form->StringGrid1->Cells(2, 16), Delay30);
 }
 
-TEST(FileDialogStart, ProgramFolderWhenWritableElseWorkingFolderElseHome)
+TEST(FileDialogStart, LastFolderElseDocumentsElseHome_NeverTheProgramFolder)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    const QString writable = dir.filePath("rw");
-    const QString readOnly = dir.filePath("ro");
-    const QString home = dir.filePath("home");
-    ASSERT_TRUE(QDir().mkdir(writable) && QDir().mkdir(readOnly));
-    ::chmod(QFile::encodeName(writable).constData(), 0777);
-    ::chmod(QFile::encodeName(readOnly).constData(), 0555);
-    const int code = RunUnprivileged([&] {
-        const struct
-        {
-            QString program, working, expected;
-        } cases[] = {{writable, readOnly, writable},
-                     {readOnly, writable, writable},
-                     {readOnly, readOnly, home},
-                     {dir.filePath("gone"), writable, writable}};
-        int failed = 0;
-        for (const auto& c : cases)
-            failed += FileDialogFolder(c.program, c.working, home) != c.expected;
-        return failed;
+    const QString last = dir.filePath("last"), docs = dir.filePath("docs"),
+                  program = dir.filePath("program"), home = dir.filePath("home");
+    for (const QString& folder : {last, docs, program})
+        ASSERT_TRUE(QDir().mkdir(folder));
+    const struct
+    {
+        QString last, documents, expected;
+    } cases[] = {
+        {last, docs, last},
+        {QString(), docs, docs},
+        {dir.filePath("gone"), docs, docs},
+        {program, docs, docs},       // remembered by an earlier version
+        {program + "/.", docs, docs}, // the same folder spelt otherwise
+        {QString(), dir.filePath("no-documents"), home},
+        {QString(), program, home},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileDialogFolder(c.last, c.documents, home, program), c.expected)
+            << c.last.toStdString() << " " << c.documents.toStdString();
+}
+
+// Save offers the table's own file and saves over it without a question; another
+// existing file is asked about in Russian, and "No" goes back to the dialog.
+TEST_F(FileCommands, SaveOffersTheTablesFile_OverwritesItWithoutAsking_AsksForAnother)
+{
+    WriteBytes(Path("site.lmk"), QByteArray(140, '0') + "\r\n");
+    WriteBytes(Path("other.lmk"), QByteArray(140, '1') + "\r\n");
+    CreateWindow();
+    form->OpenFile(Path("site.lmk"));
+    model.ToggleModeColumn(1);
+
+    QString offered;
+    bool asked = false;
+    QTimer guard; // answers a question that should not come, so the test cannot hang
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked = true;
+            box->done(QMessageBox::Yes);
+        }
     });
-    EXPECT_EQ(code, 0);
+    guard.start(20);
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            offered = dialog->selectedFiles().value(0);
+            QMetaObject::invokeMethod(dialog, "accept"); // the name as offered
+        });
+        form->N6->trigger();
+    }
+    guard.stop();
+    EXPECT_EQ(offered, Path("site.lmk"));
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(ReadBytes(Path("site.lmk")), model.image().toText() + "\r\n");
+    EXPECT_FALSE(form->TableModified());
+
+    // Another existing file: the question, "No" back to the dialog, which is cancelled.
+    model.ToggleModeColumn(2);
+    BoxSeen question;
+    std::unique_ptr<ModalWatcher> questionWatch, againWatch;
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            chooseInDialog(w, form.get(), Path("other.lmk"));
+            questionWatch = std::make_unique<ModalWatcher>([&](QWidget* box) {
+                question = CloseMessageBox(box, QMessageBox::No);
+                againWatch = std::make_unique<ModalWatcher>(
+                    [&](QWidget* d) { chooseInDialog(d, form.get(), QString()); });
+            });
+        });
+        form->N6->trigger();
+    }
+    ASSERT_TRUE(againWatch && againWatch->Seen());
+    EXPECT_EQ(question.text, FileTexts::ReplaceQuestion(Path("other.lmk")));
+    EXPECT_EQ(ReadBytes(Path("other.lmk")), QByteArray(140, '1') + "\r\n");
 }
 
 TEST_F(FileCommands, CancelledDialogsChangeNothing)

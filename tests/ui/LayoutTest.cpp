@@ -195,7 +195,11 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     ASSERT_TRUE(savePdf && print);
     EXPECT_EQ(savePdf->text(), UiTexts::SavePdfItem);
     EXPECT_EQ(print->text(), UiTexts::PrintItem);
-    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, savePdf, print, form->N7}));
+    // Recent files (N23) and backups (N24) after "Сохранить", before the sheet's.
+    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, form->N23->menuAction(),
+                                                    form->N24, savePdf, print, form->N7}));
+    EXPECT_EQ(form->N23->title(), QStringLiteral("Последние &файлы"));
+    EXPECT_EQ(form->N24->text(), QStringLiteral("&Резервные копии…"));
     EXPECT_EQ(form->N5->text(), UiTexts::OpenItem);
     EXPECT_EQ(form->N6->text(), UiTexts::SaveItem);
     EXPECT_EQ(form->N7->text(), UiTexts::ExitItem);
