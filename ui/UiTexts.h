@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace UiTexts {
 
@@ -51,10 +52,12 @@ inline const QString BackupDiffersColumn = QStringLiteral("Отличия от �
 inline const QString BackupSame = QStringLiteral("нет");
 inline QString BackupDiffers(int addresses, int otherBytes)
 {
-    QString text = QStringLiteral("%1 адр.").arg(addresses);
+    QStringList parts;
+    if (addresses > 0)
+        parts << QStringLiteral("%1 адр.").arg(addresses);
     if (otherBytes > 0)
-        text += QStringLiteral(", %1 служ. байт").arg(otherBytes);
-    return text;
+        parts << QStringLiteral("%1 служ. байт").arg(otherBytes);
+    return parts.join(QStringLiteral(", "));
 }
 inline const QString BackupUnreadable = QStringLiteral("не читается");
 inline const QString BackupsNone = QStringLiteral("Резервных копий пока нет.");

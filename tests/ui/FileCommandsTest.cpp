@@ -3,6 +3,7 @@
 #include "GuiSupport.h"
 #include "TestFiles.h"
 
+#include "BackupsDialog.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "LinkFrames.h"
@@ -17,6 +18,9 @@
 #include <QGroupBox>
 #include <QStandardPaths>
 #include <QTest>
+#include <QMenu>
+#include <QTreeWidget>
+#include <QPushButton>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -335,6 +339,11 @@ TEST_F(FileCommands, LockedConfigurationDisablesOpenButNotSave)
     form->SaveFile(Path("regul.lmk"));
     EXPECT_TRUE(ReadBytes(Path("regul.lmk")).startsWith("8804"));
     EXPECT_EQ(ReadBytes(Path("regul.lmk")).mid(4, 2), "80");
+
+    // Nor from the recent files, though the saved file joined them.
+    form->N1Click();
+    EXPECT_EQ(RecentFiles(), QStringList{Path("regul.lmk")});
+    EXPECT_FALSE(form->N23->menuAction()->isEnabled());
 }
 
 TEST_F(FileCommands, OpeningAFileNeverLocks)
@@ -387,4 +396,95 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
         EXPECT_EQ(model.image(), station.image);
         EXPECT_EQ(model.table(), device.table());
     }
+}
+
+namespace {
+// The recent files' items as the Файл menu shows them now.
+QStringList RecentItems(TForm1& form)
+{
+    emit form.N1->aboutToShow();
+    QStringList texts;
+    for (const QAction* item : form.N23->actions())
+        texts << item->text();
+    return texts;
+}
+} // namespace
+
+TEST_F(FileCommands, RecentFiles_MostRecentFirst_AtMostEight_GoneOnesLeftOut)
+{
+    CreateWindow();
+    for (int i = 0; i < 10; ++i) {
+        const QString name = QStringLiteral("f%1.lmk").arg(i);
+        WriteBytes(Path(name), QByteArray(140, '0') + "\r\n");
+        form->OpenFile(Path(name));
+    }
+    form->SaveFile(Path("f3.lmk")); // a saved file moves to the head
+    QFile::remove(Path("f8.lmk"));
+    EXPECT_EQ(RecentItems(*form),
+              QStringList({"&1 f3.lmk", "&2 f9.lmk", "&3 f7.lmk", "&4 f6.lmk", "&5 f5.lmk",
+                           "&6 f4.lmk", "&7 f2.lmk"}));
+    EXPECT_EQ(form->N23->actions().value(0)->toolTip(), QDir::toNativeSeparators(Path("f3.lmk")));
+    EXPECT_TRUE(form->N23->menuAction()->isEnabled());
+}
+
+TEST_F(FileCommands, RecentFiles_RememberedForTheNextWindow_ChoosingOneOpensIt)
+{
+    WriteBytes(Path("site.lmk"), "C804" + QByteArray(136, '0') + "\r\n");
+    CreateWindow();
+    EXPECT_FALSE(form->N23->menuAction()->isEnabled()); // nothing yet
+    form->OpenFile(Path("site.lmk"));
+    form.reset();
+    model.ImageToTable(ParamImage());
+
+    CreateWindow();
+    ASSERT_EQ(RecentItems(*form), QStringList{"&1 site.lmk"});
+    form->N23->actions().constFirst()->trigger();
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
+    EXPECT_EQ(form->Document().FilePath(), Path("site.lmk"));
+}
+
+// The window's backups, newest first, with the port and how many addresses
+// differ from the table; Открыть loads the chosen one as Открыть does a file.
+TEST_F(FileCommands, Backups_ListedNewestFirstWithPortAndDifferences_OpenLoadsOne)
+{
+    CreateWindow();
+    ParamImage table = model.image();
+    model.TableToImage(table);
+    ParamImage changed = table;
+    for (int address : {0, 1, 17})
+        changed.setByte(address, 0xC8); // "Сообщ.4", "30 сек."
+    ParamImage service = table;
+    service.setByte(65, 0x5A);
+    QDir folder(TForm1::BackupFolder());
+    folder.removeRecursively(); // other tests' writes leave theirs
+    ASSERT_TRUE(QDir().mkpath(folder.path()));
+    WriteBytes(folder.filePath("COM3.device-20261201-100000.lmk"), table.toText() + "\r\n");
+    WriteBytes(folder.filePath("COM3.device-20261201-100000-2.lmk"), service.toText() + "\r\n");
+    WriteBytes(folder.filePath("ttyUSB0.device-20261202-090000.lmk"), changed.toText() + "\r\n");
+    WriteBytes(folder.filePath("notes.txt"), "not a backup");
+
+    QList<QStringList> rows;
+    bool openEnabled = false;
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            auto* dialog = qobject_cast<BackupsDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            for (int i = 0; i < dialog->List->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item = dialog->List->topLevelItem(i);
+                rows << QStringList{item->text(0), item->text(1), item->text(2)};
+            }
+            openEnabled = dialog->OpenButton->isEnabled();
+            dialog->List->setCurrentItem(dialog->List->topLevelItem(0));
+            dialog->OpenButton->click();
+        });
+        form->N24->trigger();
+    }
+    EXPECT_EQ(rows, QList<QStringList>({{"02.12.2026 09:00:00", "ttyUSB0", "3 адр."},
+                                        {"01.12.2026 10:00:00", "COM3", "1 служ. байт"},
+                                        {"01.12.2026 10:00:00", "COM3", "нет"}}));
+    EXPECT_TRUE(openEnabled);
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
+    EXPECT_EQ(form->StringGrid2->Cells(1, 2), MessageText(4));
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("ttyUSB0.device-20261202-090000.lmk")));
+    folder.removeRecursively();
 }
