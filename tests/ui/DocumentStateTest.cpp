@@ -114,6 +114,7 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Modified());
     EXPECT_FALSE(document.CellChanged(1, 3, 1));
     EXPECT_EQ(document.Title(), "site.lmk[*] — " + UiTexts::WindowCaption);
+    EXPECT_EQ(document.FilePath(), Path("site.lmk")); // what Save offers next
     EXPECT_EQ(document.origin(), Origin::StartUp);
     EXPECT_FALSE(document.AsksBeforeReplacing());
 
@@ -129,6 +130,10 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Open(Path("folder.lmk"), false));
     EXPECT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(document.origin(), Origin::File); // a failed Open changes nothing
+    EXPECT_EQ(document.FilePath(), Path("site.lmk"));
+    // A read replaces the table: the file is no longer its own.
+    document.SetBaseline(Origin::Device, QStringLiteral("COM3"));
+    EXPECT_TRUE(document.FilePath().isEmpty());
 
     model.setConfigLocked(true);
     EXPECT_FALSE(document.AsksBeforeReplacing());
