@@ -258,6 +258,9 @@ void TForm1::StringGrid1DblClick(TStringGrid* Sender)
     ComboBox2->setCurrentIndex(ComboBox2->findText(Sender->Cells(col, row), Qt::MatchExactly));
     // Wide enough for its longest choice in the window's font, and so its list.
     ComboBox2->resize(std::max(PopupWidth, ComboBox2->sizeHint().width()), ComboBox2->height());
+    // Widened, it stays inside the window's client area (it would be cut there).
+    if (ComboBox2->geometry().right() >= Client->width())
+        ComboBox2->move(Client->width() - ComboBox2->width(), ComboBox2->y());
     ComboBox2->view()->setMinimumWidth(
         modeCell ? std::max(ModeDroppedWidth, ComboBox2->width()) : ComboBox2->width());
     ComboBox2->show();

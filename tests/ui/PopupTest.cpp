@@ -335,13 +335,14 @@ TEST_F(Popup, ItsTextAndItsListAreNeverCut)
 {
     for (const int mode : {SpeechMode, OtherDevicesMode}) {
         (mode == SpeechMode ? form->N8 : form->N9)->trigger();
-        model.setCell(1, 2, 1, mode == SpeechMode ? MessageText(4) : ModeUsed);
+        model.setCell(4, 2, 1, mode == SpeechMode ? MessageText(4) : ModeUsed);
         for (const int col : {1, 2}) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << ", column " << col);
             form->ComboBox2->hide();
-            ClickCell(form->StringGrid1, col, 2);
+            ClickCell(form->StringGrid4, col, 2);
             QComboBox* popup = form->ComboBox2;
             ASSERT_TRUE(popup->isVisible());
+            EXPECT_LE(popup->geometry().right(), form->Client->width() - 1);
             int widest = 0;
             for (const QString& choice : itemsOf(popup))
                 widest = std::max(widest, popup->fontMetrics().horizontalAdvance(choice));
