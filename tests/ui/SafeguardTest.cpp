@@ -353,15 +353,19 @@ TEST_F(Safeguards, CompareWithAFile_MarksExactlyTheDifferingAddresses_CountsUnsh
     EXPECT_NE(inside(1), inside(9));
 }
 
-// The marks go with the next edit and when the table is replaced.
+// The marks go with the next edit and when the table is replaced (the model's
+// own changes are the marks' tests).
 TEST_F(Safeguards, ComparisonMarks_GoWithAnEditOrANewTable)
 {
     ParamImage file;
     file.setByte(0, 0x80);
     ASSERT_TRUE(WriteImageFile(Path("site.lmk"), file));
     const std::pair<const char*, std::function<void()>> changes[] = {
-        {"an edit", [&] { model.setCell(4, 16, 1, MessageText(3)); }},
-        {"a mode change", [&] { form->N9->trigger(); }},
+        {"a pick in the popup",
+         [&] {
+             ClickCell(form->StringGrid4, 1, 16);
+             QTest::keyClick(form->ComboBox2, Qt::Key_Down);
+         }},
         {"Open", [&] { form->OpenFile(Path("site.lmk")); }},
     };
     Create();
