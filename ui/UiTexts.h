@@ -71,6 +71,9 @@ inline const QString OtherDevicesItem = QStringLiteral("Другие устро�
 inline const QString ActionMenu = QStringLiteral("Действие");
 inline const QString ReadItem = QStringLiteral("Прочесть параметры");
 inline const QString WriteItem = QStringLiteral("Записать параметры");
+// Comparison of the table with the device or a file (Действие menu).
+inline const QString CompareDeviceItem = QStringLiteral("Сравнить с устройством");
+inline const QString CompareFileItem = QStringLiteral("Сравнить с файлом…");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
 // The operator's guide (F1) and its window, titled as the guide's HTML is.
@@ -107,6 +110,40 @@ inline QString WriteDiffers(int addresses, int otherBytes)
         text += QStringLiteral(" Отличается служебных байтов: %1.").arg(otherBytes);
     return text;
 }
+// The box after a comparison; `other` is the port or the file.
+inline QString CompareSame(const QString& other)
+{
+    return QStringLiteral("Таблица и %1: отличий нет.").arg(other);
+}
+inline QString CompareDiffers(const QString& other, int addresses)
+{
+    if (addresses == 0)
+        return QStringLiteral("Таблица и %1: адреса совпадают.").arg(other);
+    return QStringLiteral("Таблица и %1: отличается адресов: %2 (отмечены в таблице).")
+        .arg(other)
+        .arg(addresses);
+}
+inline const QString CompareModeDiffers = QStringLiteral("Отличается режим работы.");
+inline const QString CompareOptionsDiffer = QStringLiteral("Отличаются общие свойства.");
+inline QString CompareUnshownBytes(int bytes)
+{
+    return QStringLiteral("Байтов с отличиями в битах, которых таблица не показывает: %1.")
+        .arg(bytes);
+}
+inline QString CompareDeviceSide(const QString& port)
+{
+    return QStringLiteral("устройство на %1").arg(port);
+}
+inline QString CompareFileSide(const QString& file)
+{
+    return QStringLiteral("файл %1").arg(file);
+}
+inline const QString CompareNoPort =
+    QStringLiteral("Устройство не сравнить: выберите порт для связи с БС.");
+inline const QString CompareBusy =
+    QStringLiteral("Идёт обмен с устройством: сравните, когда он закончится.");
+inline const QString CompareReadFailed =
+    QStringLiteral("Устройство не прочитано: сравнение не выполнено.");
 inline const QString WriteAgainQuestion = QStringLiteral("Записать ещё раз?");
 inline const QString WriteUnconfirmed =
     QStringLiteral("Запись не подтверждена: устройство не удалось прочитать после записи.");

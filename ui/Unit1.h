@@ -19,6 +19,7 @@
 #include <array>
 #include <memory>
 
+class ComparisonMarks;
 class ConfigModel;
 class DeviceSession;
 struct CutWrite;
@@ -97,6 +98,8 @@ public:
     QAction* N9 = nullptr;
     QAction* N10 = nullptr;
     QAction* N11 = nullptr;
+    QAction* N21 = nullptr; // Сравнить с устройством
+    QAction* N22 = nullptr; // Сравнить с файлом…
     QAction* N16 = nullptr; // Руководство оператора (F1)
     QAction* N13 = nullptr;
 
@@ -119,6 +122,11 @@ public:
     {
         return document_->CellChanged(page, row, column);
     }
+    // The cells of the addresses the last comparison found different.
+    const ComparisonMarks& Marks() const { return *marks_; }
+    // Compares the table with the configuration file `chosen` names, as
+    // "Сравнить с файлом…" does after its dialog.
+    void CompareWithFile(const QString& chosen);
     // The port list and selection behind ComboBox1.
     PortSelector& Selector() { return *ports_; }
     const DocumentState& Document() const { return *document_; }
@@ -158,6 +166,8 @@ public:
     void N7Click();
     void N8Click();
     void N9Click();
+    void N21Click();
+    void N22Click();
     void N16Click();
     void N13Click();
     void Memo1Click();
@@ -172,6 +182,12 @@ protected:
 private:
     void connectHandlers();
     void presentDocument();
+    // The table was replaced (a read's decode, Open): the comparison's marks and
+    // the popup over the old table go.
+    void tableReplaced();
+    // After each tick: a comparison waiting for the device read it asked for.
+    void afterTick();
+    void showComparison(const QString& other, const ParamImage& image);
     void onWriteEnded(const WriteReport& report);
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.
@@ -199,4 +215,10 @@ private:
     PortSelector* ports_ = nullptr;
     DocumentState* document_ = nullptr;
     ModelPresenter* presenter_ = nullptr;
+    ComparisonMarks* marks_ = nullptr;
+    // "Сравнить с устройством" waits for the device read it asked for; whether
+    // the last device read since then completed.
+    bool compareWaiting_ = false;
+    bool compareReadCompleted_ = false;
+    bool popupPicking_ = false; // the popup itself is changing the table
 };
