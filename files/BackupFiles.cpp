@@ -90,6 +90,25 @@ bool IsBackupFileName(const QByteArray& fileName)
     return form.match(QString::fromLatin1(fileName)).hasMatch();
 }
 
+std::optional<BackupName> ParseBackupFileName(const QByteArray& fileName)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(.*)\\.device-([0-9]{8}-[0-9]{6})(?:-([0-9]+))?\\.lmk$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = form.match(QString::fromLatin1(fileName));
+    if (!match.hasMatch())
+        return std::nullopt;
+    BackupName name;
+    name.label = fileName.left(match.capturedLength(1));
+    name.at = QDateTime::fromString(match.captured(2), QStringLiteral("yyyyMMdd-HHmmss"));
+    bool number = true;
+    if (match.hasCaptured(3))
+        name.attempt = match.captured(3).toInt(&number);
+    if (!name.at.isValid() || !number || name.attempt < 1)
+        return std::nullopt;
+    return name;
+}
+
 bool IsBackupContent(const QByteArray& content)
 {
     if (content.size() != ParamImage::TextLength + 2 || !content.endsWith("\r\n"))

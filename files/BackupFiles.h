@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 class ParamImage;
 
 struct BackupPlace
@@ -37,6 +39,17 @@ QByteArray BackupFileName(const BackupPlace& place, const QDateTime& at, int att
 
 // Whether a file name (without folder) has the rule's name form.
 bool IsBackupFileName(const QByteArray& fileName);
+
+// What a backup's file name tells: what it is of, when it was made, the attempt.
+struct BackupName
+{
+    QByteArray label;
+    QDateTime at; // local time, to the second
+    int attempt = 1;
+};
+// The parts of a file name (without folder) of the rule's form with a real date
+// and time; nothing for any other name.
+std::optional<BackupName> ParseBackupFileName(const QByteArray& fileName);
 // Whether bytes are exactly a backup's content form.
 bool IsBackupContent(const QByteArray& content);
 

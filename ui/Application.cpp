@@ -16,6 +16,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTranslator>
 
 #include <memory>
@@ -56,15 +57,16 @@ QIcon ProgramIcon()
     return icon;
 }
 
-QString FileDialogFolder(const QString& programFolder, const QString& workingFolder,
-                         const QString& homeFolder)
+QString FileDialogFolder(const QString& lastFolder, const QString& documents,
+                         const QString& home, const QString& programFolder)
 {
-    for (const QString& folder : {programFolder, workingFolder}) {
+    const QString program = QFileInfo(programFolder).canonicalFilePath();
+    for (const QString& folder : {lastFolder, documents}) {
         const QFileInfo info(folder);
-        if (info.isDir() && info.isWritable())
+        if (!folder.isEmpty() && info.isDir() && info.canonicalFilePath() != program)
             return info.absoluteFilePath();
     }
-    return homeFolder;
+    return home;
 }
 
 bool InstallRussianTranslation(QApplication& app)
@@ -184,16 +186,33 @@ void RemoveProgramSetting(const QString& key)
 
 QString RememberedFileFolder()
 {
-    const QString folder = ProgramSetting(QStringLiteral("files/lastFolder")).toString();
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        return folder;
-    return FileDialogFolder(QCoreApplication::applicationDirPath(), QDir::currentPath(),
-                            QDir::homePath());
+    return FileDialogFolder(ProgramSetting(QStringLiteral("files/lastFolder")).toString(),
+                            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                            QDir::homePath(), QCoreApplication::applicationDirPath());
 }
 
 void RememberFileFolder(const QString& chosenFile)
 {
     SetProgramSetting(QStringLiteral("files/lastFolder"), QFileInfo(chosenFile).absolutePath());
+}
+
+QStringList RecentFiles()
+{
+    QStringList files;
+    for (const QString& file : ProgramSetting(QStringLiteral("files/recent")).toStringList()) {
+        if (files.size() < RecentFilesKept && QFileInfo(file).isFile() && !files.contains(file))
+            files.append(file);
+    }
+    return files;
+}
+
+void RememberRecentFile(const QString& path)
+{
+    const QString file = QFileInfo(path).absoluteFilePath();
+    QStringList files = RecentFiles();
+    files.removeAll(file);
+    files.prepend(file);
+    SetProgramSetting(QStringLiteral("files/recent"), files.mid(0, RecentFilesKept));
 }
 
 QString RememberedPort()

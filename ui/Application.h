@@ -31,11 +31,12 @@ void PrepareApplication(QApplication& app);
 // without it), in every size it is drawn at.
 QIcon ProgramIcon();
 
-// Where the file dialogs start: the program's folder when it is writable;
-// else the working folder when that is writable (an installed program lives
-// in a system folder, where every Save would fail); else the home folder.
-QString FileDialogFolder(const QString& programFolder, const QString& workingFolder,
-                         const QString& homeFolder);
+// Where the file dialogs start: the last folder used while it exists, else the
+// user's Documents, else the home folder; never the program's own folder (an
+// installed program lives where a standard user cannot write, a built one in
+// its build folder), not even as a folder an earlier version remembered.
+QString FileDialogFolder(const QString& lastFolder, const QString& documents,
+                         const QString& home, const QString& programFolder);
 
 // --help and --version of a window program, answered on standard output before
 // any display is needed (no QApplication exists yet). The exit status when
@@ -58,9 +59,15 @@ void SetProgramSetting(const QString& key, const QVariant& value);
 void RemoveProgramSetting(const QString& key);
 
 // The last folder of Open or Save (remembered between runs), or where the file
-// dialogs started before any was used.
+// dialogs start before any was used.
 QString RememberedFileFolder();
 void RememberFileFolder(const QString& chosenFile);
+// Files last opened or saved, most recent first, those that are gone left out
+// (remembered between runs and shared by the windows).
+QStringList RecentFiles();
+// `path` heads the list; the oldest beyond RecentFilesKept fall off.
+void RememberRecentFile(const QString& path);
+inline constexpr int RecentFilesKept = 8;
 // The last port selected, empty when none.
 QString RememberedPort();
 void RememberPort(const QString& port);

@@ -36,6 +36,7 @@ void DocumentState::SetBaseline(Origin origin, const QString& name)
     // Bits read from a file or the device that no cell or option shows: a write
     // encodes the table, so it would change them.
     unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
+    filePath_.clear();
     adopt(origin, name, model_.table(), encodedTable(), QString());
 }
 
@@ -51,7 +52,6 @@ void DocumentState::adopt(Origin origin, const QString& name, const AddressTable
 {
     origin_ = origin;
     shownName_ = name;
-    filePath_.clear();
     baselineTable_ = table;
     baselineImage_ = image;
     note_ = note;
@@ -118,7 +118,7 @@ bool DocumentState::Open(const QString& chosen, bool transferOpen)
     if (OpenConfigFile(model_, chosen, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
-    filePath_ = LmkFileName(chosen);
+    filePath_ = QFileInfo(LmkFileName(chosen)).absoluteFilePath();
     return true;
 }
 
@@ -130,9 +130,7 @@ bool DocumentState::OpenNamed(const QString& name, bool transferOpen)
     if (OpenNamedConfigFile(model_, name, prompts_, transferOpen) != FileOutcome::Done)
         return false;
     SetBaseline(Origin::File, QFileInfo(name).fileName());
-    // Save writes the ".lmk" name: the same file only when that is the name.
-    if (LmkFileName(name) == name)
-        filePath_ = name;
+    filePath_ = QFileInfo(name).absoluteFilePath();
     return true;
 }
 
@@ -143,6 +141,6 @@ bool DocumentState::Save(const QString& chosen, bool transferOpen)
     // The saved table is the file's, whatever the table came from: a later read
     // replacing it is asked about.
     SetBaseline(Origin::File, QFileInfo(LmkFileName(chosen)).fileName());
-    filePath_ = LmkFileName(chosen);
+    filePath_ = QFileInfo(LmkFileName(chosen)).absoluteFilePath();
     return true;
 }

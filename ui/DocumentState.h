@@ -24,7 +24,7 @@ public:
     DocumentState(ConfigModel& model, FileCommandPrompts& prompts, QObject* parent = nullptr);
 
     // The table as it stands becomes what the marks compare with; `name` (a
-    // file name or a port) heads the title.
+    // file name or a port) heads the title. The table has no file any more.
     void SetBaseline(Origin origin, const QString& name);
     // A verified write: the device on `port` holds `table` and `image` (what
     // was written, which the table may have moved on from since).
@@ -51,8 +51,8 @@ public:
     Origin origin() const { return origin_; }
     // The file name or port the title names; empty when none.
     const QString& ShownName() const { return shownName_; }
-    // The file the table came from or was last saved to, when Save may write
-    // it again as it is; empty otherwise.
+    // The file the table was last opened from or saved to, in full; empty when
+    // a read has replaced it since, or when there was none.
     const QString& FilePath() const { return filePath_; }
     // The table differs from the configuration last read, opened, saved or written.
     bool Modified() const { return modified_; }

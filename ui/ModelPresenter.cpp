@@ -70,12 +70,21 @@ void ModelPresenter::presentProgress(int position, bool visible)
 }
 
 void ModelPresenter::PaintCell(QPainter* painter, const TForm1& form, const QString& text,
-                               const QRect& rect, bool fixed, bool changed)
+                               const QRect& rect, bool fixed, bool changed, bool differs)
 {
     const QPalette& palette = form.palette();
     painter->fillRect(rect, fixed     ? palette.color(QPalette::Button)
                             : changed ? QColor(0xFF, 0xF4, 0xC2)
+                            : differs ? QColor(0xDC, 0xEA, 0xFF)
                                       : QColor(Qt::white));
+    if (differs) {
+        // Drawn by the cell itself, so it stays the same under any palette.
+        const QColor frame(0x1A, 0x5C, 0xD6);
+        painter->fillRect(QRect(rect.left(), rect.top(), rect.width(), 2), frame);
+        painter->fillRect(QRect(rect.left(), rect.bottom() - 1, rect.width(), 2), frame);
+        painter->fillRect(QRect(rect.left(), rect.top(), 2, rect.height()), frame);
+        painter->fillRect(QRect(rect.right() - 1, rect.top(), 2, rect.height()), frame);
+    }
     painter->setPen(fixed ? palette.color(QPalette::ButtonText) : QColor(Qt::black));
     QFont cellFont = form.font();
     cellFont.setBold(changed);

@@ -25,10 +25,12 @@ public:
     // One grid cell as painted: the fixed column and the header row in the
     // palette's button face and text, so they stay readable under a dark
     // palette; a value that differs from the document's baseline (`changed`)
-    // bold on a pale yellow; every other cell black on white. The text centred
-    // on one line, cut with an ellipsis when it does not fit.
+    // bold on a pale yellow; every other cell black on white. A cell of an
+    // address a comparison found different (`differs`) is framed in blue, on a
+    // pale blue unless changed. The text centred on one line, cut with an
+    // ellipsis when it does not fit.
     static void PaintCell(QPainter* painter, const TForm1& form, const QString& text,
-                          const QRect& rect, bool fixed, bool changed);
+                          const QRect& rect, bool fixed, bool changed, bool differs = false);
 
 private:
     void presentCell(int page, int row, int column);

@@ -4,9 +4,10 @@
 #include "Application.h"
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
+#include "DeviceSession.h"
+#include "FileDialogs.h"
 #include "FileTexts.h"
 #include "SheetTexts.h"
-#include "TransferEngine.h"
 #include "UiTexts.h"
 
 #include <QAction>
@@ -17,13 +18,11 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include <cstring>
-
 PrintCommands* PrintCommands::Attach(QWidget& window, QMenu& fileMenu, QAction* before,
-                                     const ConfigModel& model, const TransferEngine& engine,
+                                     const ConfigModel& model, const DeviceSession& session,
                                      std::function<QString()> fileName)
 {
-    auto* commands = new PrintCommands(window, model, engine, std::move(fileName));
+    auto* commands = new PrintCommands(window, model, session, std::move(fileName));
     auto item = [&](const QString& text, const char* name, void (PrintCommands::*slot)()) {
         auto* action = new QAction(text, &fileMenu);
         action->setObjectName(QLatin1String(name));
@@ -37,29 +36,23 @@ PrintCommands* PrintCommands::Attach(QWidget& window, QMenu& fileMenu, QAction* 
 }
 
 PrintCommands::PrintCommands(QWidget& window, const ConfigModel& model,
-                             const TransferEngine& engine, std::function<QString()> fileName)
-    : QObject(&window), window_(window), model_(model), engine_(engine),
+                             const DeviceSession& session, std::function<QString()> fileName)
+    : QObject(&window), window_(window), model_(model), session_(session),
       fileName_(std::move(fileName))
 {
     setObjectName(QStringLiteral("PrintCommands"));
-    connect(&engine, &TransferEngine::tableRead, this, [this] { deviceKnown(false); });
-    connect(&engine, &TransferEngine::deviceRead, this, [this](bool completed) {
-        if (completed)
-            deviceKnown(false);
-    });
-    connect(&engine, &TransferEngine::writeChecked, this, [this](const WriteCheck& check) {
-        if (check.confirmed)
-            deviceKnown(check.matches());
-    });
 }
 
-void PrintCommands::deviceKnown(bool written)
+QString PrintCommands::StateLine(const DeviceRecord& record, const ParamImage& table,
+                                 const QDateTime& now)
 {
-    if (!engine_.DeviceImageKnown())
-        return;
-    seenAt_ = QDateTime::currentDateTime();
-    seenPort_ = engine_.LinkPort();
-    seenWritten_ = written;
+    if (!record.known() || record.port.isEmpty() || !record.at.isValid())
+        return SheetTexts::StateUnknown;
+    const QString when = SheetTexts::StateTime(record.at, now);
+    const QString seen = record.source == DeviceRecord::Source::WrittenAndVerified
+                             ? SheetTexts::StateWritten.arg(record.port, when)
+                             : SheetTexts::StateRead.arg(record.port, when);
+    return record.SameAs(table) ? seen : SheetTexts::StateDiffers.arg(seen);
 }
 
 SheetFacts PrintCommands::Facts() const
@@ -67,23 +60,12 @@ SheetFacts PrintCommands::Facts() const
     SheetFacts facts;
     facts.time = QDateTime::currentDateTime();
     facts.file = fileName_();
-    facts.port = engine_.PortReady() ? engine_.LinkPort() : QString();
-    // The engine forgets the device when another port is selected or a write starts.
-    if (!engine_.DeviceImageKnown() || !seenAt_.isValid()) {
-        facts.state = SheetTexts::StateUnknown;
-        return facts;
-    }
-    if (facts.port.isEmpty())
-        facts.port = seenPort_;
-    const QString when = SheetTexts::StateTime(seenAt_, facts.time);
-    const QString seen = seenWritten_ ? SheetTexts::StateWritten.arg(seenPort_, when)
-                                      : SheetTexts::StateRead.arg(seenPort_, when);
+    const DeviceRecord& record = session_.record();
+    facts.port = record.port;
     // What a write would send now against what the device holds.
     ParamImage table = model_.image();
     model_.TableToImage(table);
-    const bool same = std::memcmp(table.bytes().data(), engine_.DeviceImage().bytes().data(),
-                                  ParamImage::StoredSize) == 0;
-    facts.state = same ? seen : SheetTexts::StateDiffers.arg(seen);
+    facts.state = StateLine(record, table, facts.time);
     return facts;
 }
 
@@ -111,7 +93,7 @@ void PrintCommands::SavePdfClick()
     QFileDialog dialog(&window_, QString(), QDir(RememberedFileFolder()).filePath(name),
                        UiTexts::PdfFilter);
     dialog.setObjectName(QStringLiteral("SavePdfDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    UsePlatformFileDialog(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("pdf"));

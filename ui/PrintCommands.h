@@ -1,7 +1,6 @@
 // The window's configuration sheet: "Сохранить как PDF…" through a save
 // dialog and "Печать…" through the print dialog. The sheet's state line says
-// what the table is to the device, from what the engine last read from it or
-// verified on it.
+// what the table is to the device, from the session's record of the device.
 #pragma once
 
 #include "ConfigSheet.h"
@@ -13,12 +12,13 @@
 #include <functional>
 
 class ConfigModel;
+class DeviceSession;
+struct DeviceRecord;
+class ParamImage;
 class QAction;
 class QMenu;
 class QPrinter;
 class QWidget;
-class TransferEngine;
-struct WriteCheck;
 
 class PrintCommands : public QObject
 {
@@ -27,7 +27,7 @@ public:
     // Adds the two items to `fileMenu` before `before`; `fileName` tells the
     // configuration file the window shows (empty when none). Owned by `window`.
     static PrintCommands* Attach(QWidget& window, QMenu& fileMenu, QAction* before,
-                                 const ConfigModel& model, const TransferEngine& engine,
+                                 const ConfigModel& model, const DeviceSession& session,
                                  std::function<QString()> fileName);
 
     QAction* SavePdfItem = nullptr; // N14
@@ -35,6 +35,11 @@ public:
 
     // The sheet's facts now.
     SheetFacts Facts() const;
+    // The state line for a table encoded as `table` against what `record` knows
+    // of the device, told at `now`: read or written and verified on its port at
+    // its time (and whether the table differs since), else not known.
+    static QString StateLine(const DeviceRecord& record, const ParamImage& table,
+                             const QDateTime& now);
     // Writes the sheet to `chosen` as the item does after its dialog; false
     // (reported in a box) when the file cannot be written.
     bool SavePdf(const QString& chosen);
@@ -45,17 +50,11 @@ public:
     void PrintClick();
 
 private:
-    PrintCommands(QWidget& window, const ConfigModel& model, const TransferEngine& engine,
+    PrintCommands(QWidget& window, const ConfigModel& model, const DeviceSession& session,
                   std::function<QString()> fileName);
-    void deviceKnown(bool written);
 
     QWidget& window_;
     const ConfigModel& model_;
-    const TransferEngine& engine_;
+    const DeviceSession& session_;
     std::function<QString()> fileName_;
-    // The engine's last complete look at the device: when, on which port, and
-    // whether it was a write's read-back that matched.
-    QDateTime seenAt_;
-    QString seenPort_;
-    bool seenWritten_ = false;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace UiTexts {
 
@@ -38,6 +39,31 @@ inline const QString FileMenu = QStringLiteral("Файл");
 inline const QString OpenItem = QStringLiteral("Открыть");
 inline const QString SaveItem = QStringLiteral("Сохранить");
 inline const QString ExitItem = QStringLiteral("Выход");
+// Recent files and the window's backups (Файл menu).
+inline const QString RecentFilesItem = QStringLiteral("Последние файлы");
+inline const QString BackupsItem = QStringLiteral("Резервные копии…");
+inline const QString BackupsTitle = QStringLiteral("Резервные копии конфигурации устройства");
+inline const QString BackupsHelp =
+    QStringLiteral("Перед каждой записью программа сохраняет прежнюю конфигурацию устройства "
+                   "в папке\n%1");
+inline const QString BackupDateColumn = QStringLiteral("Дата");
+inline const QString BackupPortColumn = QStringLiteral("Порт");
+inline const QString BackupDiffersColumn = QStringLiteral("Отличия от таблицы");
+inline const QString BackupSame = QStringLiteral("нет");
+inline QString BackupDiffers(int addresses, int otherBytes)
+{
+    QStringList parts;
+    if (addresses > 0)
+        parts << QStringLiteral("%1 адр.").arg(addresses);
+    if (otherBytes > 0)
+        parts << QStringLiteral("%1 служ. байт").arg(otherBytes);
+    return parts.join(QStringLiteral(", "));
+}
+inline const QString BackupUnreadable = QStringLiteral("не читается");
+inline const QString BackupsNone = QStringLiteral("Резервных копий пока нет.");
+inline const QString BackupOpenButton = QStringLiteral("Открыть");
+inline const QString BackupFolderButton = QStringLiteral("Показать папку");
+inline const QString BackupDateFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
 inline const QString DeviceMenu = QStringLiteral("ЛУМ-К");
 inline const QString ModeMenu = QStringLiteral("Режим");
 inline const QString SpeechItem = QStringLiteral("Речевое оповещение Тилан");
@@ -45,6 +71,9 @@ inline const QString OtherDevicesItem = QStringLiteral("Другие устро�
 inline const QString ActionMenu = QStringLiteral("Действие");
 inline const QString ReadItem = QStringLiteral("Прочесть параметры");
 inline const QString WriteItem = QStringLiteral("Записать параметры");
+// Comparison of the table with the device or a file (Действие menu).
+inline const QString CompareDeviceItem = QStringLiteral("Сравнить с устройством");
+inline const QString CompareFileItem = QStringLiteral("Сравнить с файлом…");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
 // Undo and redo (the Правка menu): the items name the step they would take.
@@ -104,6 +133,40 @@ inline QString WriteDiffers(int addresses, int otherBytes)
         text += QStringLiteral(" Отличается служебных байтов: %1.").arg(otherBytes);
     return text;
 }
+// The box after a comparison; `other` is the port or the file.
+inline QString CompareSame(const QString& other)
+{
+    return QStringLiteral("Таблица и %1: отличий нет.").arg(other);
+}
+inline QString CompareDiffers(const QString& other, int addresses)
+{
+    if (addresses == 0)
+        return QStringLiteral("Таблица и %1: адреса совпадают.").arg(other);
+    return QStringLiteral("Таблица и %1: отличается адресов: %2 (отмечены в таблице).")
+        .arg(other)
+        .arg(addresses);
+}
+inline const QString CompareModeDiffers = QStringLiteral("Отличается режим работы.");
+inline const QString CompareOptionsDiffer = QStringLiteral("Отличаются общие свойства.");
+inline QString CompareUnshownBytes(int bytes)
+{
+    return QStringLiteral("Байтов с отличиями в битах, которых таблица не показывает: %1.")
+        .arg(bytes);
+}
+inline QString CompareDeviceSide(const QString& port)
+{
+    return QStringLiteral("устройство на %1").arg(port);
+}
+inline QString CompareFileSide(const QString& file)
+{
+    return QStringLiteral("файл %1").arg(file);
+}
+inline const QString CompareNoPort =
+    QStringLiteral("Устройство не сравнить: выберите порт для связи с БС.");
+inline const QString CompareBusy =
+    QStringLiteral("Идёт обмен с устройством: сравните, когда он закончится.");
+inline const QString CompareReadFailed =
+    QStringLiteral("Устройство не прочитано: сравнение не выполнено.");
 inline const QString WriteAgainQuestion = QStringLiteral("Записать ещё раз?");
 inline const QString WriteUnconfirmed =
     QStringLiteral("Запись не подтверждена: устройство не удалось прочитать после записи.");

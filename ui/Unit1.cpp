@@ -4,12 +4,15 @@
 #include "Unit1.h"
 
 #include "AddressTable.h"
+#include "BackupsDialog.h"
+#include "ComparisonMarks.h"
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "DeviceSession.h"
 #include "EditHistory.h"
+#include "FileDialogs.h"
 #include "ImageFile.h"
 #include "ModelPresenter.h"
 #include "OpenFailureBox.h"
@@ -30,6 +33,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -39,16 +44,21 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 
 namespace {
 constexpr int ModeDroppedWidth = 114;
+constexpr int PopupWidth = 54; // never narrower; wider when a choice needs it
 } // namespace
 
 TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
                QWidget* parent)
     : QMainWindow(parent), model_(model),
       session_(std::make_unique<DeviceSession>(model, messages_, std::move(parts))),
-      engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] { session_->Tick(); }))
+      engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] {
+          session_->Tick();
+          afterTick();
+      }))
 {
     setWindowTitle(UiTexts::WindowCaption + QStringLiteral("[*]"));
     WindowLayout::Build(*this);
@@ -64,6 +74,7 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
         [this](const QString& text) { ShowOpenFailure(session_->link(), text); });
 
     presenter_ = new ModelPresenter(*this, model_, engine_);
+    marks_ = new ComparisonMarks(model_, this);
     document_ = new DocumentState(model_, fileBoxes_, this);
     history_ = new EditHistory(model_, *document_, [this] { return session_->Busy(); }, this);
     ports_ = new PortSelector(ComboBox1, prober, this);
@@ -71,6 +82,7 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
     FormCreate(prober);
     document_->SetBaseline(DocumentState::Origin::StartUp,
                            model_.ConfigLocked() ? CoreTexts::LockedFileName : QString());
+    N1Click();
     Timer1->start();
     StringGrid1->setFocus();
 }
@@ -79,6 +91,7 @@ TForm1::~TForm1()
 {
     // Closing the window moves the focus; this window is gone by then.
     disconnect(focusWatch_);
+    qApp->removeEventFilter(this);
     session_->link().SetOpenFailureReporter(nullptr);
 }
 
@@ -87,12 +100,13 @@ void TForm1::connectHandlers()
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
         {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
         {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},
+        {N11, &TForm1::Button4Click}, {N21, &TForm1::N21Click},     {N22, &TForm1::N22Click},
+        {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},     {N24, &TForm1::N24Click},
         {N19, &TForm1::N19Click},     {N20, &TForm1::N20Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
     // The configuration sheet's items before "Выход", with the file the title names.
-    PrintCommands::Attach(*this, *N1, N7, model_, engine_, [this] {
+    PrintCommands::Attach(*this, *N1, N7, model_, *session_, [this] {
         return document_->origin() == DocumentState::Origin::Device &&
                        document_->ShownName() == engine_.LinkPort()
                    ? QString()
@@ -110,9 +124,14 @@ void TForm1::connectHandlers()
         });
         connect(grid, &TStringGrid::DblClick, this, [this, grid] { StringGrid1DblClick(grid); });
     }
+    connect(N1, &QMenu::aboutToShow, this, &TForm1::N1Click);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Client->installEventFilter(this);
     Memo1->viewport()->installEventFilter(this);
+    // The popup: Esc closes it, and so does a press anywhere else in the window.
+    ComboBox2->installEventFilter(this);
+    ComboBox2->view()->installEventFilter(this);
+    qApp->installEventFilter(this);
 
     // Change handlers run on the operator's own choice only.
     ComboBox1->dropDown = [this] { ComboBox1DropDown(); };
@@ -134,10 +153,27 @@ void TForm1::connectHandlers()
                 ComboBox2Exit();
         });
 
+    // A table changed under the popup (not by its own pick) closes it.
+    const auto tableMoved = [this] {
+        if (!popupPicking_ && ComboBox2->isVisible())
+            ComboBox2Exit();
+    };
+    connect(&model_, &ConfigModel::cellChanged, this, tableMoved);
+    connect(&model_, &ConfigModel::operatingModeChanged, this, tableMoved);
+    connect(marks_, &ComparisonMarks::changed, this, [this] {
+        for (TStringGrid* grid : grids_)
+            grid->update();
+    });
+    connect(&engine_, &TransferEngine::deviceRead, this, [this](bool completed) {
+        if (compareWaiting_)
+            compareReadCompleted_ = completed;
+    });
+
     connect(document_, &DocumentState::changed, this, &TForm1::presentDocument);
     connect(&engine_, &TransferEngine::tableRead, this, [this] {
         document_->SetBaseline(DocumentState::Origin::Device, engine_.LinkPort());
         history_->RecordReplacement(UiTexts::ReadStep);
+        tableReplaced();
     });
     connect(&engine_, &TransferEngine::progressChanged, history_,
             [this](int, bool visible) { history_->TransferShown(visible); });
@@ -229,7 +265,8 @@ void TForm1::StringGrid1DrawCell(TStringGrid* Sender, QPainter* painter, int ACo
 {
     const bool fixed = ACol == 0 || ARow == 0;
     ModelPresenter::PaintCell(painter, *this, Sender->Cells(ACol, ARow), Rect, fixed,
-                              !fixed && CellChanged(PageOf(Sender), ARow, ACol));
+                              !fixed && CellChanged(PageOf(Sender), ARow, ACol),
+                              !fixed && marks_->Marked(PageOf(Sender), ARow));
 }
 
 void TForm1::StringGrid1DblClick(TStringGrid* Sender)
@@ -266,7 +303,13 @@ void TForm1::StringGrid1DblClick(TStringGrid* Sender)
     ComboBox2->clear();
     ComboBox2->addItems(ConfigModel::Choices(col, model_.OperatingMode()));
     ComboBox2->setCurrentIndex(ComboBox2->findText(Sender->Cells(col, row), Qt::MatchExactly));
-    ComboBox2->view()->setMinimumWidth(modeCell ? ModeDroppedWidth : ComboBox2->width());
+    // Wide enough for its longest choice in the window's font, and so its list.
+    ComboBox2->resize(std::max(PopupWidth, ComboBox2->sizeHint().width()), ComboBox2->height());
+    // Widened, it stays inside the window's client area (it would be cut there).
+    if (ComboBox2->geometry().right() >= Client->width())
+        ComboBox2->move(Client->width() - ComboBox2->width(), ComboBox2->y());
+    ComboBox2->view()->setMinimumWidth(
+        modeCell ? std::max(ModeDroppedWidth, ComboBox2->width()) : ComboBox2->width());
     ComboBox2->show();
     ComboBox2->raise();
     ComboBox2->setFocus();
@@ -280,6 +323,7 @@ void TForm1::ComboBox2Change()
     const int page = PageOf(EditGrid);
     const int col = EditGrid->Col();
     const int row = EditGrid->Row();
+    popupPicking_ = true;
     history_->Record(
         EditHistory::Kind::Edit, UiTexts::CellStep(AddressTable::addressOf(page, row)),
         [&] {
@@ -288,11 +332,25 @@ void TForm1::ComboBox2Change()
                 model_.ModeCellChanged(page, row, text);
         },
         EditHistory::MergeKey(popupOpenings_ * 2 + 1, page, row, col));
+    popupPicking_ = false;
 }
 
 void TForm1::ComboBox2Exit()
 {
+    // Hiding the focused popup would pass the focus on to the next control
+    // (a button); the grid it edits takes it instead.
+    const bool focused = ComboBox2->hasFocus() || ComboBox2->view()->isVisible();
+    ComboBox2->hidePopup();
+    if (focused && EditGrid)
+        EditGrid->setFocus();
     ComboBox2->hide();
+}
+
+void TForm1::tableReplaced()
+{
+    marks_->Clear();
+    if (ComboBox2->isVisible())
+        ComboBox2Exit();
 }
 
 void TForm1::ComboBox1Change()
@@ -477,17 +535,27 @@ void TForm1::OpenFile(const QString& chosen)
 {
     if (model_.ConfigLocked() || !keepOrDiscardChanges())
         return;
+    bool opened = false;
     history_->Record(EditHistory::Kind::Replacement,
                      UiTexts::OpenStep(QFileInfo(LmkFileName(chosen)).fileName()),
-                     [&] { document_->Open(chosen, engine_.ProgressVisible()); });
+                     [&] { opened = document_->Open(chosen, engine_.ProgressVisible()); });
+    if (opened) {
+        tableReplaced();
+        fileTaken();
+    }
 }
 
 void TForm1::OpenNamedFile(const QString& name)
 {
     if (model_.ConfigLocked() || !keepOrDiscardChanges())
         return;
+    bool opened = false;
     history_->Record(EditHistory::Kind::Replacement, UiTexts::OpenStep(QFileInfo(name).fileName()),
-                     [&] { document_->OpenNamed(name, engine_.ProgressVisible()); });
+                     [&] { opened = document_->OpenNamed(name, engine_.ProgressVisible()); });
+    if (opened) {
+        tableReplaced();
+        fileTaken();
+    }
 }
 
 bool TForm1::keepOrDiscardChanges()
@@ -501,32 +569,137 @@ bool TForm1::keepOrDiscardChanges()
     case QMessageBox::Discard:
         return true;
     case QMessageBox::Save:
-        // Back into the file the table came from; otherwise where the operator says.
-        return SaveFile(document_->origin() == DocumentState::Origin::File &&
-                                !document_->FilePath().isEmpty()
-                            ? document_->FilePath()
-                            : chooseFile(true));
+    {
+        // Back into the file the table came from when Save writes that very
+        // name; otherwise where the operator says.
+        const QString own = document_->FilePath();
+        const bool fromFile = document_->origin() == DocumentState::Origin::File &&
+                              !own.isEmpty() && LmkFileName(own) == own;
+        return SaveFile(fromFile ? own : chooseFile(true));
+    }
     default:
         return false;
     }
 }
 
+void TForm1::N21Click()
+{
+    // The device is read into the record only; the table and image stay.
+    if (session_->Busy()) {
+        ShowPlainBox(ApplicationTitle(), UiTexts::CompareBusy);
+        return;
+    }
+    if (!engine_.PortReady() || !session_->link().IsOpen()) {
+        ShowPlainBox(ApplicationTitle(), UiTexts::CompareNoPort);
+        return;
+    }
+    compareWaiting_ = true;
+    compareReadCompleted_ = false;
+    session_->StartDeviceRead();
+}
+
+void TForm1::afterTick()
+{
+    if (!compareWaiting_ || session_->Busy())
+        return;
+    compareWaiting_ = false;
+    const DeviceRecord& record = session_->record();
+    if (compareReadCompleted_ && record.known())
+        showComparison(UiTexts::CompareDeviceSide(record.port), record.image);
+    else
+        ShowPlainBox(ApplicationTitle(), UiTexts::CompareReadFailed);
+}
+
+void TForm1::N22Click()
+{
+    const QString chosen = chooseFile(false);
+    if (!chosen.isEmpty())
+        CompareWithFile(chosen);
+}
+
+void TForm1::CompareWithFile(const QString& chosen)
+{
+    // Read as Open reads it, into a configuration of its own.
+    ConfigModel scratch;
+    if (OpenConfigFile(scratch, chosen, fileBoxes_) != FileOutcome::Done)
+        return;
+    showComparison(UiTexts::CompareFileSide(QFileInfo(LmkFileName(chosen)).fileName()),
+                   scratch.image());
+}
+
+void TForm1::showComparison(const QString& other, const ParamImage& image)
+{
+    ShowPlainBox(ApplicationTitle(), ComparisonText(other, marks_->Compare(image)));
+}
+
 bool TForm1::SaveFile(const QString& chosen)
 {
-    return document_->Save(chosen, engine_.ProgressVisible());
+    if (!document_->Save(chosen, engine_.ProgressVisible()))
+        return false;
+    fileTaken();
+    return true;
+}
+
+void TForm1::fileTaken()
+{
+    // The list's entries are opened by Open's ".lmk" rule: a name that rule
+    // would change ("CONFIG.LMK" named on the command line) stays out.
+    const QString path = document_->FilePath();
+    if (!path.isEmpty() && LmkFileName(path) == path)
+        RememberRecentFile(path);
 }
 
 QString TForm1::chooseFile(bool save)
 {
-    QFileDialog dialog(this, QString(), RememberedFileFolder(), FileTexts::NameFilter);
+    // Save offers the file the table came from or was last saved to.
+    const QString own = save ? document_->FilePath() : QString();
+    QFileDialog dialog(this, QString(), own.isEmpty() ? RememberedFileFolder() : own,
+                       FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    UsePlatformFileDialog(dialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    RememberFileFolder(dialog.selectedFiles().constFirst());
-    return dialog.selectedFiles().constFirst();
+    // The overwrite question is ours: in Russian on every system, and none
+    // for the table's own file.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QFileInfo info(chosen);
+        if (!save || !info.exists() || (!own.isEmpty() && info == QFileInfo(own)) ||
+            fileBoxes_.ConfirmReplace(QDir::toNativeSeparators(chosen))) {
+            RememberFileFolder(chosen);
+            return chosen;
+        }
+    }
+}
+
+void TForm1::N1Click()
+{
+    // Files gone since are left out; another window's files are in.
+    N23->clear();
+    const QStringList files = RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& file = files.at(i);
+        QAction* item = N23->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QFileInfo(file).fileName().replace(QLatin1Char('&'), QLatin1String("&&"))));
+        item->setToolTip(QDir::toNativeSeparators(file));
+        item->setStatusTip(QDir::toNativeSeparators(file));
+        connect(item, &QAction::triggered, this, [this, file] { OpenFile(file); });
+    }
+    N23->setToolTipsVisible(true);
+    // Like Открыть, nothing to choose while the start-up file locks the configuration.
+    N23->menuAction()->setEnabled(!model_.ConfigLocked() && !files.isEmpty());
+}
+
+void TForm1::N24Click()
+{
+    ParamImage table = model_.image();
+    model_.TableToImage(table);
+    BackupsDialog dialog(BackupFolder(), table, !model_.ConfigLocked(), this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.Chosen().isEmpty())
+        OpenFile(dialog.Chosen());
 }
 
 void TForm1::N5Click()
@@ -590,7 +763,25 @@ void TForm1::FormClick()
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    const QEvent::Type type = event->type();
+    if ((watched == ComboBox2 || watched == ComboBox2->view()) &&
+        (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        // Esc belongs to the popup (no window shortcut takes it): closed, no change.
+        event->accept();
+        if (type == QEvent::KeyPress)
+            ComboBox2Exit();
+        return true;
+    }
+    if (type == QEvent::MouseButtonPress && ComboBox2->isVisible()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // The menu leaves the popup open; its own list lies in a window of its own.
+        if (widget && widget->window() == this && widget != ComboBox2 &&
+            !ComboBox2->isAncestorOf(widget) && !qobject_cast<QMenuBar*>(widget))
+            ComboBox2Exit();
+    }
+    if (type == QEvent::MouseButtonRelease) {
         if (watched == Client)
             FormClick();
         else if (watched == Memo1->viewport())

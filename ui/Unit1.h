@@ -19,6 +19,7 @@
 #include <array>
 #include <memory>
 
+class ComparisonMarks;
 class ConfigModel;
 class DeviceSession;
 class EditHistory;
@@ -92,11 +93,15 @@ public:
     QMenu* N12 = nullptr; // Помощь
     QAction* N5 = nullptr;
     QAction* N6 = nullptr;
+    QMenu* N23 = nullptr;   // Последние файлы
+    QAction* N24 = nullptr; // Резервные копии…
     QAction* N7 = nullptr;
     QAction* N8 = nullptr;
     QAction* N9 = nullptr;
     QAction* N10 = nullptr;
     QAction* N11 = nullptr;
+    QAction* N21 = nullptr; // Сравнить с устройством
+    QAction* N22 = nullptr; // Сравнить с файлом…
     QAction* N16 = nullptr; // Руководство оператора (F1)
     QAction* N13 = nullptr;
     QAction* N19 = nullptr; // Отменить … (Ctrl+Z)
@@ -121,6 +126,11 @@ public:
     {
         return document_->CellChanged(page, row, column);
     }
+    // The cells of the addresses the last comparison found different.
+    const ComparisonMarks& Marks() const { return *marks_; }
+    // Compares the table with the configuration file `chosen` names, as
+    // "Сравнить с файлом…" does after its dialog.
+    void CompareWithFile(const QString& chosen);
     // The port list and selection behind ComboBox1.
     PortSelector& Selector() { return *ports_; }
     const DocumentState& Document() const { return *document_; }
@@ -157,9 +167,13 @@ public:
     void Timer1Timer();
     void N5Click();
     void N6Click();
+    void N1Click(); // the Файл menu opens: the recent files as they are now
+    void N24Click();
     void N7Click();
     void N8Click();
     void N9Click();
+    void N21Click();
+    void N22Click();
     void N16Click();
     void N13Click();
     void N19Click(); // undo
@@ -176,6 +190,12 @@ protected:
 private:
     void connectHandlers();
     void presentDocument();
+    // The table was replaced (a read's decode, Open): the comparison's marks and
+    // the popup over the old table go.
+    void tableReplaced();
+    // After each tick: a comparison waiting for the device read it asked for.
+    void afterTick();
+    void showComparison(const QString& other, const ParamImage& image);
     void presentHistory();
     // Before a read replaces a table the device may not hold: true when it
     // may go on (nothing to lose, or the operator said yes).
@@ -187,10 +207,13 @@ private:
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.
     static QString backupNote(const QByteArray& backup);
-    // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): Qt's own
-    // dialog in FileDialogFolder's folder with the configuration filter. Returns
-    // the chosen file, or an empty name when cancelled.
+    // The file dialog of Open (OpenDialog1) or Save (SaveDialog1): the
+    // platform's dialog in RememberedFileFolder() with the configuration filter;
+    // Save's offers the table's own file. Returns the chosen file, or an empty
+    // name when cancelled.
     QString chooseFile(bool save);
+    // A file opened or saved heads the recent files.
+    void fileTaken();
 
     AddressTable writeTable_; // the table the running write started with
 
@@ -207,6 +230,12 @@ private:
     PortSelector* ports_ = nullptr;
     DocumentState* document_ = nullptr;
     ModelPresenter* presenter_ = nullptr;
+    ComparisonMarks* marks_ = nullptr;
+    // "Сравнить с устройством" waits for the device read it asked for; whether
+    // the last device read since then completed.
+    bool compareWaiting_ = false;
+    bool compareReadCompleted_ = false;
+    bool popupPicking_ = false; // the popup itself is changing the table
     EditHistory* history_ = nullptr;
     // Counted so that a double click's two header actions, and the picks made
     // while the popup stays open on one cell, are one step each.

@@ -44,7 +44,40 @@ template <class Box> Box* dropDownList(Box* box, const char* name)
     return box;
 }
 
+// The letter after a lone '&' of `text`, lower-cased; a null QChar when none.
+QChar mnemonicOf(const QString& text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('&'))
+            continue;
+        if (text.at(i + 1) != QLatin1Char('&'))
+            return text.at(i + 1).toLower();
+        ++i; // "&&" is a literal ampersand
+    }
+    return {};
+}
+
 } // namespace
+
+QString WindowLayout::WithMnemonic(const QWidget& menu, const QString& text)
+{
+    QString taken;
+    for (const QAction* action : menu.actions())
+        taken += mnemonicOf(action->text());
+    const auto free = [&](qsizetype i) {
+        return text.at(i).isLetter() && !taken.contains(text.at(i).toLower());
+    };
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text.at(i).isLetter() && (i == 0 || text.at(i - 1).isSpace()))
+            order << i;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        order << i;
+    for (qsizetype i : order)
+        if (free(i))
+            return QString(text).insert(i, QLatin1Char('&'));
+    return text;
+}
 
 QFont WindowLayout::WindowFont()
 {
@@ -73,24 +106,37 @@ void WindowLayout::createMenu(TForm1& f)
 {
     f.MainMenu1 = named(f.menuBar(), "MainMenu1");
     auto item = [](QMenu* m, const QString& text, const char* name) {
-        return named(m->addAction(text), name);
+        return named(m->addAction(WithMnemonic(*m, text)), name);
+    };
+    auto menu = [](QWidget* owner, const QString& title, const char* name) {
+        QMenu* m = nullptr;
+        if (auto* bar = qobject_cast<QMenuBar*>(owner))
+            m = bar->addMenu(WithMnemonic(*bar, title));
+        else
+            m = static_cast<QMenu*>(owner)->addMenu(WithMnemonic(*owner, title));
+        return named(m, name);
     };
 
-    f.N1 = named(f.MainMenu1->addMenu(UiTexts::FileMenu), "N1");
+    f.N1 = menu(f.MainMenu1, UiTexts::FileMenu, "N1");
     f.N5 = item(f.N1, UiTexts::OpenItem, "N5");
     f.N6 = item(f.N1, UiTexts::SaveItem, "N6");
+    // Recent files and backups before the sheet's items and "Выход".
+    f.N23 = menu(f.N1, UiTexts::RecentFilesItem, "N23");
+    f.N24 = item(f.N1, UiTexts::BackupsItem, "N24");
     f.N7 = item(f.N1, UiTexts::ExitItem, "N7");
+    f.N5->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    f.N6->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
 
     // Undo and redo; their texts name the step (EditHistory).
-    f.N18 = named(f.MainMenu1->addMenu(QLatin1Char('&') + UiTexts::EditMenu), "N18");
+    f.N18 = menu(f.MainMenu1, UiTexts::EditMenu, "N18");
     f.N19 = item(f.N18, UiTexts::UndoItem, "N19");
     f.N19->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
     f.N20 = item(f.N18, UiTexts::RedoItem, "N20");
     f.N20->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
-    f.N3 = named(f.MainMenu1->addMenu(UiTexts::DeviceMenu), "N3");
-    f.N2 = named(f.N3->addMenu(UiTexts::ModeMenu), "N2");
+    f.N3 = menu(f.MainMenu1, UiTexts::DeviceMenu, "N3");
+    f.N2 = menu(f.N3, UiTexts::ModeMenu, "N2");
     f.N8 = item(f.N2, UiTexts::SpeechItem, "N8");
     f.N9 = item(f.N2, UiTexts::OtherDevicesItem, "N9");
     auto* modes = new QActionGroup(&f);
@@ -99,11 +145,15 @@ void WindowLayout::createMenu(TForm1& f)
         modes->addAction(a);
     }
     f.N8->setChecked(true);
-    f.N4 = named(f.N3->addMenu(UiTexts::ActionMenu), "N4");
+    f.N4 = menu(f.N3, UiTexts::ActionMenu, "N4");
     f.N10 = item(f.N4, UiTexts::ReadItem, "N10");
+    f.N10->setShortcut(Qt::Key_F5);
     f.N11 = item(f.N4, UiTexts::WriteItem, "N11");
+    f.N4->addSeparator();
+    f.N21 = item(f.N4, UiTexts::CompareDeviceItem, "N21");
+    f.N22 = item(f.N4, UiTexts::CompareFileItem, "N22");
 
-    f.N12 = named(f.MainMenu1->addMenu(UiTexts::HelpMenu), "N12");
+    f.N12 = menu(f.MainMenu1, UiTexts::HelpMenu, "N12");
     f.N16 = item(f.N12, UiTexts::GuideItem, "N16");
     f.N16->setShortcut(Qt::Key_F1);
     f.N13 = item(f.N12, UiTexts::AboutItem, "N13");
@@ -168,6 +218,7 @@ void WindowLayout::createControls(TForm1& f)
     }
 
     f.ComboBox2 = place(dropDownList(new QComboBox(client), "ComboBox2"), 389, 202, 54, ComboHeight);
+    f.ComboBox2->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     f.ComboBox2->hide();
 
     f.Timer1 = named(new QTimer(&f), "Timer1");

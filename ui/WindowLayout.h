@@ -18,6 +18,10 @@ public:
     // An 8-point sans serif (11 pixels high at 96 dots per inch) whose widths
     // let the mode and delay texts fit their 51-pixel columns.
     static QFont WindowFont();
+    // `text` with an Alt+letter mark ('&') before a letter no action of `menu`
+    // (a menu or the menu bar) has taken: the first word's initial when free,
+    // then another word's initial, then any letter.
+    static QString WithMnemonic(const QWidget& menu, const QString& text);
 
 private:
     static void createMenu(TForm1& form);

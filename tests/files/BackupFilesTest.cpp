@@ -53,13 +53,30 @@ TEST_F(ToolFiles, BackupFileName_OneNameFormBesideAFileOrInAFolder)
         {BackupPlace::InFolder("b", "host:2001", 50), "b/host_2001.device-20260102-030405.lmk"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(BackupFileName(c.place, at), c.expected) << c.expected.constData();
-        EXPECT_TRUE(IsBackupFileName(c.expected.mid(c.expected.lastIndexOf('/') + 1)));
+        for (const int attempt : {1, 3}) {
+            const QByteArray name = BackupFileName(c.place, at, attempt);
+            if (attempt == 1) {
+                EXPECT_EQ(name, c.expected);
+            }
+            // The name tells back what it is of, when and which attempt.
+            const QByteArray file = name.mid(name.lastIndexOf('/') + 1);
+            EXPECT_TRUE(IsBackupFileName(file)) << file.constData();
+            const std::optional<BackupName> parsed = ParseBackupFileName(file);
+            ASSERT_TRUE(parsed.has_value()) << file.constData();
+            EXPECT_EQ(parsed->label, c.place.label);
+            EXPECT_EQ(parsed->at, at);
+            EXPECT_EQ(parsed->attempt, attempt);
+        }
     }
     EXPECT_EQ(BackupFileName(BackupPlace::BesideFile("conf.lmk"), at, 3),
               "conf.device-20260102-030405-3.lmk");
-    EXPECT_FALSE(IsBackupFileName("2026-01-02-030405-COM3.lmk"));
-    EXPECT_FALSE(IsBackupFileName("COM3.device-20260102-030405.lmk.bak"));
+    for (const QByteArray& other : {QByteArray("2026-01-02-030405-COM3.lmk"),
+                                   QByteArray("COM3.device-20260102-030405.lmk.bak")}) {
+        EXPECT_FALSE(IsBackupFileName(other));
+        EXPECT_FALSE(ParseBackupFileName(other).has_value());
+    }
+    // The rule's form with no such day or time.
+    EXPECT_FALSE(ParseBackupFileName("COM3.device-20261340-250000.lmk").has_value());
 }
 
 TEST_F(ToolFiles, WriteBackup_NeverReplacesAnEarlierBackup)

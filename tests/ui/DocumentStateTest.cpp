@@ -113,9 +113,9 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Modified());
     EXPECT_FALSE(document.CellChanged(1, 3, 1));
     EXPECT_EQ(document.Title(), "site.lmk[*] — " + UiTexts::WindowCaption);
+    EXPECT_EQ(document.FilePath(), Path("site.lmk")); // what Save offers next
     EXPECT_EQ(document.origin(), Origin::File);
     EXPECT_TRUE(document.AsksBeforeReplacing());
-    EXPECT_EQ(document.FilePath(), Path("site.lmk"));
 
     model.setCell(1, 3, 1, ModeUnused);
     EXPECT_TRUE(document.Modified());
@@ -129,6 +129,10 @@ TEST_F(Document, SaveAndOpenMoveTheBaseline_AnOpenedFileIsAskedAbout)
     EXPECT_FALSE(document.Open(Path("folder.lmk"), false));
     EXPECT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(document.origin(), Origin::File); // a failed Open changes nothing
+    EXPECT_EQ(document.FilePath(), Path("site.lmk"));
+    // A read replaces the table: the file is no longer its own.
+    document.SetBaseline(Origin::Device, QStringLiteral("COM3"));
+    EXPECT_TRUE(document.FilePath().isEmpty());
 
     model.setConfigLocked(true);
     EXPECT_FALSE(document.AsksBeforeReplacing());

@@ -8,10 +8,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLibraryInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+
+#include <tuple>
 
 class EngineWiring : public WindowTest
 {
@@ -64,6 +67,35 @@ TEST_F(EngineWiring, MenuItemsStartTheSameTransfersAsTheButtons)
 
     ModalWatcher watcher([&](QWidget* w) { CloseMessageBox(w); });
     ASSERT_TRUE(WaitFor([&] { return watcher.Seen(); }, 10000));
+}
+
+TEST_F(EngineWiring, CtrlO_CtrlS_AndF5_TriggerOpenSaveAndRead)
+{
+    CreateWindow();
+    // The file dialogs the first two open are dismissed as they come.
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    dismiss.start(5);
+    const std::tuple<QAction*, Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {form->N5, Qt::Key_O, Qt::ControlModifier},
+        {form->N6, Qt::Key_S, Qt::ControlModifier},
+        {form->N10, Qt::Key_F5, Qt::NoModifier},
+    };
+    for (const auto& [action, key, modifiers] : keys) {
+        SCOPED_TRACE(action->objectName().toStdString());
+        int triggered = 0;
+        const auto counting =
+            QObject::connect(action, &QAction::triggered, [&] { ++triggered; });
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form->StringGrid1, key, modifiers);
+        QObject::disconnect(counting);
+        EXPECT_EQ(triggered, 1);
+    }
+    EXPECT_TRUE(engine().ReadRequested());
 }
 
 TEST_F(EngineWiring, PortThatCannotBeOpenedShowsNotOpenWithoutCaptionOrOwner)

@@ -3,6 +3,7 @@
 #include "GuiSupport.h"
 #include "TestFiles.h"
 
+#include "BackupsDialog.h"
 #include "CoreTexts.h"
 #include "FileTexts.h"
 #include "LinkFrames.h"
@@ -15,7 +16,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QStandardPaths>
 #include <QTest>
+#include <QMenu>
+#include <QTreeWidget>
+#include <QPushButton>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -66,8 +72,29 @@ DialogSeen chooseInDialog(QWidget* widget, QWidget* window, const QString& path)
 
 using FileCommands = WindowTest;
 
-TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilter)
+// The user's Documents as the desktop names it (xdg-user-dirs), for one test.
+class DocumentsFolder
 {
+public:
+    explicit DocumentsFolder(const QString& folder)
+        : file_(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/user-dirs.dirs"))
+    {
+        QDir().mkpath(folder);
+        QDir().mkpath(QFileInfo(file_).absolutePath());
+        WriteBytes(file_, "XDG_DOCUMENTS_DIR=\"" + QFile::encodeName(folder) + "\"\n");
+    }
+    ~DocumentsFolder() { QFile::remove(file_); }
+
+private:
+    QString file_;
+};
+
+TEST_F(FileCommands, DialogsStartInDocumentsThenTheLastFolder_WithTheLmkFilter)
+{
+    const DocumentsFolder documents(Path("Документы"));
+    ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+              Path("Документы"));
     CreateWindow();
     model.ToggleModeColumn(1);
     DialogSeen save;
@@ -78,10 +105,10 @@ TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilt
     }
     ASSERT_TRUE(save.isFileDialog);
     EXPECT_EQ(save.acceptMode, QFileDialog::AcceptSave);
-    EXPECT_EQ(save.directory, QDir(QCoreApplication::applicationDirPath()).absolutePath());
+    EXPECT_EQ(save.directory, Path("Документы"));
     EXPECT_EQ(save.filters, QStringList{FileTexts::NameFilter});
-    EXPECT_FALSE(save.native);
-    EXPECT_TRUE(save.confirmsOverwrite);
+    EXPECT_FALSE(save.native); // Qt's dialog on Linux
+    EXPECT_FALSE(save.confirmsOverwrite); // the window asks, in Russian
     EXPECT_TRUE(save.ownedByWindow);
     EXPECT_EQ(ReadBytes(Path("a.lmk")), model.image().toText() + "\r\n");
 
@@ -107,31 +134,84 @@ TEST_F(FileCommands, DialogsStartInTheProgramFolderThenTheLastOne_WithTheLmkFilt
     EXPECT_EQ(form->StringGrid1->Cells(2, 16), Delay30);
 }
 
-TEST(FileDialogStart, ProgramFolderWhenWritableElseWorkingFolderElseHome)
+TEST(FileDialogStart, LastFolderElseDocumentsElseHome_NeverTheProgramFolder)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    const QString writable = dir.filePath("rw");
-    const QString readOnly = dir.filePath("ro");
-    const QString home = dir.filePath("home");
-    ASSERT_TRUE(QDir().mkdir(writable) && QDir().mkdir(readOnly));
-    ::chmod(QFile::encodeName(writable).constData(), 0777);
-    ::chmod(QFile::encodeName(readOnly).constData(), 0555);
-    const int code = RunUnprivileged([&] {
-        const struct
-        {
-            QString program, working, expected;
-        } cases[] = {{writable, readOnly, writable},
-                     {readOnly, writable, writable},
-                     {readOnly, readOnly, home},
-                     {dir.filePath("gone"), writable, writable}};
-        int failed = 0;
-        for (const auto& c : cases)
-            failed += FileDialogFolder(c.program, c.working, home) != c.expected;
-        return failed;
+    const QString last = dir.filePath("last"), docs = dir.filePath("docs"),
+                  program = dir.filePath("program"), home = dir.filePath("home");
+    for (const QString& folder : {last, docs, program})
+        ASSERT_TRUE(QDir().mkdir(folder));
+    const struct
+    {
+        QString last, documents, expected;
+    } cases[] = {
+        {last, docs, last},
+        {QString(), docs, docs},
+        {dir.filePath("gone"), docs, docs},
+        {program, docs, docs},       // remembered by an earlier version
+        {program + "/.", docs, docs}, // the same folder spelt otherwise
+        {QString(), dir.filePath("no-documents"), home},
+        {QString(), program, home},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileDialogFolder(c.last, c.documents, home, program), c.expected)
+            << c.last.toStdString() << " " << c.documents.toStdString();
+}
+
+// Save offers the table's own file and saves over it without a question; another
+// existing file is asked about in Russian, and "No" goes back to the dialog.
+TEST_F(FileCommands, SaveOffersTheTablesFile_OverwritesItWithoutAsking_AsksForAnother)
+{
+    WriteBytes(Path("site.lmk"), QByteArray(140, '0') + "\r\n");
+    WriteBytes(Path("other.lmk"), QByteArray(140, '1') + "\r\n");
+    CreateWindow();
+    form->OpenFile(Path("site.lmk"));
+    model.ToggleModeColumn(1);
+
+    QString offered;
+    bool asked = false;
+    QTimer guard; // answers a question that should not come, so the test cannot hang
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked = true;
+            box->done(QMessageBox::Yes);
+        }
     });
-    EXPECT_EQ(code, 0);
+    guard.start(20);
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            offered = dialog->selectedFiles().value(0);
+            QMetaObject::invokeMethod(dialog, "accept"); // the name as offered
+        });
+        form->N6->trigger();
+    }
+    guard.stop();
+    EXPECT_EQ(offered, Path("site.lmk"));
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(ReadBytes(Path("site.lmk")), model.image().toText() + "\r\n");
+    EXPECT_FALSE(form->TableModified());
+
+    // Another existing file: the question, "No" back to the dialog, which is cancelled.
+    model.ToggleModeColumn(2);
+    BoxSeen question;
+    std::unique_ptr<ModalWatcher> questionWatch, againWatch;
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            chooseInDialog(w, form.get(), Path("other.lmk"));
+            questionWatch = std::make_unique<ModalWatcher>([&](QWidget* box) {
+                question = CloseMessageBox(box, QMessageBox::No);
+                againWatch = std::make_unique<ModalWatcher>(
+                    [&](QWidget* d) { chooseInDialog(d, form.get(), QString()); });
+            });
+        });
+        form->N6->trigger();
+    }
+    ASSERT_TRUE(againWatch && againWatch->Seen());
+    EXPECT_EQ(question.text, FileTexts::ReplaceQuestion(Path("other.lmk")));
+    EXPECT_EQ(ReadBytes(Path("other.lmk")), QByteArray(140, '1') + "\r\n");
 }
 
 TEST_F(FileCommands, CancelledDialogsChangeNothing)
@@ -266,6 +346,11 @@ TEST_F(FileCommands, LockedConfigurationDisablesOpenButNotSave)
     form->SaveFile(Path("regul.lmk"));
     EXPECT_TRUE(ReadBytes(Path("regul.lmk")).startsWith("8804"));
     EXPECT_EQ(ReadBytes(Path("regul.lmk")).mid(4, 2), "80");
+
+    // Nor from the recent files, though the saved file joined them.
+    form->N1Click();
+    EXPECT_EQ(RecentFiles(), QStringList{Path("regul.lmk")});
+    EXPECT_FALSE(form->N23->menuAction()->isEnabled());
 }
 
 TEST_F(FileCommands, OpeningAFileNeverLocks)
@@ -319,4 +404,95 @@ TEST_F(FileCommands, SaveOrOpenDuringReadLeavesTheReadsImageAlone)
         EXPECT_EQ(model.image(), station.image);
         EXPECT_EQ(model.table(), device.table());
     }
+}
+
+namespace {
+// The recent files' items as the Файл menu shows them now.
+QStringList RecentItems(TForm1& form)
+{
+    emit form.N1->aboutToShow();
+    QStringList texts;
+    for (const QAction* item : form.N23->actions())
+        texts << item->text();
+    return texts;
+}
+} // namespace
+
+TEST_F(FileCommands, RecentFiles_MostRecentFirst_AtMostEight_GoneOnesLeftOut)
+{
+    CreateWindow();
+    for (int i = 0; i < 10; ++i) {
+        const QString name = QStringLiteral("f%1.lmk").arg(i);
+        WriteBytes(Path(name), QByteArray(140, '0') + "\r\n");
+        form->OpenFile(Path(name));
+    }
+    form->SaveFile(Path("f3.lmk")); // a saved file moves to the head
+    QFile::remove(Path("f8.lmk"));
+    EXPECT_EQ(RecentItems(*form),
+              QStringList({"&1 f3.lmk", "&2 f9.lmk", "&3 f7.lmk", "&4 f6.lmk", "&5 f5.lmk",
+                           "&6 f4.lmk", "&7 f2.lmk"}));
+    EXPECT_EQ(form->N23->actions().value(0)->toolTip(), QDir::toNativeSeparators(Path("f3.lmk")));
+    EXPECT_TRUE(form->N23->menuAction()->isEnabled());
+}
+
+TEST_F(FileCommands, RecentFiles_RememberedForTheNextWindow_ChoosingOneOpensIt)
+{
+    WriteBytes(Path("site.lmk"), "C804" + QByteArray(136, '0') + "\r\n");
+    CreateWindow();
+    EXPECT_FALSE(form->N23->menuAction()->isEnabled()); // nothing yet
+    form->OpenFile(Path("site.lmk"));
+    form.reset();
+    model.ImageToTable(ParamImage());
+
+    CreateWindow();
+    ASSERT_EQ(RecentItems(*form), QStringList{"&1 site.lmk"});
+    form->N23->actions().constFirst()->trigger();
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
+    EXPECT_EQ(form->Document().FilePath(), Path("site.lmk"));
+}
+
+// The window's backups, newest first, with the port and how many addresses
+// differ from the table; Открыть loads the chosen one as Открыть does a file.
+TEST_F(FileCommands, Backups_ListedNewestFirstWithPortAndDifferences_OpenLoadsOne)
+{
+    CreateWindow();
+    ParamImage table = model.image();
+    model.TableToImage(table);
+    ParamImage changed = table;
+    for (int address : {0, 1, 17})
+        changed.setByte(address, 0xC8); // "Сообщ.4", "30 сек."
+    ParamImage service = table;
+    service.setByte(65, 0x5A);
+    QDir folder(TForm1::BackupFolder());
+    folder.removeRecursively(); // other tests' writes leave theirs
+    ASSERT_TRUE(QDir().mkpath(folder.path()));
+    WriteBytes(folder.filePath("COM3.device-20261201-100000.lmk"), table.toText() + "\r\n");
+    WriteBytes(folder.filePath("COM3.device-20261201-100000-2.lmk"), service.toText() + "\r\n");
+    WriteBytes(folder.filePath("ttyUSB0.device-20261202-090000.lmk"), changed.toText() + "\r\n");
+    WriteBytes(folder.filePath("notes.txt"), "not a backup");
+
+    QList<QStringList> rows;
+    bool openEnabled = false;
+    {
+        ModalWatcher watcher([&](QWidget* w) {
+            auto* dialog = qobject_cast<BackupsDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            for (int i = 0; i < dialog->List->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* item = dialog->List->topLevelItem(i);
+                rows << QStringList{item->text(0), item->text(1), item->text(2)};
+            }
+            openEnabled = dialog->OpenButton->isEnabled();
+            dialog->List->setCurrentItem(dialog->List->topLevelItem(0));
+            dialog->OpenButton->click();
+        });
+        form->N24->trigger();
+    }
+    EXPECT_EQ(rows, QList<QStringList>({{"02.12.2026 09:00:00", "ttyUSB0", "3 адр."},
+                                        {"01.12.2026 10:00:00", "COM3", "1 служ. байт"},
+                                        {"01.12.2026 10:00:00", "COM3", "нет"}}));
+    EXPECT_TRUE(openEnabled);
+    EXPECT_EQ(form->StringGrid1->Cells(1, 1), MessageText(4));
+    EXPECT_EQ(form->StringGrid2->Cells(1, 2), MessageText(4));
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("ttyUSB0.device-20261202-090000.lmk")));
+    folder.removeRecursively();
 }

@@ -81,6 +81,11 @@ BoxSeen CloseMessageBox(QWidget* widget, QMessageBox::StandardButton answer)
     return seen;
 }
 
+QString Plain(QString text)
+{
+    return text.remove(QLatin1Char('&'));
+}
+
 QPoint CellCenter(const TStringGrid* grid, int col, int row)
 {
     return grid->ClientOrigin() + grid->CellRect(col, row).center();

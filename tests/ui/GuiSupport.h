@@ -59,6 +59,9 @@ struct BoxSeen
 // Records the box and presses `answer` (its OK button by default).
 BoxSeen CloseMessageBox(QWidget* widget, QMessageBox::StandardButton answer = QMessageBox::Ok);
 
+// A menu or item text without its Alt-letter mark ('&').
+QString Plain(QString text);
+
 // Clicks (press and release) on a cell of a grid.
 void ClickCell(TStringGrid* grid, int col, int row);
 QPoint CellCenter(const TStringGrid* grid, int col, int row);

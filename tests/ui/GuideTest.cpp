@@ -20,7 +20,7 @@ using Guide = WindowTest;
 TEST_F(Guide, F1AndTheHelpItemOpenOneGuideWindowShowingTheGuide)
 {
     CreateWindow();
-    EXPECT_EQ(form->N16->text(), UiTexts::GuideItem);
+    EXPECT_EQ(Plain(form->N16->text()), UiTexts::GuideItem);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
     QTest::keyClick(focus, Qt::Key_F1);

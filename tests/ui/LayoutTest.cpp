@@ -188,29 +188,39 @@ TEST_F(Layout, TabVisitsTheVisibleControlsInDesignOrder)
 TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
 {
     CreateWindow();
-    EXPECT_EQ(form->N1->title(), UiTexts::FileMenu);
+    EXPECT_EQ(Plain(form->N1->title()), UiTexts::FileMenu);
     // The configuration sheet's items (N14, N15) come before "Выход".
     auto* savePdf = form->findChild<QAction*>(QStringLiteral("N14"));
     auto* print = form->findChild<QAction*>(QStringLiteral("N15"));
     ASSERT_TRUE(savePdf && print);
     EXPECT_EQ(savePdf->text(), UiTexts::SavePdfItem);
     EXPECT_EQ(print->text(), UiTexts::PrintItem);
-    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, savePdf, print, form->N7}));
-    EXPECT_EQ(form->N5->text(), UiTexts::OpenItem);
-    EXPECT_EQ(form->N6->text(), UiTexts::SaveItem);
-    EXPECT_EQ(form->N7->text(), UiTexts::ExitItem);
-    EXPECT_EQ(form->N3->title(), UiTexts::DeviceMenu);
+    // Recent files (N23) and backups (N24) after "Сохранить", before the sheet's.
+    EXPECT_EQ(form->N1->actions(), QList<QAction*>({form->N5, form->N6, form->N23->menuAction(),
+                                                    form->N24, savePdf, print, form->N7}));
+    EXPECT_EQ(Plain(form->N5->text()), UiTexts::OpenItem);
+    EXPECT_EQ(Plain(form->N6->text()), UiTexts::SaveItem);
+    EXPECT_EQ(Plain(form->N23->title()), UiTexts::RecentFilesItem);
+    EXPECT_EQ(Plain(form->N24->text()), UiTexts::BackupsItem);
+    EXPECT_EQ(Plain(form->N7->text()), UiTexts::ExitItem);
+    EXPECT_EQ(Plain(form->N3->title()), UiTexts::DeviceMenu);
     EXPECT_EQ(form->N3->actions(),
               QList<QAction*>({form->N2->menuAction(), form->N4->menuAction()}));
-    EXPECT_EQ(form->N2->title(), UiTexts::ModeMenu);
+    EXPECT_EQ(Plain(form->N2->title()), UiTexts::ModeMenu);
     EXPECT_EQ(form->N2->actions(), QList<QAction*>({form->N8, form->N9}));
-    EXPECT_EQ(form->N8->text(), UiTexts::SpeechItem);
-    EXPECT_EQ(form->N9->text(), UiTexts::OtherDevicesItem);
-    EXPECT_EQ(form->N4->title(), UiTexts::ActionMenu);
-    EXPECT_EQ(form->N4->actions(), QList<QAction*>({form->N10, form->N11}));
-    EXPECT_EQ(form->N10->text(), UiTexts::ReadItem);
-    EXPECT_EQ(form->N11->text(), UiTexts::WriteItem);
-    EXPECT_EQ(form->N12->title(), UiTexts::HelpMenu);
+    EXPECT_EQ(Plain(form->N8->text()), UiTexts::SpeechItem);
+    EXPECT_EQ(Plain(form->N9->text()), UiTexts::OtherDevicesItem);
+    EXPECT_EQ(Plain(form->N4->title()), UiTexts::ActionMenu);
+    // The comparisons follow the transfers after a separator.
+    const QList<QAction*> actions = form->N4->actions();
+    ASSERT_EQ(actions.size(), 5);
+    EXPECT_TRUE(actions.at(2)->isSeparator());
+    EXPECT_EQ(actions, QList<QAction*>({form->N10, form->N11, actions.at(2), form->N21, form->N22}));
+    EXPECT_EQ(Plain(form->N10->text()), UiTexts::ReadItem);
+    EXPECT_EQ(Plain(form->N11->text()), UiTexts::WriteItem);
+    EXPECT_EQ(Plain(form->N21->text()), UiTexts::CompareDeviceItem);
+    EXPECT_EQ(Plain(form->N22->text()), UiTexts::CompareFileItem);
+    EXPECT_EQ(Plain(form->N12->title()), UiTexts::HelpMenu);
     EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N16, form->N13}));
     EXPECT_EQ(form->N16->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_EQ(form->N18->title(), "&" + UiTexts::EditMenu);
@@ -230,6 +240,35 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_TRUE(form->N8->isChecked());
     EXPECT_FALSE(form->N9->isChecked());
     EXPECT_TRUE(form->N5->isEnabled());
+}
+
+TEST_F(Layout, EveryMenuAndItemHasAnAltLetterOfItsOwnWithinItsMenu)
+{
+    CreateWindow();
+    const std::pair<QWidget*, QList<QAction*>> menus[] = {
+        {form->MainMenu1,
+         {form->N1->menuAction(), form->N3->menuAction(), form->N12->menuAction()}},
+        {form->N1, {form->N5, form->N6, form->N23->menuAction(), form->N24, form->N7}},
+        {form->N3, {form->N2->menuAction(), form->N4->menuAction()}},
+        {form->N2, {form->N8, form->N9}},
+        {form->N4, {form->N10, form->N11, form->N21, form->N22}},
+        {form->N12, {form->N16, form->N13}},
+    };
+    for (const auto& [menu, items] : menus) {
+        QString letters;
+        for (const QAction* action : menu->actions()) {
+            const QString text = action->text();
+            const qsizetype mark = text.indexOf(QLatin1Char('&'));
+            if (mark < 0 || mark + 1 >= text.size()) {
+                EXPECT_FALSE(items.contains(action)) << qPrintable(text) << " has no Alt letter";
+                continue;
+            }
+            const QChar letter = text.at(mark + 1).toLower();
+            EXPECT_TRUE(letter.isLetter()) << qPrintable(text);
+            EXPECT_FALSE(letters.contains(letter)) << qPrintable(text) << " repeats a letter";
+            letters += letter;
+        }
+    }
 }
 
 TEST_F(Layout, AboutBoxIsOwnedByTheApplicationWithNoticeAndVersion)

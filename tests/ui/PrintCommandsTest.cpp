@@ -3,6 +3,7 @@
 // cancelled and the sheet onto the printer when accepted.
 #include "GuiSupport.h"
 
+#include "DeviceRecord.h"
 #include "PdfTools.h"
 #include "PrintCommands.h"
 #include "TestFiles.h"
@@ -66,4 +67,43 @@ TEST_F(PrintCommandsTest, Print_CancelledPrintsNothing_AcceptedPaintsTheSheetOnT
     commands->PrintOn(printer);
     EXPECT_EQ(PdfPages(Path("printed.pdf")), 1);
     EXPECT_TRUE(PdfText(Path("printed.pdf")).simplified().contains(QStringLiteral("Проверил:")));
+}
+
+TEST(SheetState, FromTheSessionsRecord_WhatAndWhen_AndWhetherTheTableDiffersSince)
+{
+    const QDateTime now(QDate(2026, 12, 10), QTime(10, 0));
+    ParamImage table;
+    table.setByte(0, 0xC8);
+    ParamImage other = table;
+    other.setByte(5, 0x88);
+    auto holds = [&](DeviceRecord::Source source, const QDateTime& at, const ParamImage& image) {
+        DeviceRecord record;
+        record.port = QStringLiteral("COM3");
+        record.content = DeviceRecord::Content::Holds;
+        record.source = source;
+        record.at = at;
+        record.image = image;
+        return record;
+    };
+    const QDateTime morning(now.date(), QTime(9, 15));
+    const QDateTime yesterday(now.date().addDays(-1), QTime(17, 40));
+    DeviceRecord partly;
+    partly.port = QStringLiteral("COM3");
+    partly.content = DeviceRecord::Content::PartlyWritten;
+    partly.confirmedBlocks = 2;
+    const struct
+    {
+        DeviceRecord record;
+        const char* expected;
+    } cases[] = {
+        {DeviceRecord(), "не известно"},
+        {holds(DeviceRecord::Source::Read, morning, table), "прочитано с COM3 в 09:15"},
+        {holds(DeviceRecord::Source::WrittenAndVerified, yesterday, table),
+         "записано на COM3 и проверено в 09.12.2026 17:40"},
+        {holds(DeviceRecord::Source::Read, morning, other),
+         "отличается от устройства (прочитано с COM3 в 09:15)"},
+        {partly, "не известно"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PrintCommands::StateLine(c.record, table, now), QString::fromUtf8(c.expected));
 }

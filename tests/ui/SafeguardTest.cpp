@@ -3,9 +3,11 @@
 // port selection, "прочесть" or Открыть replaces the table, a read undone, the
 // modified mark and the question on
 // Exit, the backup before a write and its refusal, the read-back after
-// "Записано", and the report of a write cut short.
+// "Записано", the report of a write cut short, and the comparisons with the
+// device and with a file.
 #include "GuiSupport.h"
 
+#include "ComparisonMarks.h"
 #include "ConfigFiles.h"
 #include "CoreTexts.h"
 #include "LinkTexts.h"
@@ -336,6 +338,53 @@ TEST_F(Safeguards, OpenOverEdits_AsksToSaveThem_IntoTheFileTheTableCameFrom)
     }
 }
 
+namespace {
+// The addresses a comparison marked.
+QList<int> MarkedAddresses(const TForm1& form)
+{
+    QList<int> marked;
+    for (int a = 1; a <= 64; ++a)
+        if (form.Marks().Marked((a - 1) / 16 + 1, (a - 1) % 16 + 1))
+            marked << a;
+    return marked;
+}
+} // namespace
+
+// "Сравнить с устройством" reads the device beside the table: the differing
+// addresses are marked, the table and image stay; a read that fails says so.
+TEST_F(Safeguards, CompareWithTheDevice_MarksTheDifferences_NeverTouchesTheTable)
+{
+    for (const bool answering : {true, false}) {
+        SCOPED_TRACE(answering ? "device answers" : "device silent");
+        lines.clear();
+        ports.names.clear();
+        seen.clear();
+        Line& line = AddLine(QStringLiteral("ttyS0"), Prepared());
+        Create();
+        SelectNextPort();
+        // Since the read: address 3 moved on the device, address 10 in the table.
+        line.station.image.setByte(2, 0x80 | 0x40);
+        line.station.answering = answering;
+        model.setCell(1, 10, 1, MessageText(1));
+        const AddressTable table = model.table();
+        const ParamImage image = model.image();
+        seen.clear();
+        form->N21->trigger();
+        TickToEnd();
+        EXPECT_EQ(model.table(), table);
+        EXPECT_EQ(model.image(), image);
+        if (answering) {
+            EXPECT_EQ(Texts(), QStringList{UiTexts::CompareDiffers(
+                                   UiTexts::CompareDeviceSide(QStringLiteral("ttyS0")), 2)});
+            EXPECT_EQ(MarkedAddresses(*form), QList<int>({3, 10}));
+        } else {
+            EXPECT_EQ(Texts().value(Texts().size() - 1), UiTexts::CompareReadFailed);
+            EXPECT_TRUE(MarkedAddresses(*form).isEmpty());
+        }
+        form.reset();
+    }
+}
+
 // A read is one step: undone, the table and the title are as before it; redone,
 // the device's again. Neither undo nor redo while a transfer runs.
 TEST_F(Safeguards, ReadIsUndoneWithItsTitle_NotWhileATransferRuns)
@@ -364,4 +413,67 @@ TEST_F(Safeguards, ReadIsUndoneWithItsTitle_NotWhileATransferRuns)
     form->N20->trigger();
     EXPECT_EQ(model.cell(1, 3, 1), MessageText(2));
     EXPECT_EQ(form->windowTitle(), readTitle);
+}
+
+// "Сравнить с файлом…" marks exactly the addresses whose rows would change and
+// counts the bytes whose differing bits the table cannot show; marked cells
+// look unlike both plain and changed ones.
+TEST_F(Safeguards, CompareWithAFile_MarksExactlyTheDifferingAddresses_CountsUnshownBits)
+{
+    Create();
+    model.setCell(1, 5, 1, MessageText(1));
+    model.setCell(1, 5, 2, Delay30);
+    ParamImage file;
+    file.setByte(0, 0x80);          // address 1 used
+    file.setByte(4, 0x80 | 0x10);   // address 5: 60 s instead of 30 s
+    file.setByte(6, 0x10);          // address 7 unused, with delay bits no cell shows
+    file.setByte(65, 0x01);         // a byte no cell shows
+    ASSERT_TRUE(WriteImageFile(Path("site.lmk"), file));
+    form->CompareWithFile(Path("site.lmk"));
+    EXPECT_EQ(Texts(), QStringList{UiTexts::CompareDiffers(
+                                       UiTexts::CompareFileSide(QStringLiteral("site.lmk")), 2) +
+                                   "\n" + UiTexts::CompareUnshownBytes(2)});
+    EXPECT_EQ(MarkedAddresses(*form), QList<int>({1, 5}));
+    EXPECT_EQ(model.cell(1, 1, 1), ModeUnused);
+
+    // Address 1 marked, address 3 plain, address 9 changed since start-up.
+    model.blockSignals(true); // an edit would take the marks away
+    model.setCell(1, 9, 1, MessageText(2));
+    model.blockSignals(false);
+    const QImage shot = form->StringGrid1->grab().toImage();
+    const auto inside = [&](int row) {
+        return shot.pixelColor(form->StringGrid1->ClientOrigin() +
+                               form->StringGrid1->CellRect(1, row).topLeft() + QPoint(1, 1));
+    };
+    EXPECT_NE(inside(1), inside(3));
+    EXPECT_NE(inside(1), inside(9));
+}
+
+// The marks go with the next edit and when the table is replaced (the model's
+// own changes are the marks' tests).
+TEST_F(Safeguards, ComparisonMarks_GoWithAnEditOrANewTable)
+{
+    ParamImage file;
+    file.setByte(0, 0x80);
+    ASSERT_TRUE(WriteImageFile(Path("site.lmk"), file));
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"a pick in the popup",
+         [&] {
+             ClickCell(form->StringGrid4, 1, 16);
+             QTest::keyClick(form->ComboBox2, Qt::Key_Down);
+         }},
+        {"Open",
+         [&] {
+             answer = QMessageBox::Discard; // the pick is given up
+             form->OpenFile(Path("site.lmk"));
+         }},
+    };
+    Create();
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        form->CompareWithFile(Path("site.lmk"));
+        ASSERT_TRUE(form->Marks().Any());
+        change();
+        EXPECT_FALSE(form->Marks().Any());
+    }
 }
