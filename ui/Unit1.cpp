@@ -31,7 +31,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
