@@ -131,8 +131,7 @@ void EditHistory::apply(Kind kind, const Snapshot& from, const Snapshot& to)
         model_.image() = to.image;
     model_.Restore(to.table, to.mode, to.options);
     const bool documentAsLeft = document_.Kept() == from.document;
-    document_.Restore(kind == Kind::Replacement && documentAsLeft ? to.document
-                                                                   : document_.Kept());
+    document_.Restore(kind == Kind::Replacement && documentAsLeft ? to.document : document_.Kept());
     inside_ = false;
     current_ = capture(true);
 }

@@ -85,7 +85,7 @@ private:
     DocumentState& document_;
     std::function<bool()> busy_;
     QUndoStack stack_;
-    Snapshot current_; // the state after the last step or settled change
+    Snapshot current_;    // the state after the last step or settled change
     bool inside_ = false; // a gesture or a restore is running
     bool transferShown_ = false;
 };

@@ -59,8 +59,13 @@ protected:
     }
     Shown Now() const
     {
-        Shown shown{model.table(), model.OperatingMode(), model.options(), model.image(),
-                    form->windowTitle(), form->isWindowModified(), {}};
+        Shown shown{model.table(),
+                    model.OperatingMode(),
+                    model.options(),
+                    model.image(),
+                    form->windowTitle(),
+                    form->isWindowModified(),
+                    {}};
         for (TStringGrid* grid : form->Grids())
             for (int row = 0; row < AddressTable::Rows; ++row)
                 for (int col = 0; col < AddressTable::Columns; ++col)
@@ -113,7 +118,8 @@ TEST_F(History, EachGestureIsOneNamedStep_UndoSetsItBackExactly_RedoAgain)
          [&] { QTest::mouseClick(form->RadioButton2, Qt::LeftButton); }, UiTexts::OptionsStep},
         {"open", SpeechMode,
          [&] {
-             ModalWatcher question([](QWidget* box) { CloseMessageBox(box, QMessageBox::Discard); });
+             ModalWatcher question(
+                 [](QWidget* box) { CloseMessageBox(box, QMessageBox::Discard); });
              form->OpenFile(Path("site.lmk"));
          },
          UiTexts::OpenStep("site.lmk")},
