@@ -36,31 +36,35 @@ void DocumentState::SetBaseline(Origin origin, const QString& name)
     // Bits read from a file or the device that no cell or option shows: a write
     // encodes the table, so it would change them.
     unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
-    adopt(origin, name, model_.table(), encodedTable(), QString());
+    adopt(origin, name, model_.table(), encodedTable());
 }
 
 void DocumentState::AdoptWritten(const QString& port, const AddressTable& table,
                                  const ParamImage& image)
 {
     unshownBytes_ = false;
-    adopt(Origin::Device, port, table, image, UiTexts::WriteVerifiedNote);
+    adopt(Origin::Device, port, table, image);
 }
 
 void DocumentState::adopt(Origin origin, const QString& name, const AddressTable& table,
-                          const ParamImage& image, const QString& note)
+                          const ParamImage& image)
 {
     origin_ = origin;
     shownName_ = name;
     baselineTable_ = table;
     baselineImage_ = image;
-    note_ = note;
     refresh();
 }
 
-void DocumentState::SetNote(const QString& note)
+void DocumentState::SetDevice(const DeviceRecord& record)
 {
-    note_ = note;
+    device_ = record;
     emit changed();
+}
+
+TableState DocumentState::State() const
+{
+    return DescribeTable(device_, encodedTable(), unshownBytes_);
 }
 
 void DocumentState::refresh()
@@ -78,10 +82,12 @@ bool DocumentState::CellChanged(int page, int row, int column) const
 
 QString DocumentState::Title() const
 {
+    // Without a port only the note on bits the table cannot show is said.
+    const TableState state = State();
     QString title = UiTexts::WindowCaption;
-    if (!note_.isEmpty())
-        title = note_ + QStringLiteral(" — ") + title;
-    if (unshownBytes_)
+    if (state.kind != TableState::Kind::NoPort)
+        title = state.shortText + QStringLiteral(" — ") + title;
+    else if (state.unshownBits)
         title = UiTexts::UnshownBitsNote + QStringLiteral(" — ") + title;
     if (!shownName_.isEmpty())
         return shownName_ + QStringLiteral("[*] — ") + title;

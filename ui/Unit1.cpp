@@ -135,6 +135,7 @@ void TForm1::connectHandlers()
             [this] { writeTable_ = model_.table(); });
     connect(session_.get(), &DeviceSession::writeEnded, this, &TForm1::onWriteEnded);
     connect(session_.get(), &DeviceSession::writeCut, this, &TForm1::onWriteCut);
+    connect(session_.get(), &DeviceSession::recordChanged, document_, &DocumentState::SetDevice);
 }
 
 void TForm1::presentDocument()
@@ -353,7 +354,6 @@ void TForm1::Button4Click()
     session_->StartWrite(request);
     if (engine_.WriteRequested())
         writeTable_ = model_.table(); // started (or started over) at once
-    document_->SetNote(QString());
 }
 
 void TForm1::onWriteEnded(const WriteReport& report)

@@ -213,7 +213,8 @@ TEST_F(Safeguards, WriteKeepsABackup_IsReadBack_DifferenceInABox_MatchInTheTitle
             EXPECT_TRUE(form->isWindowModified()); // not on the device
         } else {
             EXPECT_EQ(seen.size(), 1);
-            EXPECT_TRUE(form->windowTitle().contains(UiTexts::WriteVerifiedNote));
+            EXPECT_TRUE(
+                form->windowTitle().contains(QStringLiteral("ttyS0: записано и проверено")));
             EXPECT_FALSE(form->isWindowModified());
         }
         EXPECT_EQ(model.table().cell(1, 3, 1), MessageText(2)); // the read-back left the table
