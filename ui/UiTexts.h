@@ -45,6 +45,8 @@ inline const QString OtherDevicesItem = QStringLiteral("Другие устро�
 inline const QString ActionMenu = QStringLiteral("Действие");
 inline const QString ReadItem = QStringLiteral("Прочесть параметры");
 inline const QString WriteItem = QStringLiteral("Записать параметры");
+// Ends the running transfer (Esc).
+inline const QString AbortItem = QStringLiteral("Прервать");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
 // The operator's guide (F1) and its window, titled as the guide's HTML is.
@@ -67,6 +69,8 @@ inline const QString ReplaceTableQuestion =
     QStringLiteral("Прочесть параметры устройства и заменить ими таблицу?");
 // Exit or closing the window with changes neither saved nor written.
 inline const QString SaveChangesQuestion = QStringLiteral("Сохранить изменения?");
+// Exit with a device left partly written and nothing else unsaved.
+inline const QString ExitAnywayQuestion = QStringLiteral("Всё равно выйти?");
 // The table was loaded from bytes it cannot show all of; a write encodes the table.
 inline const QString UnshownBitsNote =
     QStringLiteral("запись изменит биты, которых таблица не показывает");

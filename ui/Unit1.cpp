@@ -27,6 +27,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -45,8 +47,13 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
                QWidget* parent)
     : QMainWindow(parent), model_(model),
       session_(std::make_unique<DeviceSession>(model, messages_, std::move(parts))),
-      engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] { session_->Tick(); }))
+      engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] {
+          session_->Tick();
+          presentBusy();
+      }))
 {
+    // What the window says the device holds, two reads have agreed on.
+    session_->SetConfirmReads(true);
     setWindowTitle(UiTexts::WindowCaption + QStringLiteral("[*]"));
     WindowLayout::Build(*this);
     grids_ = {StringGrid1, StringGrid2, StringGrid3, StringGrid4};
@@ -81,9 +88,10 @@ TForm1::~TForm1()
 void TForm1::connectHandlers()
 {
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
-        {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
-        {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click}};
+        {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},   {N7, &TForm1::N7Click},
+        {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},   {N10, &TForm1::Button3Click},
+        {N11, &TForm1::Button4Click}, {N17, &TForm1::N17Click}, {N16, &TForm1::N16Click},
+        {N13, &TForm1::N13Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
     // The configuration sheet's items before "Выход", with the file the title names.
@@ -136,12 +144,52 @@ void TForm1::connectHandlers()
     connect(session_.get(), &DeviceSession::writeEnded, this, &TForm1::onWriteEnded);
     connect(session_.get(), &DeviceSession::writeCut, this, &TForm1::onWriteCut);
     connect(session_.get(), &DeviceSession::recordChanged, document_, &DocumentState::SetDevice);
+    connect(&engine_, &TransferEngine::progressChanged, this, &TForm1::presentBusy);
+    // Two reads of the same device differed: asked once the tick is over.
+    connect(session_.get(), &DeviceSession::readsDisagree, this, &TForm1::askReadOnceMore,
+            Qt::QueuedConnection);
+    connect(session_.get(), &DeviceSession::tableReplaced, this,
+            [this] { document_->SetBaseline(DocumentState::Origin::Device, engine_.LinkPort()); });
+}
+
+void TForm1::presentBusy()
+{
+    N17->setEnabled(session_->Busy());
+}
+
+void TForm1::askReadOnceMore()
+{
+    if (!session_->CanReadOnceMore())
+        return;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::ReadAgainQuestion,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes)
+        session_->ReadOnceMore();
+    presentBusy();
+}
+
+void TForm1::N17Click()
+{
+    session_->Abort();
+    presentBusy();
 }
 
 void TForm1::presentDocument()
 {
     setWindowTitle(document_->Title());
     setWindowModified(document_->Modified());
+    // The state line: the short form (cut to its room), the long one as its
+    // tooltip; what asks for the operator's attention on a tinted ground that
+    // keeps the palette's own text colour readable, light or dark.
+    const TableState state = document_->State();
+    const QFontMetrics metrics(StateLine->font());
+    StateLine->setText(metrics.elidedText(state.shortText, Qt::ElideRight, StateLineWidth - 8));
+    StateLine->setToolTip(state.longText);
+    StateLine->setStyleSheet(state.warning ? QStringLiteral("QLabel { background: "
+                                                            "rgba(230, 120, 0, 90); "
+                                                            "font-weight: bold; }")
+                                           : QString());
     for (TStringGrid* grid : grids_)
         grid->update();
 }
@@ -286,6 +334,10 @@ QString TForm1::backupNote(const QByteArray& backup)
 
 void TForm1::onWriteCut(const CutWrite& cut)
 {
+    // A write whose device hung up or whose port is gone makes no more
+    // progress: it ends here, and the progress bar with it.
+    if (engine_.WriteRequested() && (session_->link().HungUp() || !session_->link().IsOpen()))
+        session_->Abort();
     ShowPlainBox(ApplicationTitle(),
                  UiTexts::WriteCut(cut.port, cut.confirmedBlocks) + backupNote(cut.backup));
 }
@@ -457,13 +509,31 @@ void TForm1::N7Click()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    // A device left partly written is named even without unsaved edits.
+    const DeviceRecord& record = session_->record();
+    const QString partly =
+        record.content == DeviceRecord::Content::PartlyWritten
+            ? UiTexts::PartlyWrittenLong(record.port, record.confirmedBlocks,
+                                         QDir::toNativeSeparators(record.backup)) +
+                  QStringLiteral("\n\n")
+            : QString();
     if (document_->Modified()) {
-        QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::SaveChangesQuestion,
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                        partly + UiTexts::SaveChangesQuestion,
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
         box.setDefaultButton(QMessageBox::Save);
         const int answer = box.exec();
         if (answer == QMessageBox::Cancel ||
             (answer == QMessageBox::Save && !SaveFile(chooseFile(true)))) {
+            event->ignore();
+            return;
+        }
+    } else if (!partly.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
+                        partly + UiTexts::ExitAnywayQuestion, QMessageBox::Yes | QMessageBox::No,
+                        this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes) {
             event->ignore();
             return;
         }

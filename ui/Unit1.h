@@ -32,6 +32,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -83,6 +84,9 @@ public:
     QTimer* Timer1 = nullptr;
 
     QMenuBar* MainMenu1 = nullptr;
+    // Where the table stands against the device; the tooltip says it in full.
+    QLabel* StateLine = nullptr;
+    static constexpr int StateLineWidth = 420;
     QMenu* N1 = nullptr;  // Файл
     QMenu* N3 = nullptr;  // ЛУМ-К
     QMenu* N2 = nullptr;  // Режим
@@ -95,6 +99,7 @@ public:
     QAction* N9 = nullptr;
     QAction* N10 = nullptr;
     QAction* N11 = nullptr;
+    QAction* N17 = nullptr; // Прервать (Esc), while a transfer runs
     QAction* N16 = nullptr; // Руководство оператора (F1)
     QAction* N13 = nullptr;
 
@@ -156,6 +161,7 @@ public:
     void N9Click();
     void N16Click();
     void N13Click();
+    void N17Click();
     void Memo1Click();
     void FormClick();
 
@@ -168,6 +174,8 @@ protected:
 private:
     void connectHandlers();
     void presentDocument();
+    void presentBusy();
+    void askReadOnceMore();
     void onWriteEnded(const WriteReport& report);
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.

@@ -207,9 +207,12 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_EQ(form->N8->text(), UiTexts::SpeechItem);
     EXPECT_EQ(form->N9->text(), UiTexts::OtherDevicesItem);
     EXPECT_EQ(form->N4->title(), UiTexts::ActionMenu);
-    EXPECT_EQ(form->N4->actions(), QList<QAction*>({form->N10, form->N11}));
+    EXPECT_EQ(form->N4->actions(), QList<QAction*>({form->N10, form->N11, form->N17}));
     EXPECT_EQ(form->N10->text(), UiTexts::ReadItem);
     EXPECT_EQ(form->N11->text(), UiTexts::WriteItem);
+    EXPECT_EQ(form->N17->text(), UiTexts::AbortItem);
+    EXPECT_EQ(form->N17->shortcut(), QKeySequence(Qt::Key_Escape));
+    EXPECT_FALSE(form->N17->isEnabled()); // no transfer runs
     EXPECT_EQ(form->N12->title(), UiTexts::HelpMenu);
     EXPECT_EQ(form->N12->actions(), QList<QAction*>({form->N16, form->N13}));
     EXPECT_EQ(form->N16->shortcut(), QKeySequence(Qt::Key_F1));
