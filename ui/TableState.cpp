@@ -66,6 +66,8 @@ void DescribeContent(TableState& state, const DeviceRecord& record, const ParamI
         return;
     }
     state.kind = Kind::Differs;
+    // Part of the difference may be bits no cell shows: a write changes them too.
+    state.unshownBits = !CompareImages(AsTableShows(record.image), record.image).none();
     state.shortText =
         UiTexts::StateDiffers(port, state.difference.addresses, state.difference.otherBytes);
     state.longText = UiTexts::StateDiffersLong(port, written, at, state.difference.addresses,

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -213,8 +214,6 @@ TEST_F(Safeguards, WriteKeepsABackup_IsReadBack_DifferenceInABox_MatchInTheTitle
             EXPECT_TRUE(form->isWindowModified()); // not on the device
         } else {
             EXPECT_EQ(seen.size(), 1);
-            EXPECT_TRUE(
-                form->windowTitle().contains(QStringLiteral("ttyS0: записано и проверено")));
             EXPECT_FALSE(form->isWindowModified());
         }
         EXPECT_EQ(model.table().cell(1, 3, 1), MessageText(2)); // the read-back left the table
@@ -269,4 +268,75 @@ TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
                                     UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
                                         UiTexts::BackupNote(form->LastBackup())}));
     EXPECT_EQ(FileContent(form->LastBackup()), ImageFileText(ParamImage()));
+}
+
+// The state line and the title say where the table stands: nothing without a
+// port, the device's configuration after a read, the count of differing
+// addresses from the first edit on (in a warning tone), a verified write.
+TEST_F(Safeguards, StateLineAndTitle_FollowReadEditAndWrite)
+{
+    ParamImage speech = Prepared(); // as the table encodes it: nothing it cannot show
+    speech.setByte(1, 0x04);
+    AddLine(QStringLiteral("ttyS0"), speech);
+    Create();
+    const auto says = [this](const QString& state) {
+        EXPECT_TRUE(form->StateLine->text().startsWith(state))
+            << form->StateLine->text().toStdString();
+        EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("ttyS0[*] — ") + state))
+            << form->windowTitle().toStdString();
+    };
+    EXPECT_EQ(form->StateLine->text(), QStringLiteral("порт не выбран"));
+    EXPECT_EQ(form->windowTitle(), UiTexts::WindowCaption + "[*]");
+    SelectNextPort();
+    says(QStringLiteral("ttyS0: как в устройстве, "));
+    EXPECT_FALSE(form->StateLine->text().contains(UiTexts::UnshownBitsNote));
+    EXPECT_TRUE(form->StateLine->styleSheet().isEmpty());
+    model.setCell(1, 4, 1, MessageText(1));
+    says(QStringLiteral("ttyS0: отличается, 1 адр."));
+    EXPECT_FALSE(form->StateLine->styleSheet().isEmpty());
+    EXPECT_TRUE(form->StateLine->toolTip().contains(QStringLiteral("адресов: 1")));
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    TickToEnd();
+    says(QStringLiteral("ttyS0: записано и проверено "));
+    EXPECT_TRUE(form->StateLine->styleSheet().isEmpty());
+}
+
+// Esc ends a running write: the device is reported partly written, the state
+// line says so, and Exit names it even with nothing unsaved; "no" stays.
+TEST_F(Safeguards, EscEndsAWrite_StateLineAndExitNameThePartlyWrittenDevice)
+{
+    Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+    int writes = 0; // the device stores and answers two blocks, then falls silent
+    line.station.lose = [&](const QByteArray& request) {
+        return request.at(3) == 'W' && ++writes > 2;
+    };
+    Create();
+    SelectNextPort();
+    EXPECT_FALSE(form->N17->isEnabled());
+    model.setCell(1, 3, 1, MessageText(2));
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    for (int i = 0; i < 8; ++i) {
+        clock->Advance(100);
+        form->Timer1Timer();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+    ASSERT_TRUE(form->N17->isEnabled());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(session().Busy());
+    EXPECT_FALSE(form->ProgressBar1->isVisible());
+    EXPECT_FALSE(form->N17->isEnabled());
+    const QString partly = QStringLiteral("Устройство на ttyS0 записано не полностью (2 из 6 "
+                                          "блоков). Резервная копия: ") +
+                           form->LastBackup();
+    EXPECT_EQ(Texts(), QStringList{UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
+                                   UiTexts::BackupNote(form->LastBackup())});
+    EXPECT_EQ(form->StateLine->text(), QStringLiteral("ttyS0: записано не полностью, 2 из 6"));
+    EXPECT_EQ(form->StateLine->toolTip(), partly);
+
+    ASSERT_TRUE(form->SaveFile(Path("site.lmk"))); // nothing unsaved
+    answer = QMessageBox::No;
+    form->N7->trigger();
+    EXPECT_EQ(Texts().value(1), partly + "\n\n" + UiTexts::ExitAnywayQuestion);
+    EXPECT_TRUE(form->isVisible());
 }
