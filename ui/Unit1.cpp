@@ -338,6 +338,7 @@ void TForm1::onWriteCut(const CutWrite& cut)
     // progress: it ends here, and the progress bar with it.
     if (engine_.WriteRequested() && (session_->link().HungUp() || !session_->link().IsOpen()))
         session_->Abort();
+    leftPartly_ = cut;
     ShowPlainBox(ApplicationTitle(),
                  UiTexts::WriteCut(cut.port, cut.confirmedBlocks) + backupNote(cut.backup));
 }
@@ -411,6 +412,10 @@ void TForm1::Button4Click()
 void TForm1::onWriteEnded(const WriteReport& report)
 {
     using Outcome = WriteReport::Outcome;
+    // "Записано": the write reached every block of that device.
+    if (leftPartly_ && leftPartly_->port == report.port && report.outcome != Outcome::Refused &&
+        report.outcome != Outcome::NotConnected)
+        leftPartly_.reset();
     switch (report.outcome) {
     case Outcome::Verified:
         // The device holds the written configuration: it is the table's origin now.
@@ -510,13 +515,17 @@ void TForm1::N7Click()
 void TForm1::closeEvent(QCloseEvent* event)
 {
     // A device left partly written is named even without unsaved edits.
-    const DeviceRecord& record = session_->record();
+    // So is one a write underway would leave so.
+    std::optional<CutWrite> device = leftPartly_;
+    if (engine_.WriteUnderway())
+        device = CutWrite{engine_.LinkPort(), engine_.WriteConfirmedBlocks(), true,
+                          session_->lastWrite().backup};
     const QString partly =
-        record.content == DeviceRecord::Content::PartlyWritten
-            ? UiTexts::PartlyWrittenLong(record.port, record.confirmedBlocks,
-                                         QDir::toNativeSeparators(record.backup)) +
-                  QStringLiteral("\n\n")
-            : QString();
+        device ? UiTexts::PartlyWrittenLong(
+                     device->port, device->confirmedBlocks,
+                     QDir::toNativeSeparators(QFile::decodeName(device->backup))) +
+                     QStringLiteral("\n\n")
+               : QString();
     if (document_->Modified()) {
         QMessageBox box(QMessageBox::Question, ApplicationTitle(),
                         partly + UiTexts::SaveChangesQuestion,

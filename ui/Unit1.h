@@ -9,6 +9,7 @@
 #include "AddressTable.h"
 #include "Application.h"
 #include "DocumentState.h"
+#include "DeviceSession.h"
 #include "DropDownList.h"
 #include "ParamImage.h"
 #include "PortSelector.h"
@@ -18,10 +19,10 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class ConfigModel;
 class DeviceSession;
-struct CutWrite;
 struct SessionParts;
 struct WriteReport;
 class ModelPresenter;
@@ -186,6 +187,9 @@ private:
     QString chooseFile(bool save);
 
     AddressTable writeTable_; // the table the running write started with
+    // A device a write left partly written (on any port), until a write to it
+    // completes: Exit names it.
+    std::optional<CutWrite> leftPartly_;
 
     ConfigModel& model_;
     PlainMessageSink messages_;

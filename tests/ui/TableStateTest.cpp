@@ -91,6 +91,11 @@ TEST(TableStateTest, EachRecordAndTable_SayWhereTheTableStands)
          table, false, Kind::Same,
          "COM3: как в устройстве, 14:05; запись изменит биты, которых таблица не показывает",
          "запись изменит биты", false},
+        // Counted exactly: the edits and the bits a write would drop.
+        {"edited, device holds bits the table cannot show",
+         Holding(lowBits, DeviceRecord::Source::Read), edited, false, Kind::Differs,
+         "COM3: отличается, 4 адр.; запись изменит биты, которых таблица не показывает",
+         "адресов: 4", true},
         {"file with bits the table cannot show", unknown, table, true, Kind::Unknown,
          "COM3: содержимое не известно; запись изменит биты, которых таблица не показывает",
          "запись изменит биты", false},
