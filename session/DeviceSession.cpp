@@ -100,12 +100,7 @@ void DeviceSession::onConfirmingRead(bool completed)
 {
     if (!completed) {
         step_ = Step::None;
-        // A table filled by one read is not vouched for; a record read only
-        // keeps what it said.
-        if (confirmingTable_ && reads_.Count() == 1)
-            setContent(DeviceRecord::Content::Unconfirmed);
-        else if (reads_.Count() < 2)
-            setContent(DeviceRecord::Content::Unknown);
+        setContent(unsettled());
         return;
     }
     const std::optional<ParamImage> agreed = reads_.Add(engine_.DeviceImage());
@@ -122,6 +117,15 @@ void DeviceSession::onConfirmingRead(bool completed)
     setContent(DeviceRecord::Content::ReadsDisagree);
     if (!reads_.Exhausted())
         emit readsDisagree();
+}
+
+DeviceRecord::Content DeviceSession::unsettled() const
+{
+    // Two reads that differed stay said; a table filled by one read is not
+    // vouched for; a read into the record alone tells nothing.
+    if (reads_.Count() >= 2)
+        return DeviceRecord::Content::ReadsDisagree;
+    return confirmingTable_ ? DeviceRecord::Content::Unconfirmed : DeviceRecord::Content::Unknown;
 }
 
 void DeviceSession::settleReads(const ParamImage& agreed)
@@ -176,9 +180,7 @@ void DeviceSession::Abort()
         record.line = DeviceRecord::Line::Answering;
     record.silentMs = 0;
     if (step == Step::Confirming)
-        record.content = confirmingTable_ && reads_.Count() == 1
-                             ? DeviceRecord::Content::Unconfirmed
-                             : DeviceRecord::Content::Unknown;
+        record.content = unsettled();
     setRecord(record);
     if (cut) {
         reportCut(engine_.LinkPort(), confirmed, true);

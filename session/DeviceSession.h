@@ -194,6 +194,8 @@ private:
     void startConfirming(bool intoTable);
     void onConfirmingRead(bool completed);
     void settleReads(const ParamImage& agreed);
+    // What the record says of a confirmation that ended without agreement.
+    DeviceRecord::Content unsettled() const;
     void setContent(DeviceRecord::Content content);
     ParamImage encodedTable() const;
 
