@@ -301,42 +301,56 @@ TEST_F(Safeguards, StateLineAndTitle_FollowReadEditAndWrite)
     EXPECT_TRUE(form->StateLine->styleSheet().isEmpty());
 }
 
-// Esc ends a running write: the device is reported partly written, the state
-// line says so, and Exit names it even with nothing unsaved; "no" stays.
-TEST_F(Safeguards, EscEndsAWrite_StateLineAndExitNameThePartlyWrittenDevice)
+// Esc, or the device hanging up, ends a running write: the device is reported
+// partly written, the progress bar goes, the state line says so, and Exit names
+// it even with nothing unsaved; "no" stays.
+TEST_F(Safeguards, WriteEndedByEscOrHangUp_StateLineAndExitNameThePartlyWrittenDevice)
 {
-    Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
-    int writes = 0; // the device stores and answers two blocks, then falls silent
-    line.station.lose = [&](const QByteArray& request) {
-        return request.at(3) == 'W' && ++writes > 2;
-    };
-    Create();
-    SelectNextPort();
-    EXPECT_FALSE(form->N17->isEnabled());
-    model.setCell(1, 3, 1, MessageText(2));
-    QTest::mouseClick(form->Button4, Qt::LeftButton);
-    for (int i = 0; i < 8; ++i) {
-        clock->Advance(100);
-        form->Timer1Timer();
-        QCoreApplication::processEvents();
-    }
-    ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
-    ASSERT_TRUE(form->N17->isEnabled());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    EXPECT_FALSE(session().Busy());
-    EXPECT_FALSE(form->ProgressBar1->isVisible());
-    EXPECT_FALSE(form->N17->isEnabled());
-    const QString partly = QStringLiteral("Устройство на ttyS0 записано не полностью (2 из 6 "
-                                          "блоков). Резервная копия: ") +
-                           form->LastBackup();
-    EXPECT_EQ(Texts(), QStringList{UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
-                                   UiTexts::BackupNote(form->LastBackup())});
-    EXPECT_EQ(form->StateLine->text(), QStringLiteral("ttyS0: записано не полностью, 2 из 6"));
-    EXPECT_EQ(form->StateLine->toolTip(), partly);
+    for (const bool hangUp : {false, true}) {
+        SCOPED_TRACE(hangUp ? "hang-up" : "Esc");
+        lines.clear();
+        ports.names.clear();
+        seen.clear();
+        Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+        int writes = 0; // the device stores and answers two blocks, then falls silent
+        line.station.lose = [&](const QByteArray& request) {
+            return request.at(3) == 'W' && ++writes > 2;
+        };
+        Create();
+        SelectNextPort();
+        EXPECT_FALSE(form->N17->isEnabled());
+        model.setCell(1, 3, 1, MessageText(2));
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        for (int i = 0; i < 8; ++i) {
+            clock->Advance(100);
+            form->Timer1Timer();
+            QCoreApplication::processEvents();
+        }
+        ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+        ASSERT_TRUE(form->N17->isEnabled());
+        if (hangUp) {
+            line.port->hungUp = true;
+            form->Timer1Timer();
+            QCoreApplication::processEvents();
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        }
+        EXPECT_FALSE(session().Busy());
+        EXPECT_FALSE(form->ProgressBar1->isVisible());
+        EXPECT_FALSE(form->N17->isEnabled());
+        const QString partly = QStringLiteral("Устройство на ttyS0 записано не полностью (2 из 6 "
+                                              "блоков). Резервная копия: ") +
+                               form->LastBackup();
+        EXPECT_EQ(Texts(), QStringList{UiTexts::WriteCut(QStringLiteral("ttyS0"), 2) + "\n" +
+                                       UiTexts::BackupNote(form->LastBackup())});
+        EXPECT_EQ(form->StateLine->text(), QStringLiteral("ttyS0: записано не полностью, 2 из 6"));
+        EXPECT_EQ(form->StateLine->toolTip(), partly);
 
-    ASSERT_TRUE(form->SaveFile(Path("site.lmk"))); // nothing unsaved
-    answer = QMessageBox::No;
-    form->N7->trigger();
-    EXPECT_EQ(Texts().value(1), partly + "\n\n" + UiTexts::ExitAnywayQuestion);
-    EXPECT_TRUE(form->isVisible());
+        ASSERT_TRUE(form->SaveFile(Path("site.lmk"))); // nothing unsaved
+        answer = QMessageBox::No;
+        form->N7->trigger();
+        EXPECT_EQ(Texts().value(1), partly + "\n\n" + UiTexts::ExitAnywayQuestion);
+        EXPECT_TRUE(form->isVisible());
+        form.reset();
+    }
 }
