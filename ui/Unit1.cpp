@@ -183,13 +183,22 @@ void TForm1::presentDocument()
     // tooltip; what asks for the operator's attention on a tinted ground that
     // keeps the palette's own text colour readable, light or dark.
     const TableState state = document_->State();
-    const QFontMetrics metrics(StateLine->font());
-    StateLine->setText(metrics.elidedText(state.shortText, Qt::ElideRight, StateLineWidth - 8));
+    QFont font = StateLine->font();
+    font.setBold(state.warning);
+    const QFontMetrics metrics(font);
+    const QString text = metrics.elidedText(state.shortText, Qt::ElideRight, StateLineWidth - 8);
+    StateLine->setText(text);
     StateLine->setToolTip(state.longText);
-    StateLine->setStyleSheet(state.warning ? QStringLiteral("QLabel { background: "
-                                                            "rgba(230, 120, 0, 90); "
-                                                            "font-weight: bold; }")
-                                           : QString());
+    StateLine->setStyleSheet(
+        state.warning
+            ? QStringLiteral("QLabel { background: rgba(230, 120, 0, 90); font-weight: bold; }")
+            : QString());
+    const int width = metrics.horizontalAdvance(text) + 8;
+    if (width != StateLine->width()) {
+        // The menu bar places its corner widget at the size it has when set.
+        StateLine->setFixedWidth(width);
+        MainMenu1->setCornerWidget(StateLine, Qt::TopRightCorner);
+    }
     for (TStringGrid* grid : grids_)
         grid->update();
 }
