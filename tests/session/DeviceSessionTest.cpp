@@ -372,11 +372,19 @@ TEST_F(SessionTest, ConfirmedRead_HoldsWhenTwoAgree_ThirdReadSettlesADisagreemen
         int disagreements;
         DeviceRecord::Content content;
         int replaced;
+        ConnectRead how = ConnectRead::IntoTable;
     } cases[] = {
         {"agree", {}, 0, DeviceRecord::Content::Holds, 0},
         {"table read disturbed", {0}, 1, DeviceRecord::Content::Holds, 1},
         {"confirmation disturbed", {1}, 1, DeviceRecord::Content::Holds, 0},
         {"all three differ", {0, 1, 2}, 1, DeviceRecord::Content::ReadsDisagree, 0},
+        // The table is never touched by a read into the record only.
+        {"record only, first read disturbed",
+         {0},
+         1,
+         DeviceRecord::Content::Holds,
+         0,
+         ConnectRead::DeviceOnly},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -388,7 +396,7 @@ TEST_F(SessionTest, ConfirmedRead_HoldsWhenTwoAgree_ThirdReadSettlesADisagreemen
                     Compensate(frame, k + 1);
             }
         };
-        ASSERT_EQ(r.session.Connect("ttyS0"), LinkOutcome::Connected);
+        ASSERT_EQ(r.session.Connect("ttyS0", c.how), LinkOutcome::Connected);
         r.TickToEnd();
         EXPECT_EQ(r.session.record().content, c.disagreements ? DeviceRecord::Content::ReadsDisagree
                                                               : DeviceRecord::Content::Holds);
@@ -401,7 +409,8 @@ TEST_F(SessionTest, ConfirmedRead_HoldsWhenTwoAgree_ThirdReadSettlesADisagreemen
         EXPECT_FALSE(r.session.CanReadOnceMore());
         if (c.content == DeviceRecord::Content::Holds) {
             EXPECT_TRUE(r.session.record().SameAs(r.station.image));
-            EXPECT_TRUE(CompareImages(r.model.image(), r.station.image).none()); // the table's
+            const bool intoTable = c.how == ConnectRead::IntoTable;
+            EXPECT_EQ(CompareImages(r.model.image(), r.station.image).none(), intoTable);
         }
     }
 }
