@@ -129,6 +129,18 @@ void TransferEngine::startCheck(Check check)
     blockIndex_ = 0;
 }
 
+void TransferEngine::Stop()
+{
+    readRequested_ = false;
+    writeRequested_ = false;
+    check_ = Check::None;
+    blockIndex_ = 0;
+    writtenBlocks_ = 0;
+    confirmedBlocks_ = 0;
+    setPosition(0);
+    setVisible(false);
+}
+
 int TransferEngine::WriteConfirmedBlocks() const
 {
     int n = 0;

@@ -67,6 +67,10 @@ public:
     void StartDeviceRead();
     // One exchange step; driven every 100 ms for the whole run.
     void Tick();
+    // Ends whatever transfer runs (read, write, check read) without a message
+    // or an end signal: the progress bar is hidden and nothing is requested.
+    // A reply still on its way is dropped by the next start's purge.
+    void Stop();
 
     // After "Записано", read the device back (as StartDeviceRead does) and
     // report the comparison with writeChecked. Off unless set.

@@ -35,6 +35,9 @@ struct DeviceRecord
         Unknown,       // nothing read from it, or what it holds is in doubt
         Holds,         // `image`, by a read or a verified write at `at`
         PartlyWritten, // a write stopped after `confirmedBlocks` of 6
+        Confirming,    // read once; a second read is to confirm it
+        ReadsDisagree, // two (or three) reads gave different bytes
+        Unconfirmed,   // a read filled the table; its confirmation did not end
     };
     // How the line to it stands (shown over Content when not Answering).
     enum class Line {

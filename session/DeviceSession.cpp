@@ -12,8 +12,9 @@
 
 namespace {
 
-// A transfer that has waited this long for an accepted reply shows as silent.
-constexpr std::int64_t NoReplyShownMs = 1000;
+// A transfer that has waited this long for an accepted reply shows as silent
+// (a read's own pauses between replies stay well below it).
+constexpr std::int64_t NoReplyShownMs = 5000;
 
 bool SameStored(const ParamImage& a, const ParamImage& b)
 {
@@ -44,14 +45,155 @@ DeviceSession::DeviceSession(ConfigModel& model, MessageSink& messages, SessionP
     connect(&engine_, &TransferEngine::transferEnded, this, &DeviceSession::onTransferEnded);
     connect(&engine_, &TransferEngine::deviceRead, this, &DeviceSession::onDeviceRead);
     connect(&engine_, &TransferEngine::writeChecked, this, &DeviceSession::onWriteChecked);
-    connect(&engine_, &TransferEngine::tableRead, this, [this] {
+    connect(&engine_, &TransferEngine::tableRead, this, &DeviceSession::afterTableRead);
+}
+
+void DeviceSession::afterTableRead()
+{
+    if (step_ == Step::DeviceReadForBackup) {
         if (engine_.DeviceImageKnown())
             holds(engine_.DeviceImage(), DeviceRecord::Source::Read);
         // The engine finishes this read after the signal: the write starts
         // once the tick is over.
-        if (step_ == Step::DeviceReadForBackup)
-            backupReadEnded_ = true;
-    });
+        backupReadEnded_ = true;
+        return;
+    }
+    if (!engine_.DeviceImageKnown())
+        return; // a write joined it: the device is being changed
+    if (!confirmReads_) {
+        holds(engine_.DeviceImage(), DeviceRecord::Source::Read);
+        return;
+    }
+    // The engine finishes this read after the signal: the confirming read
+    // starts once the tick is over.
+    startConfirming(true);
+    firstRead_ = engine_.DeviceImage();
+    reads_.Add(firstRead_);
+    tableAfterRead_ = encodedTable();
+    confirmPending_ = true;
+}
+
+ParamImage DeviceSession::encodedTable() const
+{
+    ParamImage image = model_.image();
+    model_.TableToImage(image);
+    return image;
+}
+
+void DeviceSession::startConfirming(bool intoTable)
+{
+    step_ = Step::Confirming;
+    confirmingTable_ = intoTable;
+    confirmPending_ = false;
+    reads_ = TwoReadsAgree();
+    setContent(DeviceRecord::Content::Confirming);
+}
+
+void DeviceSession::setContent(DeviceRecord::Content content)
+{
+    DeviceRecord record = record_;
+    record.content = content;
+    setRecord(record);
+}
+
+void DeviceSession::onConfirmingRead(bool completed)
+{
+    if (!completed) {
+        step_ = Step::None;
+        setContent(unsettled());
+        return;
+    }
+    const std::optional<ParamImage> agreed = reads_.Add(engine_.DeviceImage());
+    if (agreed) {
+        step_ = Step::None;
+        settleReads(*agreed);
+        return;
+    }
+    if (reads_.Count() == 1) {
+        engine_.StartDeviceRead(); // a read into the record: its second
+        return;
+    }
+    step_ = Step::None;
+    setContent(DeviceRecord::Content::ReadsDisagree);
+    if (!reads_.Exhausted())
+        emit readsDisagree();
+}
+
+DeviceRecord::Content DeviceSession::unsettled() const
+{
+    // Two reads that differed stay said; a table filled by one read is not
+    // vouched for; a read into the record alone tells nothing.
+    if (reads_.Count() >= 2)
+        return DeviceRecord::Content::ReadsDisagree;
+    return confirmingTable_ ? DeviceRecord::Content::Unconfirmed : DeviceRecord::Content::Unknown;
+}
+
+void DeviceSession::settleReads(const ParamImage& agreed)
+{
+    // The table holds the first read; when two others agree on something else
+    // and the operator has not edited it since, it gets what they agree on.
+    if (confirmingTable_ && !model_.ConfigLocked() && !SameStored(firstRead_, agreed) &&
+        SameStored(encodedTable(), tableAfterRead_)) {
+        for (int i = 0; i < ParamImage::StoredSize; ++i)
+            model_.image().setByte(i, agreed.byte(i));
+        model_.ImageToTable();
+        holds(agreed, DeviceRecord::Source::Read);
+        emit tableReplaced();
+        return;
+    }
+    holds(agreed, DeviceRecord::Source::Read);
+}
+
+bool DeviceSession::CanReadOnceMore() const
+{
+    return record_.content == DeviceRecord::Content::ReadsDisagree && reads_.Count() == 2 &&
+           !Busy() && engine_.PortReady() && link_.IsOpen();
+}
+
+void DeviceSession::ReadOnceMore()
+{
+    if (!CanReadOnceMore())
+        return;
+    step_ = Step::Confirming;
+    setContent(DeviceRecord::Content::Confirming);
+    engine_.StartDeviceRead();
+}
+
+void DeviceSession::Abort()
+{
+    if (!Busy())
+        return;
+    const Step step = step_;
+    const bool writing = engine_.WriteRequested();
+    const bool cut = engine_.WriteUnderway() && !cutReported_;
+    const int confirmed = engine_.WriteConfirmedBlocks();
+    const bool tableRead = engine_.ReadRequested() && !writing;
+    engine_.Stop();
+    step_ = Step::None;
+    confirmPending_ = false;
+    backupReadEnded_ = false;
+    // A read's blocks went into the image only; the table is decoded at its end.
+    if (tableRead)
+        model_.image() = beforeRead_;
+    DeviceRecord record = record_;
+    if (record.line == DeviceRecord::Line::NoReply)
+        record.line = DeviceRecord::Line::Answering;
+    record.silentMs = 0;
+    if (step == Step::Confirming)
+        record.content = unsettled();
+    setRecord(record);
+    if (cut) {
+        reportCut(engine_.LinkPort(), confirmed, true);
+    } else if (writing && cutReported_) {
+        // already reported cut
+    } else if (step == Step::ReadingBack) {
+        endWrite(WriteReport::Outcome::Unconfirmed);
+    } else if (step == Step::DeviceReadForBackup) {
+        lastWrite_.backupReadFailed = true;
+        endWrite(WriteReport::Outcome::Refused);
+    } else if (step == Step::Writing || writing) {
+        endWrite(WriteReport::Outcome::NotConnected); // nothing reached the device
+    }
 }
 
 DeviceSession::~DeviceSession()
@@ -86,9 +228,12 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
     const bool cut = engine_.WriteUnderway() && !cutReported_;
     const QString cutPort = engine_.LinkPort();
     const int cutBlocks = engine_.WriteConfirmedBlocks();
-    // A check read running (for a backup, or a write's read-back) is replaced.
-    if (step_ == Step::DeviceReadForBackup)
+    // A check read running (for a backup, a write's read-back or a read's
+    // confirmation) is replaced.
+    if (step_ == Step::DeviceReadForBackup || step_ == Step::Confirming)
         step_ = Step::None;
+    confirmPending_ = false;
+    beforeRead_ = model_.image();
     backupReadEnded_ = false;
     if (step_ == Step::ReadingBack)
         endWrite(WriteReport::Outcome::Unconfirmed);
@@ -98,6 +243,9 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
         record.port = port;
     lastReplyMs_ = link_.Clock().NowMs();
     setRecord(record);
+    if (outcome == LinkOutcome::Connected && how == ConnectRead::DeviceOnly && confirmReads_ &&
+        engine_.DeviceReadRunning())
+        startConfirming(false);
     // The write starts over on the new connection; the port it left keeps
     // what it had confirmed.
     if (cut && (!link_.IsOpen() || engine_.LinkPort() != cutPort))
@@ -112,6 +260,8 @@ void DeviceSession::StartRead()
 {
     if (step_ != Step::Writing)
         step_ = Step::None;
+    confirmPending_ = false;
+    beforeRead_ = model_.image();
     engine_.StartRead();
 }
 
@@ -119,6 +269,9 @@ void DeviceSession::StartDeviceRead()
 {
     if (step_ != Step::Writing)
         step_ = Step::None;
+    confirmPending_ = false;
+    if (confirmReads_ && step_ == Step::None)
+        startConfirming(false);
     engine_.StartDeviceRead();
 }
 
@@ -207,6 +360,10 @@ void DeviceSession::onDeviceRead(bool completed)
             readBackDone(engine_.DeviceImage());
         else
             endWrite(WriteReport::Outcome::Unconfirmed);
+        return;
+    }
+    if (step == Step::Confirming) {
+        onConfirmingRead(completed);
         return;
     }
     if (completed)
@@ -305,7 +462,7 @@ std::optional<CutWrite> DeviceSession::AbandonWrite()
 
 bool DeviceSession::Busy() const
 {
-    return engine_.ProgressVisible() || backupReadEnded_;
+    return engine_.ProgressVisible() || backupReadEnded_ || confirmPending_;
 }
 
 void DeviceSession::Tick()
@@ -318,6 +475,11 @@ void DeviceSession::Tick()
     if (backupReadEnded_) {
         backupReadEnded_ = false;
         afterBackupRead(engine_.DeviceImageKnown());
+    }
+    if (confirmPending_) {
+        confirmPending_ = false;
+        if (step_ == Step::Confirming && !engine_.ProgressVisible())
+            engine_.StartDeviceRead();
     }
     if (!wasRunning) {
         lastReplyMs_ = link_.Clock().NowMs();

@@ -120,6 +120,20 @@ public:
     void StartRead();
     // A read into the record only; the table stays.
     void StartDeviceRead();
+    // Confirmed reads (the window): a read is followed by a second one into a
+    // scratch image only, and the record holds what the device has only when
+    // two reads agree. After two that differ the record says so
+    // (readsDisagree); ReadOnceMore settles it, and a read into the table that
+    // two reads then agree on otherwise becomes the table's (tableReplaced),
+    // unless the operator edited it meanwhile. Off: one read counts.
+    void SetConfirmReads(bool confirm) { confirmReads_ = confirm; }
+    bool CanReadOnceMore() const;
+    void ReadOnceMore();
+    // Ends the running transfer ("Прервать"). A read: the image is as before
+    // the read (the table was not replaced yet); its confirmation: the table
+    // keeps the read and the record says it is unconfirmed. A write that sent
+    // a block: reported cut (writeCut) with the blocks confirmed and the backup.
+    void Abort();
     // The write guard. With a backup place and a device on the line: reads the
     // device first when its content is not known, writes the backup, then the
     // write starts; a backup that fails ends it (writeEnded, Refused) before
@@ -155,11 +169,15 @@ signals:
     void backupWritten(const QByteArray& path);
     // A guarded write ended (any outcome but Cut, which comes as writeCut).
     void writeEnded(const WriteReport& report);
-    // A write stopped part-way (port changed, device hung up, abandoned).
+    // A write stopped part-way (port changed, device hung up, abandoned, aborted).
     void writeCut(const CutWrite& cut);
+    // Two reads differed; ReadOnceMore is offered.
+    void readsDisagree();
+    // The table was given the image two reads agreed on (a read's result).
+    void tableReplaced();
 
 private:
-    enum class Step { None, DeviceReadForBackup, Writing, ReadingBack };
+    enum class Step { None, DeviceReadForBackup, Writing, ReadingBack, Confirming };
     void setRecord(const DeviceRecord& record);
     void holds(const ParamImage& image, DeviceRecord::Source source);
     void beginWrite();
@@ -172,6 +190,14 @@ private:
     void endWrite(WriteReport::Outcome outcome);
     void reportCut(const QString& port, int confirmed, bool oneMore);
     void watchLine();
+    void afterTableRead();
+    void startConfirming(bool intoTable);
+    void onConfirmingRead(bool completed);
+    void settleReads(const ParamImage& agreed);
+    // What the record says of a confirmation that ended without agreement.
+    DeviceRecord::Content unsettled() const;
+    void setContent(DeviceRecord::Content content);
+    ParamImage encodedTable() const;
 
     ConfigModel& model_;
     SessionParts parts_;
@@ -188,4 +214,12 @@ private:
     std::int64_t lastReplyMs_ = 0;
     int lastPosition_ = 0;
     int lastBlock_ = 0;
+
+    bool confirmReads_ = false;
+    TwoReadsAgree reads_;          // of the read being confirmed
+    bool confirmingTable_ = false; // the first of them went into the table
+    bool confirmPending_ = false;  // the confirming read starts after this tick
+    ParamImage firstRead_;         // what the read into the table received
+    ParamImage tableAfterRead_;    // the table as the read left it (encoded)
+    ParamImage beforeRead_;        // the image as it was before the read
 };

@@ -37,30 +37,29 @@ void DocumentState::SetBaseline(Origin origin, const QString& name)
     // encodes the table, so it would change them.
     unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
     filePath_.clear();
-    adopt(origin, name, model_.table(), encodedTable(), QString());
+    adopt(origin, name, model_.table(), encodedTable());
 }
 
 void DocumentState::AdoptWritten(const QString& port, const AddressTable& table,
                                  const ParamImage& image)
 {
     unshownBytes_ = false;
-    adopt(Origin::Device, port, table, image, UiTexts::WriteVerifiedNote);
+    adopt(Origin::Device, port, table, image);
 }
 
 void DocumentState::adopt(Origin origin, const QString& name, const AddressTable& table,
-                          const ParamImage& image, const QString& note)
+                          const ParamImage& image)
 {
     origin_ = origin;
     shownName_ = name;
     baselineTable_ = table;
     baselineImage_ = image;
-    note_ = note;
     refresh();
 }
 
 DocumentState::Snapshot DocumentState::Kept() const
 {
-    return {baselineTable_, baselineImage_, origin_, shownName_, filePath_, note_, unshownBytes_};
+    return {baselineTable_, baselineImage_, origin_, shownName_, filePath_, unshownBytes_};
 }
 
 void DocumentState::Restore(const Snapshot& kept)
@@ -70,15 +69,19 @@ void DocumentState::Restore(const Snapshot& kept)
     origin_ = kept.origin;
     shownName_ = kept.name;
     filePath_ = kept.path;
-    note_ = kept.note;
     unshownBytes_ = kept.unshownBytes;
     refresh();
 }
 
-void DocumentState::SetNote(const QString& note)
+void DocumentState::SetDevice(const DeviceRecord& record)
 {
-    note_ = note;
+    device_ = record;
     emit changed();
+}
+
+TableState DocumentState::State() const
+{
+    return DescribeTable(device_, encodedTable(), unshownBytes_);
 }
 
 void DocumentState::refresh()
@@ -96,10 +99,12 @@ bool DocumentState::CellChanged(int page, int row, int column) const
 
 QString DocumentState::Title() const
 {
+    // Without a port only the note on bits the table cannot show is said.
+    const TableState state = State();
     QString title = UiTexts::WindowCaption;
-    if (!note_.isEmpty())
-        title = note_ + QStringLiteral(" — ") + title;
-    if (unshownBytes_)
+    if (state.kind != TableState::Kind::NoPort)
+        title = state.shortText + QStringLiteral(" — ") + title;
+    else if (state.unshownBits)
         title = UiTexts::UnshownBitsNote + QStringLiteral(" — ") + title;
     if (!shownName_.isEmpty())
         return shownName_ + QStringLiteral("[*] — ") + title;

@@ -6,7 +6,9 @@
 #pragma once
 
 #include "AddressTable.h"
+#include "DeviceRecord.h"
 #include "ParamImage.h"
+#include "TableState.h"
 
 #include <QObject>
 #include <QString>
@@ -29,11 +31,11 @@ public:
     // A verified write: the device on `port` holds `table` and `image` (what
     // was written, which the table may have moved on from since).
     void AdoptWritten(const QString& port, const AddressTable& table, const ParamImage& image);
-    // A note after the name (the last write's check); empty clears it.
-    void SetNote(const QString& note);
+    // What the device on the port holds, by the session's record.
+    void SetDevice(const DeviceRecord& record);
 
     // What the edit history keeps of the document and sets back: what the marks
-    // compare with, where the table came from, and the title's name and notes.
+    // compare with, where the table came from, and the title's name.
     struct Snapshot
     {
         AddressTable table;
@@ -41,7 +43,6 @@ public:
         Origin origin = Origin::StartUp;
         QString name;
         QString path;
-        QString note;
         bool unshownBytes = false;
         bool operator==(const Snapshot&) const = default;
     };
@@ -58,7 +59,9 @@ public:
     bool Modified() const { return modified_; }
     // A data cell whose text differs from that configuration.
     bool CellChanged(int page, int row, int column) const;
-    // "name[*] — note — caption"; the window fills "[*]" from Modified().
+    // Where the table stands against the device, now.
+    TableState State() const;
+    // "name[*] — state — caption"; the window fills "[*]" from Modified().
     QString Title() const;
     // The table came from bytes it cannot show all of (a file or the device
     // holding bits no cell or option presents): writing it would change them.
@@ -83,7 +86,7 @@ signals:
 
 private:
     void adopt(Origin origin, const QString& name, const AddressTable& table,
-               const ParamImage& image, const QString& note);
+               const ParamImage& image);
     void refresh();
     // The bytes a write or Save would produce from the table now.
     ParamImage encodedTable() const;
@@ -96,6 +99,6 @@ private:
     Origin origin_ = Origin::StartUp;
     QString shownName_;
     QString filePath_;
-    QString note_;
+    DeviceRecord device_;
     bool unshownBytes_ = false;
 };

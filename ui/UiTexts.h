@@ -74,6 +74,8 @@ inline const QString WriteItem = QStringLiteral("Записать парамет
 // Comparison of the table with the device or a file (Действие menu).
 inline const QString CompareDeviceItem = QStringLiteral("Сравнить с устройством");
 inline const QString CompareFileItem = QStringLiteral("Сравнить с файлом…");
+// Ends the running transfer (Esc).
+inline const QString AbortItem = QStringLiteral("Прервать");
 inline const QString HelpMenu = QStringLiteral("Помощь");
 inline const QString AboutItem = QStringLiteral("О программе");
 // Undo and redo (the Правка menu): the items name the step they would take.
@@ -119,11 +121,83 @@ inline const QString ReplaceTableQuestion =
     QStringLiteral("Прочесть параметры устройства и заменить ими таблицу?");
 // Exit or closing the window with changes neither saved nor written.
 inline const QString SaveChangesQuestion = QStringLiteral("Сохранить изменения?");
-// The title after a write the device was read back for.
-inline const QString WriteVerifiedNote = QStringLiteral("записано и проверено");
+// Exit with a device left partly written and nothing else unsaved.
+inline const QString ExitAnywayQuestion = QStringLiteral("Всё равно выйти?");
 // The table was loaded from bytes it cannot show all of; a write encodes the table.
 inline const QString UnshownBitsNote =
     QStringLiteral("запись изменит биты, которых таблица не показывает");
+
+// Where the table stands against the device (title, state line, its tooltip).
+// Short forms follow "порт: "; %1 is the port throughout.
+inline const QString StateNoPort = QStringLiteral("порт не выбран");
+inline const QString StateNoPortLong =
+    QStringLiteral("Порт для связи с БС не выбран: таблица ни с чем не сравнивается.");
+inline const QString StateUnknown = QStringLiteral("%1: содержимое не известно");
+inline const QString StateUnknownLong = QStringLiteral(
+    "Что хранит устройство на %1, не известно: оно не прочитано или с тех пор менялось.");
+inline const QString StateConfirming = QStringLiteral("%1: проверка чтения");
+inline const QString StateConfirmingLong =
+    QStringLiteral("Таблица прочитана с устройства на %1; повторное чтение проверяет её.");
+// %2: HH:MM of the read or of the write's read-back.
+inline const QString StateSameRead = QStringLiteral("%1: как в устройстве, %2");
+inline const QString StateSameReadLong =
+    QStringLiteral("Таблица — то, что хранит устройство на %1: два чтения в %2 совпали.");
+inline const QString StateSameWritten = QStringLiteral("%1: записано и проверено %2");
+inline const QString StateSameWrittenLong =
+    QStringLiteral("Таблица записана в устройство на %1 и проверена чтением в %2.");
+inline QString StateDiffers(const QString& port, int addresses, int otherBytes)
+{
+    QString text = QStringLiteral("%1: отличается").arg(port);
+    if (addresses > 0)
+        text += QStringLiteral(", %1 адр.").arg(addresses);
+    if (otherBytes > 0)
+        text += QStringLiteral(", %1 служ. байт").arg(otherBytes);
+    return text;
+}
+// `written`: the last the device was told was a verified write; %2 its HH:MM.
+inline QString StateDiffersLong(const QString& port, bool written, const QString& at, int addresses,
+                                int otherBytes)
+{
+    QString text = (written ? QStringLiteral("Таблица отличается от того, что записано в "
+                                             "устройство на %1 в %2: адресов: %3")
+                            : QStringLiteral("Таблица отличается от того, что устройство на %1 "
+                                             "хранило при чтении в %2: адресов: %3"))
+                       .arg(port, at)
+                       .arg(addresses);
+    if (otherBytes > 0)
+        text += QStringLiteral(", служебных байтов: %1").arg(otherBytes);
+    return text + QStringLiteral(". Запись или чтение устранят различие.");
+}
+// %2: blocks the device confirmed of 6.
+inline const QString StatePartlyWritten = QStringLiteral("%1: записано не полностью, %2 из 6");
+inline QString PartlyWrittenLong(const QString& port, int blocks, const QString& backup)
+{
+    return QStringLiteral("Устройство на %1 записано не полностью (%2 из 6 блоков). ")
+               .arg(port)
+               .arg(blocks) +
+           (backup.isEmpty() ? QStringLiteral("Резервной копии нет.")
+                             : QStringLiteral("Резервная копия: %1").arg(backup));
+}
+inline const QString StateReadsDisagree = QStringLiteral("%1: чтения не совпали");
+inline const QString StateReadsDisagreeLong = QStringLiteral(
+    "Чтения устройства на %1 дали разные данные (помехи на линии): что оно хранит, не "
+    "известно. Прочтите его ещё раз.");
+inline const QString StateUnconfirmed = QStringLiteral("%1: чтение не подтверждено");
+inline const QString StateUnconfirmedLong = QStringLiteral(
+    "Таблица прочитана с устройства на %1, но проверочное чтение не завершено: она может "
+    "отличаться от устройства.");
+// %2: seconds without an accepted reply.
+inline const QString StateNoReply = QStringLiteral("%1: нет ответа %2 с");
+inline const QString StateNoReplyLong =
+    QStringLiteral("нет ответа от БС %1 с: проверьте кабель, питание БС и выбор порта; "
+                   "выберите порт снова, чтобы повторить");
+inline const QString StateLost = QStringLiteral("%1: соединение потеряно");
+// %2: the reason the connection gave.
+inline const QString StateLostLong =
+    QStringLiteral("Соединение с %1 потеряно: %2. Выберите порт снова, чтобы повторить.");
+// A read's confirmation disagreed: one more read settles it.
+inline const QString ReadAgainQuestion =
+    QStringLiteral("Два чтения устройства дали разные данные (помехи на линии). Прочесть ещё раз?");
 inline QString WriteDiffers(int addresses, int otherBytes)
 {
     QString text = QStringLiteral("Устройство прочитано после записи и хранит не то, что записано: "

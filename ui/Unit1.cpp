@@ -34,6 +34,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -57,8 +59,11 @@ TForm1::TForm1(ConfigModel& model, SessionParts parts, const PortProber& prober,
       engine_(session_->engine()), ticks_(std::make_unique<TickQueue>([this] {
           session_->Tick();
           afterTick();
+          presentBusy();
       }))
 {
+    // What the window says the device holds, two reads have agreed on.
+    session_->SetConfirmReads(true);
     setWindowTitle(UiTexts::WindowCaption + QStringLiteral("[*]"));
     WindowLayout::Build(*this);
     grids_ = {StringGrid1, StringGrid2, StringGrid3, StringGrid4};
@@ -99,9 +104,9 @@ void TForm1::connectHandlers()
     const std::pair<QAction*, void (TForm1::*)()> items[] = {
         {N5, &TForm1::N5Click},       {N6, &TForm1::N6Click},       {N7, &TForm1::N7Click},
         {N8, &TForm1::N8Click},       {N9, &TForm1::N9Click},       {N10, &TForm1::Button3Click},
-        {N11, &TForm1::Button4Click}, {N21, &TForm1::N21Click},     {N22, &TForm1::N22Click},
-        {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},     {N24, &TForm1::N24Click},
-        {N19, &TForm1::N19Click},     {N20, &TForm1::N20Click}};
+        {N11, &TForm1::Button4Click}, {N17, &TForm1::N17Click},     {N21, &TForm1::N21Click},
+        {N22, &TForm1::N22Click},     {N16, &TForm1::N16Click},     {N13, &TForm1::N13Click},
+        {N24, &TForm1::N24Click},     {N19, &TForm1::N19Click},     {N20, &TForm1::N20Click}};
     for (const auto& [action, handler] : items)
         connect(action, &QAction::triggered, this, handler);
     // The configuration sheet's items before "Выход", with the file the title names.
@@ -169,11 +174,15 @@ void TForm1::connectHandlers()
     });
 
     connect(document_, &DocumentState::changed, this, &TForm1::presentDocument);
-    connect(&engine_, &TransferEngine::tableRead, this, [this] {
+    // A read's decode, or a third read that settled on other bytes, replaces the
+    // table: one step of the history, and the marks and popup over the old table go.
+    const auto readReplacedTable = [this] {
         document_->SetBaseline(DocumentState::Origin::Device, engine_.LinkPort());
         history_->RecordReplacement(UiTexts::ReadStep);
         tableReplaced();
-    });
+    };
+    connect(&engine_, &TransferEngine::tableRead, this, readReplacedTable);
+    connect(session_.get(), &DeviceSession::tableReplaced, this, readReplacedTable);
     connect(&engine_, &TransferEngine::progressChanged, history_,
             [this](int, bool visible) { history_->TransferShown(visible); });
     connect(history_, &EditHistory::changed, this, &TForm1::presentHistory);
@@ -183,6 +192,34 @@ void TForm1::connectHandlers()
             [this] { writeTable_ = model_.table(); });
     connect(session_.get(), &DeviceSession::writeEnded, this, &TForm1::onWriteEnded);
     connect(session_.get(), &DeviceSession::writeCut, this, &TForm1::onWriteCut);
+    connect(session_.get(), &DeviceSession::recordChanged, document_, &DocumentState::SetDevice);
+    connect(&engine_, &TransferEngine::progressChanged, this, &TForm1::presentBusy);
+    // Two reads of the same device differed: asked once the tick is over.
+    connect(session_.get(), &DeviceSession::readsDisagree, this, &TForm1::askReadOnceMore,
+            Qt::QueuedConnection);
+}
+
+void TForm1::presentBusy()
+{
+    N17->setEnabled(session_->Busy());
+}
+
+void TForm1::askReadOnceMore()
+{
+    if (!session_->CanReadOnceMore())
+        return;
+    QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::ReadAgainQuestion,
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes)
+        session_->ReadOnceMore();
+    presentBusy();
+}
+
+void TForm1::N17Click()
+{
+    session_->Abort();
+    presentBusy();
 }
 
 void TForm1::presentHistory()
@@ -214,6 +251,26 @@ void TForm1::presentDocument()
 {
     setWindowTitle(document_->Title());
     setWindowModified(document_->Modified());
+    // The state line: the short form (cut to its room), the long one as its
+    // tooltip; what asks for the operator's attention on a tinted ground that
+    // keeps the palette's own text colour readable, light or dark.
+    const TableState state = document_->State();
+    QFont font = StateLine->font();
+    font.setBold(state.warning);
+    const QFontMetrics metrics(font);
+    const QString text = metrics.elidedText(state.shortText, Qt::ElideRight, StateLineWidth - 8);
+    StateLine->setText(text);
+    StateLine->setToolTip(state.longText);
+    StateLine->setStyleSheet(
+        state.warning
+            ? QStringLiteral("QLabel { background: rgba(230, 120, 0, 90); font-weight: bold; }")
+            : QString());
+    const int width = metrics.horizontalAdvance(text) + 8;
+    if (width != StateLine->width()) {
+        // The menu bar places its corner widget at the size it has when set.
+        StateLine->setFixedWidth(width);
+        MainMenu1->setCornerWidget(StateLine, Qt::TopRightCorner);
+    }
     for (TStringGrid* grid : grids_)
         grid->update();
 }
@@ -384,6 +441,11 @@ QString TForm1::backupNote(const QByteArray& backup)
 
 void TForm1::onWriteCut(const CutWrite& cut)
 {
+    // A write whose device hung up or whose port is gone makes no more
+    // progress: it ends here, and the progress bar with it.
+    if (engine_.WriteRequested() && (session_->link().HungUp() || !session_->link().IsOpen()))
+        session_->Abort();
+    leftPartly_ = cut;
     ShowPlainBox(ApplicationTitle(),
                  UiTexts::WriteCut(cut.port, cut.confirmedBlocks) + backupNote(cut.backup));
 }
@@ -476,12 +538,15 @@ void TForm1::Button4Click()
     session_->StartWrite(request);
     if (engine_.WriteRequested())
         writeTable_ = model_.table(); // started (or started over) at once
-    document_->SetNote(QString());
 }
 
 void TForm1::onWriteEnded(const WriteReport& report)
 {
     using Outcome = WriteReport::Outcome;
+    // "Записано": the write reached every block of that device.
+    if (leftPartly_ && leftPartly_->port == report.port && report.outcome != Outcome::Refused &&
+        report.outcome != Outcome::NotConnected)
+        leftPartly_.reset();
     switch (report.outcome) {
     case Outcome::Verified:
         // The device holds the written configuration: it is the table's origin now.
@@ -723,13 +788,35 @@ void TForm1::N7Click()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    // A device left partly written is named even without unsaved edits.
+    // So is one a write underway would leave so.
+    std::optional<CutWrite> device = leftPartly_;
+    if (engine_.WriteUnderway())
+        device = CutWrite{engine_.LinkPort(), engine_.WriteConfirmedBlocks(), true,
+                          session_->lastWrite().backup};
+    const QString partly =
+        device ? UiTexts::PartlyWrittenLong(
+                     device->port, device->confirmedBlocks,
+                     QDir::toNativeSeparators(QFile::decodeName(device->backup))) +
+                     QStringLiteral("\n\n")
+               : QString();
     if (document_->Modified()) {
-        QMessageBox box(QMessageBox::Question, ApplicationTitle(), UiTexts::SaveChangesQuestion,
+        QMessageBox box(QMessageBox::Question, ApplicationTitle(),
+                        partly + UiTexts::SaveChangesQuestion,
                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
         box.setDefaultButton(QMessageBox::Save);
         const int answer = box.exec();
         if (answer == QMessageBox::Cancel ||
             (answer == QMessageBox::Save && !SaveFile(chooseFile(true)))) {
+            event->ignore();
+            return;
+        }
+    } else if (!partly.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, ApplicationTitle(),
+                        partly + UiTexts::ExitAnywayQuestion, QMessageBox::Yes | QMessageBox::No,
+                        this);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes) {
             event->ignore();
             return;
         }

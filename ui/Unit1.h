@@ -9,6 +9,7 @@
 #include "AddressTable.h"
 #include "Application.h"
 #include "DocumentState.h"
+#include "DeviceSession.h"
 #include "DropDownList.h"
 #include "ParamImage.h"
 #include "PortSelector.h"
@@ -18,12 +19,12 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class ComparisonMarks;
 class ConfigModel;
 class DeviceSession;
 class EditHistory;
-struct CutWrite;
 struct SessionParts;
 struct WriteReport;
 class ModelPresenter;
@@ -34,6 +35,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -85,6 +87,9 @@ public:
     QTimer* Timer1 = nullptr;
 
     QMenuBar* MainMenu1 = nullptr;
+    // Where the table stands against the device; the tooltip says it in full.
+    QLabel* StateLine = nullptr;
+    static constexpr int StateLineWidth = 420;
     QMenu* N1 = nullptr;  // Файл
     QMenu* N18 = nullptr; // Правка
     QMenu* N3 = nullptr;  // ЛУМ-К
@@ -100,6 +105,7 @@ public:
     QAction* N9 = nullptr;
     QAction* N10 = nullptr;
     QAction* N11 = nullptr;
+    QAction* N17 = nullptr; // Прервать (Esc), while a transfer runs
     QAction* N21 = nullptr; // Сравнить с устройством
     QAction* N22 = nullptr; // Сравнить с файлом…
     QAction* N16 = nullptr; // Руководство оператора (F1)
@@ -178,6 +184,7 @@ public:
     void N13Click();
     void N19Click(); // undo
     void N20Click(); // redo
+    void N17Click();
     void Memo1Click();
     void FormClick();
 
@@ -203,6 +210,8 @@ private:
     // Before a file replaces unsaved edits: "Сохранить изменения?"; true when
     // they were saved or given up.
     bool keepOrDiscardChanges();
+    void presentBusy();
+    void askReadOnceMore();
     void onWriteEnded(const WriteReport& report);
     void onWriteCut(const CutWrite& cut);
     // "\n" and where the device's earlier configuration was kept, if it was.
@@ -216,6 +225,9 @@ private:
     void fileTaken();
 
     AddressTable writeTable_; // the table the running write started with
+    // A device a write left partly written (on any port), until a write to it
+    // completes: Exit names it.
+    std::optional<CutWrite> leftPartly_;
 
     ConfigModel& model_;
     PlainMessageSink messages_;

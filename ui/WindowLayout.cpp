@@ -9,6 +9,7 @@
 
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -149,6 +150,10 @@ void WindowLayout::createMenu(TForm1& f)
     f.N10 = item(f.N4, UiTexts::ReadItem, "N10");
     f.N10->setShortcut(Qt::Key_F5);
     f.N11 = item(f.N4, UiTexts::WriteItem, "N11");
+    f.N17 = item(f.N4, UiTexts::AbortItem, "N17");
+    f.N17->setShortcut(Qt::Key_Escape);
+    f.N17->setShortcutContext(Qt::WindowShortcut);
+    f.N17->setEnabled(false); // only while a transfer runs
     f.N4->addSeparator();
     f.N21 = item(f.N4, UiTexts::CompareDeviceItem, "N21");
     f.N22 = item(f.N4, UiTexts::CompareFileItem, "N22");
@@ -157,6 +162,13 @@ void WindowLayout::createMenu(TForm1& f)
     f.N16 = item(f.N12, UiTexts::GuideItem, "N16");
     f.N16->setShortcut(Qt::Key_F1);
     f.N13 = item(f.N12, UiTexts::AboutItem, "N13");
+
+    // Where the table stands against the device, in the menu bar's free corner
+    // (the client area below keeps its size).
+    f.StateLine = named(new QLabel(f.MainMenu1), "StateLine");
+    f.StateLine->setMaximumWidth(TForm1::StateLineWidth);
+    f.StateLine->setContentsMargins(4, 0, 4, 0);
+    f.MainMenu1->setCornerWidget(f.StateLine, Qt::TopRightCorner);
 }
 
 void WindowLayout::createControls(TForm1& f)

@@ -28,6 +28,7 @@ public:
     QSet<QString> refusedNames;   // Open fails for these names
     int writeLimit = -1;          // a write accepts at most this many bytes (-1: all)
     bool readFails = false;       // every read reports a platform failure
+    bool hungUp = false;          // the device hung up (reported, reads go on)
     // Called after every write with the bytes the port accepted.
     std::function<void(const QByteArray&)> onWrite;
 
@@ -48,6 +49,7 @@ public:
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
     void Purge(unsigned flags) override;
+    bool HungUp() const override { return hungUp; }
 
     LinkClock& clock() { return *clock_; }
 

@@ -56,6 +56,16 @@ struct Rig
                          [this](const WriteReport& report) { ended.append(report); });
         QObject::connect(&session, &DeviceSession::writeCut,
                          [this](const CutWrite& cut) { cuts.append(cut); });
+        QObject::connect(&session, &DeviceSession::readsDisagree, [this] { ++disagreements; });
+        QObject::connect(&session, &DeviceSession::tableReplaced, [this] { ++replaced; });
+    }
+    // Ticks until `done` holds (or `limit` ticks).
+    void TickUntil(const std::function<bool()>& done, int limit = 400)
+    {
+        for (int i = 0; i < limit && !done(); ++i) {
+            clock->Advance(100);
+            session.Tick();
+        }
     }
     // As the window's timer: a tick every 100 ms until the session is idle.
     void TickToEnd(int limit = 400)
@@ -87,6 +97,8 @@ struct Rig
         SessionParts{[this](const QString&) { return port; }, clock, [] { return Now; }}};
     QList<WriteReport> ended;
     QList<CutWrite> cuts;
+    int disagreements = 0;
+    int replaced = 0;
 };
 
 class SessionTest : public ::testing::Test
@@ -266,8 +278,10 @@ TEST_F(SessionTest, ReadBack_CountsOnlyWhatTwoReadsAgreeOn)
 // blocking run stalls (command line), which leaves the record partly written.
 TEST_F(SessionTest, CutWrite_ReportsPortConfirmedBlocksAndBackup)
 {
-    for (const bool blocking : {false, true}) {
-        SCOPED_TRACE(blocking ? "run stalled" : "another port selected");
+    enum class How { AnotherPort, Stalled, Aborted };
+    for (const How how : {How::AnotherPort, How::Stalled, How::Aborted}) {
+        SCOPED_TRACE(int(how));
+        const bool blocking = how == How::Stalled;
         Rig r;
         r.Connected();
         // Frame 11 answers the 'W' of block 3 (frames 0..6: the link test's
@@ -294,8 +308,16 @@ TEST_F(SessionTest, CutWrite_ReportsPortConfirmedBlocksAndBackup)
                 r.session.Tick();
             }
             EXPECT_TRUE(r.cuts.isEmpty());
-            EXPECT_EQ(r.session.Connect("ttyS1"), LinkOutcome::NoDevice); // no invitation there
-            EXPECT_TRUE(r.session.record().port.isEmpty());
+            if (how == How::Aborted) {
+                r.session.Abort(); // "Прервать": the progress bar goes, the cut is told
+                EXPECT_FALSE(r.session.Busy());
+                EXPECT_FALSE(r.session.engine().ProgressVisible());
+                EXPECT_EQ(r.session.record().content, DeviceRecord::Content::PartlyWritten);
+                EXPECT_EQ(r.session.record().backup, QFile::decodeName(backup));
+            } else {
+                EXPECT_EQ(r.session.Connect("ttyS1"), LinkOutcome::NoDevice); // no invitation
+                EXPECT_TRUE(r.session.record().port.isEmpty());
+            }
         }
         ASSERT_EQ(r.cuts.size(), 1);
         EXPECT_EQ(r.cuts[0].port, "ttyS0");
@@ -306,18 +328,123 @@ TEST_F(SessionTest, CutWrite_ReportsPortConfirmedBlocksAndBackup)
     }
 }
 
-// A station that never answers: the record shows the silence in seconds.
-TEST_F(SessionTest, Record_NoAcceptedReply_ShowsHowLongItHasBeenSilent)
+// Silence shows in the record only from 5 s without an accepted reply, and the
+// transfer stays open: a station that never answers (the engine's time-out
+// ends it), and one that falls silent in the middle of a read.
+TEST_F(SessionTest, Record_NoReplyOnlyFromFiveSeconds_TransferStaysOpen)
 {
-    station.answering = false;
-    ASSERT_EQ(session.Connect("ttyS0"), LinkOutcome::Connected);
-    rig.TickToEnd();
-    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
-    const DeviceRecord& record = session.record();
-    EXPECT_EQ(record.port, "ttyS0");
-    EXPECT_EQ(record.content, DeviceRecord::Content::Unknown);
-    EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
-    EXPECT_GE(record.silentSeconds(), 1);
+    for (const bool midRead : {false, true}) {
+        SCOPED_TRACE(midRead ? "silent mid-read" : "never answers");
+        Rig r;
+        std::int64_t lastReplyMs = r.clock->NowMs();
+        r.station.answering = !midRead ? false : true;
+        r.station.alter = [&](QByteArray&, int index) {
+            lastReplyMs = r.clock->NowMs();
+            if (index == 3)
+                r.station.answering = false;
+        };
+        ASSERT_EQ(r.session.Connect("ttyS0"), LinkOutcome::Connected);
+        std::int64_t shownAfterMs = -1;
+        r.TickUntil([&] {
+            if (r.session.record().line == DeviceRecord::Line::NoReply && shownAfterMs < 0)
+                shownAfterMs = r.clock->NowMs() - lastReplyMs;
+            return !r.session.Busy() || r.clock->NowMs() - lastReplyMs > 20000;
+        });
+        EXPECT_GE(shownAfterMs, 5000);
+        EXPECT_LT(shownAfterMs, 6000);
+        EXPECT_EQ(r.session.record().line, DeviceRecord::Line::NoReply);
+        EXPECT_GE(r.session.record().silentSeconds(), 5);
+        EXPECT_EQ(r.session.Busy(), midRead);               // no time-out after the first reply
+        EXPECT_EQ(r.sink.outcomes.size(), midRead ? 0 : 1); // "Не подключен ЛУМ-К"
+    }
+}
+
+// A confirmed read: the record holds the device only when two reads agree. A
+// confirmation that differs is said (readsDisagree) and a third read settles
+// it; when the two that agree are not what went into the table, the table
+// gets them. Three different reads leave it said, with nothing more offered.
+TEST_F(SessionTest, ConfirmedRead_HoldsWhenTwoAgree_ThirdReadSettlesADisagreement)
+{
+    const struct
+    {
+        const char* what;
+        QList<int> disturbedReads; // 0: the read into the table; 1: its confirmation; 2: a third
+        int disagreements;
+        DeviceRecord::Content content;
+        int replaced;
+        ConnectRead how = ConnectRead::IntoTable;
+    } cases[] = {
+        {"agree", {}, 0, DeviceRecord::Content::Holds, 0},
+        {"table read disturbed", {0}, 1, DeviceRecord::Content::Holds, 1},
+        {"confirmation disturbed", {1}, 1, DeviceRecord::Content::Holds, 0},
+        {"all three differ", {0, 1, 2}, 1, DeviceRecord::Content::ReadsDisagree, 0},
+        // The table is never touched by a read into the record only.
+        {"record only, first read disturbed",
+         {0},
+         1,
+         DeviceRecord::Content::Holds,
+         0,
+         ConnectRead::DeviceOnly},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig r;
+        r.session.SetConfirmReads(true);
+        r.station.alter = [&](QByteArray& frame, int index) {
+            for (int k = 0; k < c.disturbedReads.size(); ++k) {
+                if (index == FrameOfRead(c.disturbedReads[k], 1))
+                    Compensate(frame, k + 1);
+            }
+        };
+        ASSERT_EQ(r.session.Connect("ttyS0", c.how), LinkOutcome::Connected);
+        r.TickToEnd();
+        EXPECT_EQ(r.session.record().content, c.disagreements ? DeviceRecord::Content::ReadsDisagree
+                                                              : DeviceRecord::Content::Holds);
+        EXPECT_EQ(r.session.CanReadOnceMore(), c.disagreements > 0);
+        r.session.ReadOnceMore();
+        r.TickToEnd();
+        EXPECT_EQ(r.disagreements, c.disagreements);
+        EXPECT_EQ(r.session.record().content, c.content);
+        EXPECT_EQ(r.replaced, c.replaced);
+        EXPECT_FALSE(r.session.CanReadOnceMore());
+        if (c.content == DeviceRecord::Content::Holds) {
+            EXPECT_TRUE(r.session.record().SameAs(r.station.image));
+            const bool intoTable = c.how == ConnectRead::IntoTable;
+            EXPECT_EQ(CompareImages(r.model.image(), r.station.image).none(), intoTable);
+        }
+    }
+}
+
+// "Прервать" during a read: the image is as before it and the table untouched;
+// during its confirmation the table keeps the read, which the record calls
+// unconfirmed.
+TEST_F(SessionTest, AbortedRead_RestoresTheImage_AbortedConfirmationIsUnconfirmed)
+{
+    for (const bool confirming : {false, true}) {
+        SCOPED_TRACE(confirming ? "confirmation" : "read");
+        Rig r;
+        r.session.SetConfirmReads(true);
+        r.Connected();
+        const ParamImage before = r.model.image();
+        const AddressTable table = r.model.table();
+        r.station.image = Pattern(0x40);
+        r.session.StartRead();
+        if (confirming)
+            r.TickUntil([&] { return r.session.engine().DeviceReadRunning(); });
+        r.TickUntil([&] { return r.session.engine().ProgressPosition() > 30; });
+        ASSERT_TRUE(r.session.Busy());
+        r.session.Abort();
+        EXPECT_FALSE(r.session.Busy());
+        EXPECT_FALSE(r.session.engine().ProgressVisible());
+        if (confirming) {
+            EXPECT_EQ(r.session.record().content, DeviceRecord::Content::Unconfirmed);
+            EXPECT_TRUE(CompareImages(r.model.image(), Pattern(0x40)).none());
+        } else {
+            EXPECT_EQ(r.model.image(), before);
+            EXPECT_EQ(r.model.table(), table);
+            EXPECT_TRUE(r.session.record().SameAs(before)); // the device was not changed
+        }
+    }
 }
 
 // What the record compares: addresses (bytes 0..63) apart from the other

@@ -8,6 +8,7 @@
 #include "PromptDoubles.h"
 #include "UiTexts.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -80,25 +81,35 @@ TEST_F(Document, EditsMarkTheDocument_UndoingThemClearsTheMark)
     }
 }
 
-// The title names the file or port, then the last write's check, then the
-// caption; "[*]" is where the window puts its modified mark.
-TEST_F(Document, TitleNamesTheOriginThenTheNoteThenTheCaption)
+// The title names the file or port, then (with a port) where the table stands
+// against the device, then the caption; "[*]" is where the window puts its
+// modified mark. The write's claim goes with the first edit and comes back
+// with the table it was about.
+TEST_F(Document, TitleNamesTheOriginThenTheStateThenTheCaption)
 {
     EXPECT_EQ(document.Title(), UiTexts::WindowCaption + "[*]");
     model.setCell(1, 3, 1, MessageText(2));
     const AddressTable written = model.table();
     ParamImage image = model.image();
     model.TableToImage(image);
+    DeviceRecord record;
+    record.port = QStringLiteral("ttyUSB0");
+    record.content = DeviceRecord::Content::Holds;
+    record.image = image;
+    record.source = DeviceRecord::Source::WrittenAndVerified;
+    record.at = QDateTime(QDate(2026, 1, 2), QTime(14, 5));
+    document.SetDevice(record);
     model.setCell(1, 4, 1, MessageText(1)); // edited again while the write ran
     document.AdoptWritten(QStringLiteral("ttyUSB0"), written, image);
-    EXPECT_EQ(document.Title(), "ttyUSB0[*] — " + UiTexts::WriteVerifiedNote + " — " +
-                                    UiTexts::WindowCaption);
+    EXPECT_EQ(document.Title(),
+              "ttyUSB0[*] — ttyUSB0: отличается, 1 адр. — " + UiTexts::WindowCaption);
     EXPECT_EQ(document.origin(), Origin::Device);
     EXPECT_TRUE(document.Modified()); // the later edit is not on the device
     EXPECT_FALSE(document.CellChanged(1, 3, 1));
     EXPECT_TRUE(document.CellChanged(1, 4, 1));
-    document.SetNote(QString());
-    EXPECT_EQ(document.Title(), "ttyUSB0[*] — " + UiTexts::WindowCaption);
+    model.setCell(1, 4, 1, ModeUnused);
+    EXPECT_EQ(document.Title(),
+              "ttyUSB0[*] — ttyUSB0: записано и проверено 14:05 — " + UiTexts::WindowCaption);
 }
 
 // Save and Open make the file the baseline and the origin, after which a read

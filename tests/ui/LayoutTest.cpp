@@ -211,13 +211,17 @@ TEST_F(Layout, MenuHoldsItsItemsWithTheModePairAsRadioItems)
     EXPECT_EQ(Plain(form->N8->text()), UiTexts::SpeechItem);
     EXPECT_EQ(Plain(form->N9->text()), UiTexts::OtherDevicesItem);
     EXPECT_EQ(Plain(form->N4->title()), UiTexts::ActionMenu);
-    // The comparisons follow the transfers after a separator.
+    // Прервать follows the transfers; the comparisons come after a separator.
     const QList<QAction*> actions = form->N4->actions();
-    ASSERT_EQ(actions.size(), 5);
-    EXPECT_TRUE(actions.at(2)->isSeparator());
-    EXPECT_EQ(actions, QList<QAction*>({form->N10, form->N11, actions.at(2), form->N21, form->N22}));
+    ASSERT_EQ(actions.size(), 6);
+    EXPECT_TRUE(actions.at(3)->isSeparator());
+    EXPECT_EQ(actions, QList<QAction*>({form->N10, form->N11, form->N17, actions.at(3), form->N21,
+                                        form->N22}));
     EXPECT_EQ(Plain(form->N10->text()), UiTexts::ReadItem);
     EXPECT_EQ(Plain(form->N11->text()), UiTexts::WriteItem);
+    EXPECT_EQ(Plain(form->N17->text()), UiTexts::AbortItem);
+    EXPECT_EQ(form->N17->shortcut(), QKeySequence(Qt::Key_Escape));
+    EXPECT_FALSE(form->N17->isEnabled()); // no transfer runs
     EXPECT_EQ(Plain(form->N21->text()), UiTexts::CompareDeviceItem);
     EXPECT_EQ(Plain(form->N22->text()), UiTexts::CompareFileItem);
     EXPECT_EQ(Plain(form->N12->title()), UiTexts::HelpMenu);
