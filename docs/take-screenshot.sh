@@ -43,7 +43,11 @@ sleep 1
 xdotool mousemove --window "$win" 100 45 click 1
 sleep 0.7
 xdotool key Down Return
-sleep 5 # link test and the seven-block read
+# The link test, the read and the read that confirms it: the title says so.
+for _ in $(seq 60); do
+  xdotool getwindowname "$win" | grep -q "как в устройстве" && break
+  sleep 0.5
+done
 xdotool mousemove --window "$win" 300 300
 import -window "$win" "$root/docs/$LUMK_SHOT"
 echo "wrote docs/$LUMK_SHOT"

@@ -102,7 +102,9 @@ TableState DescribeTable(const DeviceRecord& record, const ParamImage& encodedTa
                          QStringLiteral("\n") + content;
     }
     state.unshownBits = state.unshownBits || tableHoldsUnshownBits;
+    state.lineText = state.shortText;
     if (state.unshownBits) {
+        state.lineText += QStringLiteral("; ") + UiTexts::UnshownBitsShort;
         state.shortText += QStringLiteral("; ") + UiTexts::UnshownBitsNote;
         state.longText += QStringLiteral("\n") + UiTexts::UnshownBitsNote + QStringLiteral(".");
     }

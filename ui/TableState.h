@@ -30,7 +30,8 @@ struct TableState
     bool unshownBits = false;
     // Something the operator should act on: shown in a warning tone.
     bool warning = false;
-    QString shortText; // "COM3: отличается, 3 адр."
+    QString shortText; // "COM3: отличается, 3 адр." (the title)
+    QString lineText;  // the same for the state line, its notes kept short
     QString longText;  // the tooltip: what it means and what to do
 
     bool operator==(const TableState&) const = default;

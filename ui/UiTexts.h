@@ -126,6 +126,8 @@ inline const QString ExitAnywayQuestion = QStringLiteral("Всё равно вы
 // The table was loaded from bytes it cannot show all of; a write encodes the table.
 inline const QString UnshownBitsNote =
     QStringLiteral("запись изменит биты, которых таблица не показывает");
+// The same in the state line, whose tooltip says it in full.
+inline const QString UnshownBitsShort = QStringLiteral("есть биты вне таблицы");
 
 // Where the table stands against the device (title, state line, its tooltip).
 // Short forms follow "порт: "; %1 is the port throughout.

@@ -258,7 +258,7 @@ void TForm1::presentDocument()
     QFont font = StateLine->font();
     font.setBold(state.warning);
     const QFontMetrics metrics(font);
-    const QString text = metrics.elidedText(state.shortText, Qt::ElideRight, StateLineWidth - 8);
+    const QString text = metrics.elidedText(state.lineText, Qt::ElideRight, StateLineWidth - 8);
     StateLine->setText(text);
     StateLine->setToolTip(state.longText);
     StateLine->setStyleSheet(

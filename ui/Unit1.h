@@ -89,7 +89,7 @@ public:
     QMenuBar* MainMenu1 = nullptr;
     // Where the table stands against the device; the tooltip says it in full.
     QLabel* StateLine = nullptr;
-    static constexpr int StateLineWidth = 420;
+    static constexpr int StateLineWidth = 480;
     QMenu* N1 = nullptr;  // Файл
     QMenu* N18 = nullptr; // Правка
     QMenu* N3 = nullptr;  // ЛУМ-К

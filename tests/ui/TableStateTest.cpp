@@ -2,6 +2,7 @@
 // table's encoded image: each case's short form (title and state line), what
 // the tooltip must name, and whether it is shown as a warning.
 #include "TableState.h"
+#include "UiTexts.h"
 
 #include <QDateTime>
 
@@ -120,6 +121,9 @@ TEST(TableStateTest, EachRecordAndTable_SayWhereTheTableStands)
         const TableState state = DescribeTable(c.record, c.table, c.tableUnshown);
         EXPECT_EQ(state.kind, c.kind);
         EXPECT_EQ(state.shortText, c.shortText);
+        // The state line keeps the note short; its tooltip says it in full.
+        EXPECT_EQ(state.lineText,
+                  QString(c.shortText).replace(UiTexts::UnshownBitsNote, UiTexts::UnshownBitsShort));
         EXPECT_TRUE(state.longText.contains(c.longNames)) << state.longText.toStdString();
         EXPECT_EQ(state.warning, c.warning);
     }
