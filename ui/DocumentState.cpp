@@ -102,8 +102,14 @@ QString DocumentState::Title() const
     // Without a port only the note on bits the table cannot show is said.
     const TableState state = State();
     QString title = UiTexts::WindowCaption;
-    if (state.kind != TableState::Kind::NoPort)
-        title = state.shortText + QStringLiteral(" — ") + title;
+    if (state.kind != TableState::Kind::NoPort) {
+        // A table read from the port the title already names: the port once.
+        const QString portPrefix = device_.port + QStringLiteral(": ");
+        const QString said = shownName_ == device_.port && state.shortText.startsWith(portPrefix)
+                                 ? state.shortText.mid(portPrefix.size())
+                                 : state.shortText;
+        title = said + QStringLiteral(" — ") + title;
+    }
     else if (state.unshownBits)
         title = UiTexts::UnshownBitsNote + QStringLiteral(" — ") + title;
     if (!shownName_.isEmpty())

@@ -102,14 +102,14 @@ TEST_F(Document, TitleNamesTheOriginThenTheStateThenTheCaption)
     model.setCell(1, 4, 1, MessageText(1)); // edited again while the write ran
     document.AdoptWritten(QStringLiteral("ttyUSB0"), written, image);
     EXPECT_EQ(document.Title(),
-              "ttyUSB0[*] — ttyUSB0: отличается, 1 адр. — " + UiTexts::WindowCaption);
+              "ttyUSB0[*] — отличается, 1 адр. — " + UiTexts::WindowCaption);
     EXPECT_EQ(document.origin(), Origin::Device);
     EXPECT_TRUE(document.Modified()); // the later edit is not on the device
     EXPECT_FALSE(document.CellChanged(1, 3, 1));
     EXPECT_TRUE(document.CellChanged(1, 4, 1));
     model.setCell(1, 4, 1, ModeUnused);
     EXPECT_EQ(document.Title(),
-              "ttyUSB0[*] — ttyUSB0: записано и проверено 14:05 — " + UiTexts::WindowCaption);
+              "ttyUSB0[*] — записано и проверено 14:05 — " + UiTexts::WindowCaption);
 }
 
 // Save and Open make the file the baseline and the origin, after which a read

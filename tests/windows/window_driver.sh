@@ -21,9 +21,9 @@ find_window() {
 # choose_port WIN PORT: picks PORT in the window's port selector (at 8,14 in
 # its group, below the menu bar; in its list the port is found by typing its
 # name) and waits up to 20 s for the link test, the read and its confirming
-# read to end: the port heads the window's title, followed by the state "PORT:
-# как в устройстве" (a note may follow it); otherwise names the windows shown
-# and fails.
+# read to end: the port heads the window's title, followed by the state "как в
+# устройстве" (a note may follow it); otherwise names the windows shown and
+# fails.
 choose_port() {
   local win=$1 port=$2 title="" w
   sleep 1
@@ -33,7 +33,7 @@ choose_port() {
   xdotool key Return
   for _ in $(seq 100); do
     title=$(xdotool getwindowname "$win")
-    [[ $title == "$port — $port: как в устройстве"*"$caption" ]] && return 0
+    [[ $title == "$port — как в устройстве"*"$caption" ]] && return 0
     sleep 0.2
   done
   echo "no read from $port: the window's title is '$title'" >&2
