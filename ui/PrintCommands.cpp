@@ -90,7 +90,8 @@ void PrintCommands::SavePdfClick()
     // Named after the configuration file when there is one.
     const QString base = QFileInfo(fileName_()).completeBaseName();
     const QString name = base.isEmpty() ? UiTexts::PdfDefaultName : base + QStringLiteral(".pdf");
-    QFileDialog dialog(&window_, QString(), QDir(RememberedFileFolder()).filePath(name),
+    QFileDialog dialog(&window_, QString(UiTexts::SavePdfItem).remove(QChar(0x2026)),
+                       QDir(RememberedFileFolder()).filePath(name),
                        UiTexts::PdfFilter);
     dialog.setObjectName(QStringLiteral("SavePdfDialog"));
     UsePlatformFileDialog(dialog);

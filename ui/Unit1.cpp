@@ -717,8 +717,9 @@ QString TForm1::chooseFile(bool save)
 {
     // Save offers the file the table came from or was last saved to.
     const QString own = save ? document_->FilePath() : QString();
-    QFileDialog dialog(this, QString(), own.isEmpty() ? RememberedFileFolder() : own,
-                       FileTexts::NameFilter);
+    // Captioned as its command: Windows' own dialog shows no caption otherwise.
+    QFileDialog dialog(this, save ? UiTexts::SaveItem : UiTexts::OpenItem,
+                       own.isEmpty() ? RememberedFileFolder() : own, FileTexts::NameFilter);
     dialog.setObjectName(save ? QStringLiteral("SaveDialog1") : QStringLiteral("OpenDialog1"));
     UsePlatformFileDialog(dialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
