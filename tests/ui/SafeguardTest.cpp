@@ -83,6 +83,15 @@ protected:
         QDir(TForm1::BackupFolder()).removeRecursively();
         QFile::remove(TForm1::BackupFolder());
     }
+    // A case of a table-driven test starts over: one line "ttyS0" holding
+    // `image`, nothing seen yet.
+    Line& OnlyLine(const ParamImage& image)
+    {
+        lines.clear();
+        ports.names.clear();
+        seen.clear();
+        return AddLine(QStringLiteral("ttyS0"), image);
+    }
     Line& AddLine(const QString& name, const ParamImage& image)
     {
         auto& line = lines[name] = std::make_unique<Line>(clock);
@@ -143,10 +152,7 @@ TEST_F(Safeguards, PortSelection_AsksBeforeReplacingAnOpenedFile)
     ASSERT_TRUE(WriteImageFile(Path("prepared.lmk"), Prepared()));
     for (const bool replace : {true, false}) {
         SCOPED_TRACE(replace ? "replace" : "keep");
-        lines.clear();
-        ports.names.clear();
-        seen.clear();
-        AddLine(QStringLiteral("ttyS0"), ParamImage());
+        OnlyLine(ParamImage());
         Create();
         form->OpenFile(Path("prepared.lmk"));
         answer = replace ? QMessageBox::Yes : QMessageBox::No;
@@ -192,10 +198,7 @@ TEST_F(Safeguards, WriteKeepsABackup_IsReadBack_DifferenceInABox_MatchInTheTitle
 {
     for (const bool deviceChanges : {false, true}) {
         SCOPED_TRACE(deviceChanges ? "device changes" : "device keeps the write");
-        lines.clear();
-        ports.names.clear();
-        seen.clear();
-        Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+        Line& line = OnlyLine(ParamImage());
         Create();
         SelectNextPort();
         model.setCell(1, 3, 1, MessageText(2));
@@ -356,10 +359,7 @@ TEST_F(Safeguards, CompareWithTheDevice_MarksTheDifferences_NeverTouchesTheTable
 {
     for (const bool answering : {true, false}) {
         SCOPED_TRACE(answering ? "device answers" : "device silent");
-        lines.clear();
-        ports.names.clear();
-        seen.clear();
-        Line& line = AddLine(QStringLiteral("ttyS0"), Prepared());
+        Line& line = OnlyLine(Prepared());
         Create();
         SelectNextPort();
         // Since the read: address 3 moved on the device, address 10 in the table.
@@ -520,10 +520,7 @@ TEST_F(Safeguards, WriteEndedByEscOrHangUp_StateLineAndExitNameThePartlyWrittenD
 {
     for (const bool hangUp : {false, true}) {
         SCOPED_TRACE(hangUp ? "hang-up" : "Esc");
-        lines.clear();
-        ports.names.clear();
-        seen.clear();
-        Line& line = AddLine(QStringLiteral("ttyS0"), ParamImage());
+        Line& line = OnlyLine(ParamImage());
         int writes = 0; // the device stores and answers two blocks, then falls silent
         line.station.lose = [&](const QByteArray& request) {
             return request.at(3) == 'W' && ++writes > 2;
