@@ -41,6 +41,9 @@ DeviceSession::DeviceSession(ConfigModel& model, MessageSink& messages, SessionP
 {
     if (!parts_.now)
         parts_.now = [] { return QDateTime::currentDateTime(); };
+    // A transfer started before the first tick is silent since now, not since
+    // the clock's origin.
+    lastReplyMs_ = link_.Clock().NowMs();
     connect(&engine_, &TransferEngine::transferEnded, this, &DeviceSession::onTransferEnded);
     connect(&engine_, &TransferEngine::deviceRead, this, &DeviceSession::onDeviceRead);
     connect(&engine_, &TransferEngine::writeChecked, this, &DeviceSession::onWriteChecked);

@@ -306,18 +306,28 @@ TEST_F(SessionTest, CutWrite_ReportsPortConfirmedBlocksAndBackup)
     }
 }
 
-// A station that never answers: the record shows the silence in seconds.
-TEST_F(SessionTest, Record_NoAcceptedReply_ShowsHowLongItHasBeenSilent)
+// A station that never answers: the record shows the silence in seconds,
+// counted from the start (also of a read started before the first tick).
+TEST(SessionRecordTest, NoAcceptedReply_ShowsHowLongItHasBeenSilent)
 {
-    station.answering = false;
-    ASSERT_EQ(session.Connect("ttyS0"), LinkOutcome::Connected);
-    rig.TickToEnd();
-    EXPECT_EQ(sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
-    const DeviceRecord& record = session.record();
-    EXPECT_EQ(record.port, "ttyS0");
-    EXPECT_EQ(record.content, DeviceRecord::Content::Unknown);
-    EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
-    EXPECT_GE(record.silentSeconds(), 1);
+    for (const bool connect : {true, false}) {
+        SCOPED_TRACE(connect ? "port selected" : "read before any tick");
+        Rig rig;
+        rig.station.answering = false;
+        const std::int64_t start = rig.clock->NowMs();
+        if (connect)
+            ASSERT_EQ(rig.session.Connect("ttyS0"), LinkOutcome::Connected);
+        else
+            rig.session.StartRead();
+        rig.TickToEnd();
+        EXPECT_EQ(rig.sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
+        const DeviceRecord& record = rig.session.record();
+        EXPECT_EQ(record.port, connect ? "ttyS0" : "");
+        EXPECT_EQ(record.content, DeviceRecord::Content::Unknown);
+        EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
+        EXPECT_GE(record.silentSeconds(), 1);
+        EXPECT_LE(record.silentMs, rig.clock->NowMs() - start);
+    }
 }
 
 // What the record compares: addresses (bytes 0..63) apart from the other
