@@ -317,16 +317,19 @@ void DeviceSession::Tick()
     if (!cutReported_ && engine_.WriteUnderway() && link_.HungUp())
         reportCut(engine_.LinkPort(), engine_.WriteConfirmedBlocks(), true);
     const bool wasRunning = engine_.ProgressVisible();
+    // An accepted reply shows against where this tick began: a start since the
+    // last tick has put the position and the block back to 0.
+    const int position = engine_.ProgressPosition();
+    const int block = engine_.BlockIndex();
     engine_.Tick();
     if (backupReadEnded_) {
         backupReadEnded_ = false;
         afterBackupRead(engine_.DeviceImageKnown());
     }
-    if (!wasRunning) {
+    if (!wasRunning)
         lastReplyMs_ = link_.Clock().NowMs();
-        lastPosition_ = engine_.ProgressPosition();
-        lastBlock_ = engine_.BlockIndex();
-    }
+    lastPosition_ = position;
+    lastBlock_ = block;
     watchLine();
 }
 

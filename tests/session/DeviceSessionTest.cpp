@@ -330,6 +330,31 @@ TEST(SessionRecordTest, NoAcceptedReply_ShowsHowLongItHasBeenSilent)
     }
 }
 
+// A transfer started again: its first accepted reply is a reply, although the
+// position it reaches is below the one the last transfer had reached.
+TEST(SessionRecordTest, Silence_CountsFromTheFirstReplyOfARestartedTransfer)
+{
+    Rig rig;
+    const auto tick = [&rig] {
+        rig.clock->Advance(100);
+        rig.session.Tick();
+    };
+    ASSERT_EQ(rig.session.Connect("ttyS0"), LinkOutcome::Connected);
+    rig.station.answering = false; // only the frame after the wake frame comes
+    tick();
+    ASSERT_EQ(rig.session.engine().ProgressPosition(), 15);
+    rig.session.StartRead();
+    rig.station.Send(rig.station.BlockFrame(0));
+    tick();
+    ASSERT_EQ(rig.session.engine().ProgressPosition(), 15);
+    const std::int64_t replied = rig.clock->NowMs();
+    for (int i = 0; i < 3; ++i)
+        tick();
+    const DeviceRecord& record = rig.session.record();
+    EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
+    EXPECT_LE(record.silentMs, rig.clock->NowMs() - replied);
+}
+
 // What the record compares: addresses (bytes 0..63) apart from the other
 // stored bytes (64..69), never bytes 70 and 71; and whether an image holds bits
 // the table cannot show.
