@@ -337,7 +337,8 @@ void DeviceSession::watchLine()
 {
     DeviceRecord record = record_;
     const std::int64_t now = link_.Clock().NowMs();
-    if (engine_.ProgressVisible()) {
+    // A transfer runs, or its last reply has just completed it.
+    if (engine_.ProgressVisible() || engine_.BlockIndex() != lastBlock_) {
         // An accepted reply: the position jumps past the one-a-tick creep, or
         // the block number moves on.
         const int position = engine_.ProgressPosition();

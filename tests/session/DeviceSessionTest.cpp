@@ -355,6 +355,27 @@ TEST(SessionRecordTest, Silence_CountsFromTheFirstReplyOfARestartedTransfer)
     EXPECT_LE(record.silentMs, rig.clock->NowMs() - replied);
 }
 
+// The reply that completes a transfer ends the silence before it.
+TEST(SessionRecordTest, Silence_EndsWithTheReplyThatCompletesTheTransfer)
+{
+    Rig rig;
+    rig.station.alter = [](QByteArray& frame, int index) {
+        if (index == FrameOfRead(0, 5))
+            frame.clear();
+    };
+    ASSERT_EQ(rig.session.Connect("ttyS0"), LinkOutcome::Connected);
+    for (int i = 0; i < 30 && rig.session.record().line != DeviceRecord::Line::NoReply; ++i) {
+        rig.clock->Advance(100);
+        rig.session.Tick();
+    }
+    ASSERT_EQ(rig.session.record().line, DeviceRecord::Line::NoReply);
+    rig.station.Send(rig.station.BlockFrame(5));
+    rig.clock->Advance(100);
+    rig.session.Tick();
+    EXPECT_TRUE(rig.session.record().known());
+    EXPECT_EQ(rig.session.record().line, DeviceRecord::Line::Answering);
+}
+
 // What the record compares: addresses (bytes 0..63) apart from the other
 // stored bytes (64..69), never bytes 70 and 71; and whether an image holds bits
 // the table cannot show.
