@@ -376,6 +376,37 @@ TEST(SessionRecordTest, Silence_EndsWithTheReplyThatCompletesTheTransfer)
     EXPECT_EQ(rig.session.record().line, DeviceRecord::Line::Answering);
 }
 
+// A port selection that keeps the table keeps it, also when a read into the
+// table was still waiting on the port selected before.
+TEST(SessionRecordTest, DeviceOnlySelection_KeepsTheTableOverAnEarlierRead)
+{
+    auto clock = std::make_shared<VirtualClock>();
+    auto silent = std::make_shared<ScriptedPort>(clock);
+    auto answering = std::make_shared<ScriptedPort>(clock);
+    ScriptedStation station{*answering};
+    station.image = Pattern(0x80);
+    silent->Deliver(Invitation);
+    answering->Deliver(Invitation);
+    ConfigModel model;
+    RecordingSink sink;
+    DeviceSession session{model, sink,
+                          SessionParts{[&](const QString& name) -> std::shared_ptr<SerialBackend> {
+                                           return name == "ttyS0" ? silent : answering;
+                                       },
+                                       clock, [] { return Now; }}};
+    ASSERT_EQ(session.Connect("ttyS0"), LinkOutcome::Connected);
+    clock->Advance(100);
+    session.Tick();
+    const AddressTable kept = model.table();
+    ASSERT_EQ(session.Connect("ttyS1", ConnectRead::DeviceOnly), LinkOutcome::Connected);
+    for (int i = 0; i < 100 && session.Busy(); ++i) {
+        clock->Advance(100);
+        session.Tick();
+    }
+    EXPECT_TRUE(session.record().SameAs(Pattern(0x80)));
+    EXPECT_TRUE(model.table() == kept);
+}
+
 // What the record compares: addresses (bytes 0..63) apart from the other
 // stored bytes (64..69), never bytes 70 and 71; and whether an image holds bits
 // the table cannot show.
