@@ -44,7 +44,8 @@
 //     the link buffer; position 0..100 and block index 0..5;
 //  K1 after a device-only port selection or a comparison, no tick changes the
 //     table until the operator reads into it again;
-//  B1 a backup holds bytes 0..69 of what the record says the device holds;
+//  B1 a backup holds bytes 0..69 of what the record says the device holds; a
+//     write whose backup failed sent no 'W';
 //  T1 the record is true. Holds: the station on the record's port holds bytes
 //     0..69 of its image, unless a reply it was read from was no true frame of
 //     the station or the line made it unknowable since. PartlyWritten: a write
@@ -277,6 +278,7 @@ struct Harness : MessageSink, FileCommandPrompts
     // The last 'W' of each block since the write last started over.
     std::array<std::array<std::uint8_t, DataLen>, Blocks> sentW{};
     unsigned sentMask = 0;
+    long writesSinceCommand = 0; // 'W' requests since the write command
     bool readClean = false, readDirty = false;
     // The read-back after the last "Записано".
     bool checkTracked = false, checkDirty = false;
@@ -457,6 +459,7 @@ struct Harness : MessageSink, FileCommandPrompts
                         FUZZ_CHECK(p[5 + i] == writeImage[DataLen * p[4] + i]);
                 std::copy(p + 5, p + 5 + DataLen, sentW[p[4]].begin());
                 sentMask |= 1u << p[4];
+                ++writesSinceCommand;
             }
         }
         Station* s = onLine();
@@ -706,8 +709,10 @@ struct Harness : MessageSink, FileCommandPrompts
             ++reached.checkedVerifies;
         }
         checkTracked = false;
-        if (report.outcome == Outcome::Refused)
+        if (report.outcome == Outcome::Refused) { // B1: nothing was sent
+            FUZZ_CHECK(writesSinceCommand == 0);
             ++reached.refused;
+        }
         if (report.outcome == Outcome::Verified || report.outcome == Outcome::Written ||
             report.outcome == Outcome::NotConnected || report.outcome == Outcome::Running)
             return; // no box
@@ -826,6 +831,7 @@ struct Harness : MessageSink, FileCommandPrompts
         request.verify = true;
         const ParamImage before = model.image();
         const long starts = writeStarts;
+        writesSinceCommand = 0;
         session.StartWrite(request);
         // Begun at once (no backup read needed, or started over).
         if (engine.WriteRequested() && writeStarts == starts) {
