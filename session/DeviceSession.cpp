@@ -132,10 +132,14 @@ void DeviceSession::StartWrite(const WriteRequest& request)
         beginWrite(); // starts over; the backup taken at its first start stands
         return;
     }
+    // The last write's read-back, not settled yet, ends here.
+    if (step_ == Step::ReadingBack)
+        endWrite(WriteReport::Outcome::Unconfirmed);
     lastWrite_ = WriteReport();
     lastWrite_.port = engine_.LinkPort();
     if (request_.backup && engine_.PortReady() && link_.IsOpen()) {
-        if (!engine_.DeviceImageKnown()) {
+        // What the record vouches for; a lone read-back that disagreed is not.
+        if (!record_.known()) {
             // A read already running tells it; otherwise a read into the record.
             step_ = Step::DeviceReadForBackup;
             if (!engine_.ReadRequested())
@@ -150,7 +154,7 @@ void DeviceSession::StartWrite(const WriteRequest& request)
 
 bool DeviceSession::backupNow()
 {
-    const BackupResult backup = WriteBackup(*request_.backup, engine_.DeviceImage(), parts_.now());
+    const BackupResult backup = WriteBackup(*request_.backup, record_.image, parts_.now());
     if (!backup.written()) {
         lastWrite_.backupTried = backup.tried;
         lastWrite_.refusal = backup.reason;

@@ -261,6 +261,33 @@ TEST_F(SessionTest, ReadBack_CountsOnlyWhatTwoReadsAgreeOn)
     }
 }
 
+// The write command again while a read-back has not settled: the first write
+// is reported unconfirmed, and the backup comes from a read the record vouches
+// for, not from the read-back that disagreed with what was written.
+TEST_F(SessionTest, WriteAgainDuringReadBack_ReportsTheFirstAndBacksUpAFreshRead)
+{
+    station.alter = [](QByteArray& frame, int index) {
+        if (index == FrameOfRead(2, 1))
+            Compensate(frame, 1);
+    };
+    rig.Connected();
+    session.StartWrite(Exactly(Pattern(0x20)));
+    for (int i = 0; i < 100 && !session.engine().DeviceImageKnown(); ++i) {
+        rig.clock->Advance(100);
+        session.Tick();
+    }
+    ASSERT_TRUE(session.Busy()); // the second read-back runs
+    session.StartWrite(Exactly(Pattern(0x30)));
+    rig.TickToEnd();
+
+    ASSERT_EQ(ended.size(), 2);
+    EXPECT_EQ(ended[0].outcome, WriteReport::Outcome::Unconfirmed);
+    EXPECT_EQ(ended[1].outcome, WriteReport::Outcome::Verified);
+    QFile backup(QFile::decodeName(ended[1].backup));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), Pattern(0x20).toText() + "\r\n");
+}
+
 // A write that stops part-way names the port, the blocks the station confirmed
 // and the backup: when the operator selects another port (window), and when a
 // blocking run stalls (command line), which leaves the record partly written.
