@@ -1,44 +1,67 @@
 // Fuzz target: the operator, the 100 ms timer and the station interleaved in
-// virtual time. The real model, transfer engine and file commands run against
-// a station built here from the byte layout of the frames (its own checksum
-// and framing, not the link code), on a line that tags every byte with the
-// frame it came from. The operator selects ports (the same station, another
-// one with other data, one that cannot be opened, one where nothing answers),
-// reads, writes, saves, opens, edits cells by the popup's rules, clicks
-// headers, changes the mode and the options; modal waits (messages, questions,
-// file dialogs) run nested ticks and station events. The station answers,
-// answers late, drops, corrupts, sends an invitation, cuts frames, adds noise,
-// goes silent, hangs up, comes back, and is replaced by another station.
+// virtual time. The real model, file commands and device session (the transfer
+// engine under the write guard: backup, write, read-back, the record of what
+// the device holds) run against a station built here from the byte layout of
+// the frames (its own checksum and framing, not the link code), on a line that
+// tags every byte with the frame it came from. The operator selects ports (the
+// same station, another one with other data, one that cannot be opened, one
+// where nothing answers; reading into the table or only into the record),
+// reads, reads the device only (the comparison), writes with a backup and a
+// read-back, aborts, saves, opens, edits cells by the popup's rules, clicks
+// headers, changes the mode and the options; modal waits (messages, the
+// session's reports, questions, file dialogs) run nested ticks and station
+// events. The station answers, answers late, drops, corrupts, sends an
+// invitation, cuts frames, adds noise, goes silent, hangs up (or its line
+// does), comes back, and is replaced by another station.
+//
+// "The line made it unknowable" below means: a stale or forged frame passed the
+// reply check, the station was replaced, or another port was opened (ticks
+// inside "Нет устройства" read the newly opened port).
 //
 // Invariants, checked after every step:
 //  W1 "Записано": the station on the line holds exactly bytes 0..69 of the
-//     image the write was started with, unless the line made that unknowable
-//     (a 'W' request lost on a silent line, the station replaced or another
-//     port opened without a new start, or a stale or forged frame that passes
-//     the reply check);
-//  V1 a write's read-back that finds the station holding what was written (the
-//     image at "Записано") is true: the station on the line holds those bytes
-//     0..69, unless a stale or forged frame passed the reply check during the
-//     read-back or the station was replaced;
-//  W2 every 'W' request carries the block of the image the write was started
-//     with, unless the engine may have taken a stale frame, or a true frame of
-//     the station after a lost 'W', for that request's echo;
-//  R1 a read that ends with its decode (not locked, no write joined) leaves
-//     image and table exactly the station's image, unless the line made that
-//     unknowable as above;
+//     image the write started with (the table's encoding when the session
+//     began it, after a backup read if one was needed), unless a 'W' request
+//     was lost on a silent line or the line made it unknowable;
+//  V1 a guarded write's read-back result (Verified: what was written;
+//     Differs: what two read-backs agreed on) is what the station holds, unless
+//     the line made it unknowable after "Записано";
+//  W2 every 'W' request carries the block of the image the write started with,
+//     unless the engine may have taken a stale frame, or a true frame of the
+//     station after a lost 'W', for that request's echo;
+//  R1 a read that ends with its decode (not locked, no write joined, none
+//     begun after it in the same tick) leaves image and table exactly the
+//     station's image, unless the line made that unknowable;
 //  S1 Save writes exactly the encoding of the table at that moment (bytes 64..69
 //     from the image); it rebuilds the image only when no transfer is open;
 //  O1 Open shows the file's image in the table; it changes the image only when no
 //     transfer is open;
 //  I1 the image changes only by a tick of an unlocked read, a write's start
-//     (bytes 0..63 only), and Save or Open with no transfer open;
+//     (bytes 0..63 only; by the operator, or by a tick after the backup read),
+//     and Save or Open with no transfer open;
 //  L1 requests are well formed by the frame layout; a tick sends at most one
 //     frame; nothing is sent while idle; a read never stores past 37 bytes of
-//     the link buffer; position 0..100 and block index 0..5.
+//     the link buffer; position 0..100 and block index 0..5;
+//  K1 after a device-only port selection or a comparison, no tick changes the
+//     table until the operator reads into it again;
+//  B1 a backup holds bytes 0..69 of what the record says the device holds; a
+//     write whose backup failed sent no 'W';
+//  T1 the record is true. Holds: the station on the record's port holds bytes
+//     0..69 of its image, unless a reply it was read from was no true frame of
+//     the station or the line made it unknowable since. PartlyWritten: a write
+//     had sent blocks when it stopped, at least that many blocks of the
+//     station hold what it sent (unless a stale frame or a lost 'W' may have
+//     been taken for an echo), and nothing more is stored while it is shown
+//     (unless ticks inside "Нет устройства" run on the port opened again).
+//     NoReply: no reply was accepted during the silence it names (at least
+//     1 s; a reply counts from the end of the tick that took it).
+//     The difference stated between the table and the device is exact
+//     (CheckStateShown).
 // The progress bar's creep to 100 after a silent station is intended and
 // allowed: nothing requires a transfer to end.
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
+#include "DeviceSession.h"
 #include "FileTexts.h"
 #include "ImageFile.h"
 #include "LinkTexts.h"
@@ -79,7 +102,12 @@ constexpr int FrameLen = int(StationFrames::FrameSize);
 constexpr int DataLen = int(StationFrames::DataSize);
 constexpr int ImageLen = 72;
 constexpr int FileBytes = 70;
+constexpr int Addresses = 64;
+constexpr int Blocks = 6;
 constexpr int MaxStored = 2 * FrameLen - 1;
+constexpr int MaxDepth = 8;
+// What the record may call silence: at least this long without an accepted reply.
+constexpr std::int64_t SilenceShownMs = 1000;
 const std::uint8_t* const Invite = StationFrames::Invitation.data();
 const std::uint8_t* const Wake = StationFrames::Wake.data();
 
@@ -114,16 +142,21 @@ struct Frame
 struct Reached
 {
     long checkedReads = 0, checkedWrites = 0, saves = 0, savesInTransfer = 0, opens = 0,
-         opensInTransfer = 0, connects = 0, lostAnswers = 0, checkedVerifies = 0;
+         opensInTransfer = 0, connects = 0, lostAnswers = 0, checkedVerifies = 0,
+         deviceReads = 0, backups = 0, refused = 0, aborts = 0, cuts = 0, recordsTrue = 0,
+         partlyChecked = 0, silenceChecked = 0;
     ~Reached()
     {
         if (std::getenv("LUMK_FUZZ_STATS"))
             std::fprintf(stderr,
                          "reached: reads checked %ld, writes checked %ld, saves %ld (%ld in a "
                          "transfer), opens %ld (%ld in a transfer), connections %ld, "
-                         "read-backs checked %ld\n",
+                         "read-backs checked %ld, device reads %ld, backups %ld, refused %ld, "
+                         "aborts %ld, cuts %ld, records held true %ld, partly written "
+                         "checked %ld, silences checked %ld\n",
                          checkedReads, checkedWrites, saves, savesInTransfer, opens,
-                         opensInTransfer, connects, checkedVerifies);
+                         opensInTransfer, connects, checkedVerifies, deviceReads, backups,
+                         refused, aborts, cuts, recordsTrue, partlyChecked, silenceChecked);
     }
 } reached;
 
@@ -137,6 +170,29 @@ QDir& workDir()
                                  : QDir::tempPath() + QStringLiteral("/lumk-fuzz-XXXXXX"));
     static QDir d(dir.path());
     return d;
+}
+
+QByteArray fileText(const ParamImage& image)
+{
+    QByteArray bytes(FileBytes, '\0');
+    for (int i = 0; i < FileBytes; ++i)
+        bytes[i] = char(image.byte(i));
+    return bytes.toHex().toUpper() + "\r\n";
+}
+
+// The difference the window states between the table and the device: the
+// record's count against the table's encoding, held to a count made here.
+void CheckStateShown(const DeviceRecord& record, const ParamImage& tableImage)
+{
+    int addresses = 0, otherBytes = 0;
+    for (int i = 0; i < FileBytes; ++i) {
+        if (record.image.byte(i) != tableImage.byte(i))
+            ++(i < Addresses ? addresses : otherBytes);
+    }
+    const ImageDifference shown = record.DifferenceFrom(tableImage);
+    FUZZ_CHECK(shown.addresses == addresses && shown.otherBytes == otherBytes);
+    FUZZ_CHECK(record.SameAs(tableImage) ==
+               (record.content == DeviceRecord::Content::Holds && addresses + otherBytes == 0));
 }
 
 struct Harness;
@@ -157,16 +213,19 @@ public:
     void Close() override
     {
         open = false;
+        hungUp = false;
         name.clear();
         bytes.clear();
     }
     std::int64_t Read(std::uint8_t* dest, std::int64_t maxBytes) override;
     std::int64_t Write(const std::uint8_t* src, std::int64_t count, int timeoutMs) override;
     void Purge(unsigned flags) override;
+    bool HungUp() const override { return open && hungUp; }
 
     void Deliver(const std::uint8_t* p, int n, std::int64_t delay, int frame);
 
     bool open = false;
+    bool hungUp = false; // until the port is opened again
     QString name;
     std::deque<Byte> bytes;
     Byte tags[LinkBufferSize] = {}; // what each buffer position last received
@@ -179,36 +238,76 @@ struct Harness : MessageSink, FileCommandPrompts
 {
     explicit Harness(FuzzedDataProvider& input) : in(input)
     {
-        engine.SetVerifyWrites(true);
-        QObject::connect(&engine, &TransferEngine::writeChecked,
-                         [this](const WriteCheck& check) { writeChecked(check); });
+        QObject::connect(&session, &DeviceSession::recordChanged,
+                         [this](const DeviceRecord& record) { recordChanged(record); });
+        QObject::connect(&session, &DeviceSession::backupWritten,
+                         [this](const QByteArray& path) { backupWritten(path); });
+        QObject::connect(&session, &DeviceSession::writeEnded,
+                         [this](const WriteReport& report) { writeEnded(report); });
+        QObject::connect(&session, &DeviceSession::writeCut,
+                         [this](const CutWrite& cut) { writeCut(cut); });
     }
 
     FuzzedDataProvider& in;
     std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>();
     std::shared_ptr<Line> line = std::make_shared<Line>(*this);
-    SerialLink link{line, clock};
     ConfigModel model;
-    TransferEngine engine{model, *this, link};
+    DeviceSession session{model, *this, parts()};
+    TransferEngine& engine = session.engine();
+    SerialLink& link = session.link();
     Station stations[2];
     int nextStation = 0;
     std::vector<Frame> frames;
     QStringList messages;
     int depth = 0;
     long ticksRun = 0;
-    int writesInTick[8] = {};
+    int writesInTick[MaxDepth + 2] = {};
+    // The tick running at each depth: the block it expects, whether a transfer
+    // ran when it began, whether it took a reply, whether that reply was
+    // looked at.
+    bool inTick[MaxDepth + 2] = {};
+    int blockAtTick[MaxDepth + 2] = {};
+    bool runningAtTick[MaxDepth + 2] = {};
+    bool acceptedInTick[MaxDepth + 2] = {};
+    bool replySeen[MaxDepth + 2] = {};
 
     // What the current write and read may be held to.
     bool writeTracked = false;
     Image writeImage{};
+    long writeStarts = 0;
     bool writeLost = false, writeReplaced = false, writeStale = false;
     // The last 'W' of each block since the write last started over.
-    std::array<std::array<std::uint8_t, DataLen>, 6> sentW{};
+    std::array<std::array<std::uint8_t, DataLen>, Blocks> sentW{};
     unsigned sentMask = 0;
+    long writesSinceCommand = 0; // 'W' requests since the write command
     bool readClean = false, readDirty = false;
     // The read-back after the last "Записано".
     bool checkTracked = false, checkDirty = false;
-    Image checkImage{};
+
+    // What the record may be held to: whether the last accepted reply of each
+    // block was a true frame of the station on the line, when the tick that
+    // took the last accepted reply ended, the record as last reported and what
+    // it may be held to.
+    std::array<bool, Blocks> replyTrue{};
+    std::int64_t lastAcceptedMs = clock->NowMs();
+    DeviceRecord shown;
+    bool recordTrusted = false;
+    bool cutTrusted = false;
+    bool reopenedSinceCut = false;
+    int cutStation = -1;
+    long cutEpoch = 0;
+
+    SessionParts parts()
+    {
+        SessionParts p;
+        p.transports = [l = line](const QString&) -> std::shared_ptr<SerialBackend> { return l; };
+        p.clock = clock;
+        // Backups are named by the virtual time.
+        p.now = [c = clock] {
+            return QDateTime::fromMSecsSinceEpoch(1'767'225'600'000 + c->NowMs(), Qt::UTC);
+        };
+        return p;
+    }
 
     bool stepInput() const { return in.remaining_bytes() > 0; }
     int pick(int lo, int hi, int fallback)
@@ -216,16 +315,15 @@ struct Harness : MessageSink, FileCommandPrompts
         return stepInput() ? in.ConsumeIntegralInRange(lo, hi) : fallback;
     }
 
-    Station* onLine()
+    Station* stationFor(const QString& port)
     {
-        if (!line->open)
-            return nullptr;
-        if (line->name == PortNames[0])
+        if (port == PortNames[0])
             return &stations[0];
-        if (line->name == PortNames[1])
+        if (port == PortNames[1])
             return &stations[1];
         return nullptr;
     }
+    Station* onLine() { return line->open ? stationFor(line->name) : nullptr; }
 
     Station fresh(std::uint32_t seed)
     {
@@ -233,6 +331,16 @@ struct Harness : MessageSink, FileCommandPrompts
         s.id = nextStation++;
         s.image = imageFromSeed(seed);
         return s;
+    }
+
+    // The line made what was read from it unknowable.
+    void lineTainted()
+    {
+        readDirty = true;
+        checkDirty = true;
+        writeReplaced = true;
+        replyTrue.fill(false);
+        recordTrusted = false;
     }
 
     // --- the station --------------------------------------------------------
@@ -283,9 +391,13 @@ struct Harness : MessageSink, FileCommandPrompts
         line->Deliver(f, FrameLen, pick(0, 90, 30), id);
     }
 
-    // The reply the engine handled in this tick: taints what it makes unknowable.
+    // The reply the engine handled in this tick: taints what it makes unknowable,
+    // and notes an accepted one (the engine takes one reply a tick, for the
+    // block it expected when the tick began).
     void inspectReply()
     {
+        const bool first = inTick[depth] && !replySeen[depth];
+        replySeen[depth] = true;
         std::uint8_t r[FrameLen];
         bool whole = true;
         for (int i = 0; i < FrameLen; ++i) {
@@ -294,6 +406,8 @@ struct Harness : MessageSink, FileCommandPrompts
                     line->tags[i].frame == line->tags[0].frame;
         }
         const bool passes = r[4] <= 5 && r[17] == StationFrames::SumOf3To16(r);
+        TRACE("%*s reply block %d passes %d (expected %d, first %d)\n", depth * 2, "", r[4], passes,
+              blockAtTick[depth], first);
         if (!passes)
             return;
         bool current = false;
@@ -301,6 +415,14 @@ struct Harness : MessageSink, FileCommandPrompts
             const Frame& f = frames.at(std::size_t(line->tags[0].frame));
             const Station* s = onLine();
             current = s && s->id == f.station && s->epoch == f.epoch;
+        }
+        if (first && r[4] == blockAtTick[depth]) {
+            replyTrue[r[4]] = current;
+            // A reply the transfer took (not one read after it timed out or
+            // its check read gave up in this tick) ends a silence.
+            const bool completes = blockAtTick[depth] == Blocks - 1 && engine.BlockIndex() == 0;
+            if (runningAtTick[depth] && (engine.ProgressVisible() || completes))
+                acceptedInTick[depth] = true;
         }
         if (!current) {
             readDirty = true;
@@ -320,7 +442,7 @@ struct Harness : MessageSink, FileCommandPrompts
     {
         TRACE("%*s write %d bytes cmd %c block %d (t=%lld)\n", depth * 2, "", n,
               n == FrameLen ? p[3] : '-', n == FrameLen ? p[4] : -1, (long long)clock->NowMs());
-        FUZZ_CHECK(depth < 8);
+        FUZZ_CHECK(depth < MaxDepth);
         FUZZ_CHECK(++writesInTick[depth] <= 1 || depth == 0); // L1: one frame a tick
         if (n == 5) {
             FUZZ_CHECK(std::equal(p, p + 5, Wake));
@@ -339,10 +461,11 @@ struct Harness : MessageSink, FileCommandPrompts
                         FUZZ_CHECK(p[5 + i] == writeImage[DataLen * p[4] + i]);
                 std::copy(p + 5, p + 5 + DataLen, sentW[p[4]].begin());
                 sentMask |= 1u << p[4];
+                ++writesSinceCommand;
             }
         }
         Station* s = onLine();
-        if (!s || !s->present || s->silent) {
+        if (!s || !s->present || s->silent || line->hungUp) {
             if (n == FrameLen && p[3] == 'W')
                 writeLost = true;
             return;
@@ -363,7 +486,7 @@ struct Harness : MessageSink, FileCommandPrompts
     void stationEvent()
     {
         Station* s = onLine();
-        const int what = pick(0, 6, 0);
+        const int what = pick(0, 7, 0);
         TRACE("%*s station event %d\n", depth * 2, "", what);
         switch (what) {
         case 0:
@@ -389,11 +512,8 @@ struct Harness : MessageSink, FileCommandPrompts
             const int slot = pick(0, 1, 0);
             const bool wasOnLine = s == &stations[slot];
             stations[slot] = fresh(stepInput() ? in.ConsumeIntegral<std::uint32_t>() : 7);
-            if (wasOnLine) {
-                writeReplaced = true;
-                readDirty = true;
-                checkDirty = true;
-            }
+            if (wasOnLine)
+                lineTainted();
             break;
         }
         case 5: { // noise
@@ -405,6 +525,10 @@ struct Harness : MessageSink, FileCommandPrompts
                 line->Deliver(noise, n, pick(0, 900, 0), -1);
             break;
         }
+        case 6: // the line itself hangs up (an adapter pulled) until the port is opened again
+            if (line->open)
+                line->hungUp = true;
+            break;
         default: // a frame of its own
             if (s && s->present)
                 sendBlock(*s, 'S', pick(0, 5, 0));
@@ -423,33 +547,54 @@ struct Harness : MessageSink, FileCommandPrompts
         const int modeBefore = model.OperatingMode();
         const CommonOptions optionsBefore = model.options();
         const ParamImage imageBefore = model.image();
+        const AddressTable tableBefore = model.table();
         const qsizetype messagesBefore = messages.size();
-        const long ticksBefore = ticksRun;
+        const long startsBefore = writeStarts;
 
         clock->Advance(100);
         TRACE("%*s tick: pos %d block %d read %d write %d\n", depth * 2, "",
               engine.ProgressPosition(), engine.BlockIndex(), wasReading, wasWriting);
-        writesInTick[depth + 1] = 0;
+        const int d = depth + 1;
+        writesInTick[d] = 0;
+        inTick[d] = true;
+        replySeen[d] = false;
+        blockAtTick[d] = engine.BlockIndex();
+        runningAtTick[d] = wasVisible;
+        acceptedInTick[d] = false;
         ++depth;
         ++ticksRun;
-        engine.Tick();
+        session.Tick();
         --depth;
+        inTick[d] = false;
+        // A reply counts from the end of the tick that took it: ticks nested
+        // in its messages cannot know of it yet.
+        if (acceptedInTick[d])
+            lastAcceptedMs = clock->NowMs();
+        // The session starts a write once the backup read has ended.
+        if (!wasWriting && engine.WriteRequested() && writeStarts == startsBefore)
+            noteWriteStart();
+        const bool writeBegan = writeStarts != startsBefore;
 
         FUZZ_CHECK(engine.ProgressPosition() >= 0 && engine.ProgressPosition() <= 100);
         FUZZ_CHECK(engine.BlockIndex() >= 0 && engine.BlockIndex() <= 5);
         if (!wasVisible) { // L1: idle ticks do nothing
-            FUZZ_CHECK(writesInTick[depth + 1] == 0);
+            FUZZ_CHECK(writesInTick[d] == 0);
             FUZZ_CHECK(model.image() == imageBefore);
-            FUZZ_CHECK(ticksRun == ticksBefore + 1);
+            checkRecord();
             return;
         }
-        if (!wasReading || locked) // I1
-            FUZZ_CHECK(model.image() == imageBefore);
-        const QStringList shown = messages.mid(messagesBefore);
+        if (!wasReading || locked) { // I1
+            if (!writeBegan)
+                FUZZ_CHECK(model.image() == imageBefore);
+            for (int i = Addresses; i < ImageLen; ++i)
+                FUZZ_CHECK(model.image().byte(i) == imageBefore.byte(i));
+        }
+        const QStringList shownNow = messages.mid(messagesBefore);
         const bool ended = wasReading && !engine.ReadRequested() &&
-                           !shown.contains(LinkTexts::NotConnected) &&
-                           !shown.contains(LinkTexts::Written);
-        if (ended && readWatched && !readDirty && !locked) { // R1
+                           !shownNow.contains(LinkTexts::NotConnected) &&
+                           !shownNow.contains(LinkTexts::Written);
+        // A write that began once the read ended has rebuilt the image.
+        if (ended && readWatched && !readDirty && !locked && !writeBegan) { // R1
             const Station* s = onLine();
             FUZZ_CHECK(s != nullptr);
             ParamImage want;
@@ -461,6 +606,9 @@ struct Harness : MessageSink, FileCommandPrompts
         }
         if (!engine.ReadRequested())
             readClean = false;
+        if (tableKept) // K1
+            FUZZ_CHECK(model.table() == tableBefore);
+        checkRecord();
     }
 
     // A modal wait: the timer goes on ticking and the station goes on acting.
@@ -470,6 +618,7 @@ struct Harness : MessageSink, FileCommandPrompts
             return;
         ++depth;
         writesInTick[depth] = 0;
+        inTick[depth] = false;
         for (int n = pick(0, 4, 0); n > 0; --n) {
             if (pick(0, 3, 0) == 2)
                 stationEvent();
@@ -499,25 +648,10 @@ struct Harness : MessageSink, FileCommandPrompts
             writeTracked = false;
             checkTracked = true;
             checkDirty = false;
-            for (int i = 0; i < ImageLen; ++i)
-                checkImage[i] = model.image().byte(i);
         }
         if (text == LinkTexts::NotConnected)
             writeTracked = false;
         modal();
-    }
-    void writeChecked(const WriteCheck& check)
-    {
-        TRACE("%*s read-back: confirmed %d, differing %d + %d\n", depth * 2, "", check.confirmed,
-              check.differingAddresses, check.differingOtherBytes);
-        if (check.matches() && checkTracked && !checkDirty) { // V1
-            const Station* s = onLine();
-            FUZZ_CHECK(s != nullptr);
-            for (int i = 0; i < FileBytes; ++i)
-                FUZZ_CHECK(s->image[i] == checkImage[i]);
-            ++reached.checkedVerifies;
-        }
-        checkTracked = false;
     }
     void ShowFileError(const QString& text) override
     {
@@ -533,6 +667,111 @@ struct Harness : MessageSink, FileCommandPrompts
     }
     std::function<void()> saveCheck;
 
+    // --- the session's reports, as the window takes them -------------------------
+    void recordChanged(const DeviceRecord& record)
+    {
+        using Content = DeviceRecord::Content;
+        TRACE("%*s record: port %s content %d line %d silent %lld\n", depth * 2, "",
+              qPrintable(record.port), int(record.content), int(record.line),
+              (long long)record.silentMs);
+        if (record.content == Content::Holds &&
+            (shown.content != Content::Holds || !(shown.image == record.image) ||
+             shown.at != record.at || shown.port != record.port)) {
+            if (inTick[depth])
+                inspectReply(); // a read's last reply may not be answered yet
+            recordTrusted = std::all_of(replyTrue.begin(), replyTrue.end(), [](bool t) { return t; });
+        }
+        if (record.content == Content::PartlyWritten && shown.content != Content::PartlyWritten) {
+            const Station* s = stationFor(record.port);
+            cutStation = s ? s->id : -1;
+            cutEpoch = s ? s->epoch : 0;
+            cutTrusted = !writeStale && !writeReplaced;
+            reopenedSinceCut = false;
+        }
+        shown = record;
+    }
+
+    void backupWritten(const QByteArray& path) // B1
+    {
+        ++reached.backups;
+        const DeviceRecord& record = session.record();
+        FUZZ_CHECK(record.content == DeviceRecord::Content::Holds);
+        FUZZ_CHECK(fileBytes(QFile::decodeName(path)) == fileText(record.image));
+    }
+
+    void writeEnded(const WriteReport& report)
+    {
+        using Outcome = WriteReport::Outcome;
+        TRACE("%*s write ended: %d\n", depth * 2, "", int(report.outcome));
+        const bool readBack = report.outcome == Outcome::Verified || report.outcome == Outcome::Differs;
+        if (readBack && checkTracked && !checkDirty) { // V1
+            const Station* s = onLine();
+            FUZZ_CHECK(s != nullptr);
+            for (int i = 0; i < FileBytes; ++i)
+                FUZZ_CHECK(s->image[i] == report.readBack.byte(i));
+            ++reached.checkedVerifies;
+        }
+        checkTracked = false;
+        if (report.outcome == Outcome::Refused) { // B1: nothing was sent
+            FUZZ_CHECK(writesSinceCommand == 0);
+            ++reached.refused;
+        }
+        if (report.outcome == Outcome::Verified || report.outcome == Outcome::Written ||
+            report.outcome == Outcome::NotConnected || report.outcome == Outcome::Running)
+            return; // no box
+        modal();
+        // "Записать снова?"
+        if (report.outcome == Outcome::Differs && pick(0, 1, 0) == 1)
+            startWrite();
+    }
+
+    void writeCut(const CutWrite& cut)
+    {
+        TRACE("%*s write cut: %s, %d blocks\n", depth * 2, "", qPrintable(cut.port),
+              cut.confirmedBlocks);
+        ++reached.cuts;
+        FUZZ_CHECK(sentMask != 0); // T1: a block had gone out
+        if (!ending)
+            modal();
+    }
+
+    // T1, after every step.
+    void checkRecord()
+    {
+        using Content = DeviceRecord::Content;
+        const DeviceRecord& record = session.record();
+        CheckStateShown(record, expectedEncoding(model.image()));
+        const Station* s = stationFor(record.port);
+        if (record.content == Content::Holds && recordTrusted) {
+            FUZZ_CHECK(s != nullptr);
+            for (int i = 0; i < FileBytes; ++i)
+                FUZZ_CHECK(s->image[i] == record.image.byte(i));
+            ++reached.recordsTrue;
+        }
+        if (record.content == Content::PartlyWritten && s && s->id == cutStation) {
+            // The write stopped (ticks inside "Нет устройства" on the port
+            // opened again still carry it on).
+            if (!reopenedSinceCut)
+                FUZZ_CHECK(s->epoch == cutEpoch);
+            int holding = 0;
+            for (int b = 0; b < Blocks; ++b) {
+                bool same = true;
+                for (int i = DataLen * b; i < DataLen * (b + 1) && i < FileBytes; ++i)
+                    same = same && s->image[i] == writeImage[i];
+                holding += same;
+            }
+            if (cutTrusted) {
+                FUZZ_CHECK(record.confirmedBlocks <= holding);
+                ++reached.partlyChecked;
+            }
+        }
+        if (record.line == DeviceRecord::Line::NoReply) {
+            FUZZ_CHECK(record.silentMs >= SilenceShownMs);
+            FUZZ_CHECK(clock->NowMs() - lastAcceptedMs >= record.silentMs);
+            ++reached.silenceChecked;
+        }
+    }
+
     // --- restarts -------------------------------------------------------------
     void readStarted()
     {
@@ -544,23 +783,83 @@ struct Harness : MessageSink, FileCommandPrompts
         }
     }
 
+    // A write began (or started over): it sends the image as it stands.
+    void noteWriteStart()
+    {
+        ++writeStarts;
+        for (int i = 0; i < ImageLen; ++i)
+            writeImage[i] = model.image().byte(i);
+        writeTracked = true;
+        writeLost = writeReplaced = writeStale = false;
+        sentMask = 0;
+        readClean = false;
+        checkTracked = false;
+    }
+
     // --- the operator ---------------------------------------------------------
     void selectPort()
     {
         const int index = pick(0, 3, 0);
-        TRACE("select port %d\n", index);
+        // The port selection keeps a table the operator has not kept: the device
+        // is read only into the record.
+        const ConnectRead how = pick(0, 2, 0) == 2 ? ConnectRead::DeviceOnly : ConnectRead::IntoTable;
+        TRACE("select port %d, %s\n", index, how == ConnectRead::DeviceOnly ? "device only" : "");
         const qsizetype before = messages.size();
+        const long ticksBefore = ticksRun;
         openFailed = false;
-        engine.ConnectPort(PortNames[index]);
-        const bool ok = !openFailed && messages.size() == before && engine.ProgressVisible() &&
-                        engine.ReadRequested() && engine.ProgressPosition() == 0 &&
+        tableKept = how == ConnectRead::DeviceOnly && !engine.WriteRequested();
+        const LinkOutcome outcome = session.Connect(PortNames[index], how);
+        const bool ok = outcome == LinkOutcome::Connected && !openFailed &&
+                        messages.size() == before && ticksRun == ticksBefore &&
+                        engine.ProgressVisible() && engine.ProgressPosition() == 0 &&
                         engine.BlockIndex() == 0 && line->open;
         if (ok) {
             ++reached.connects;
-            readStarted();
+            if (engine.ReadRequested())
+                readStarted();
+            else
+                ++reached.deviceReads;
         }
     }
     bool openFailed = false;
+    // The operator kept the table: a device-only port selection or comparison.
+    bool tableKept = false;
+
+    // The write command: a backup of what the device holds into a folder of
+    // its own (or into a name that is a file: refused), then the write, read back.
+    void startWrite()
+    {
+        WriteRequest request;
+        request.source = WriteSource::Table;
+        const QString folder = workDir().filePath(
+            pick(0, 3, 0) == 3 ? QStringLiteral("d.txt") : QStringLiteral("backups"));
+        request.backup = BackupPlace::InFolder(QFile::encodeName(folder), engine.LinkPort(), 2);
+        request.verify = true;
+        const ParamImage before = model.image();
+        const long starts = writeStarts;
+        writesSinceCommand = 0;
+        session.StartWrite(request);
+        // Begun at once (no backup read needed, or started over).
+        if (engine.WriteRequested() && writeStarts == starts) {
+            oracle::checkEncoded(model, before);
+            noteWriteStart();
+        }
+    }
+
+    // "Прервать". The only place the abort action reaches the session. Until the
+    // session has an abort of its own, AbandonWrite() stands in: it reports a
+    // running write cut but leaves the engine running, as when the program ends,
+    // so no tick follows (not even in the report's box) and the run ends here
+    // (false). With DeviceSession::Abort(): call it, leave `ending` alone and
+    // return true, and the run goes on.
+    bool abortTransfer()
+    {
+        ++reached.aborts;
+        ending = true;
+        session.AbandonWrite();
+        return false;
+    }
+    bool ending = false;
 
     ParamImage expectedEncoding(ParamImage base) const
     {
@@ -660,12 +959,14 @@ struct Harness : MessageSink, FileCommandPrompts
             model.ModeCellChanged(page, row, text);
     }
 
-    void operatorStep()
+    // One operator action; false when the program has ended.
+    bool operatorStep()
     {
         const ParamImage before = model.image();
         const long ticksBefore = ticksRun;
         bool mayChangeImage = false;
-        const int what = pick(0, 13, 0);
+        bool goesOn = true;
+        const int what = pick(0, 15, 0);
         TRACE("operator %d\n", what);
         switch (what) {
         case 0:
@@ -673,26 +974,19 @@ struct Harness : MessageSink, FileCommandPrompts
         case 2:
             for (int n = pick(1, 8, 1); n > 0; --n)
                 tick();
-            return;
+            return true;
         case 3:
             selectPort();
             break;
-        case 4:
-            engine.StartRead();
+        case 4: // "прочесть"
+            tableKept = false;
+            session.StartRead();
             readStarted();
             break;
-        case 5: {
-            engine.StartWrite();
-            oracle::checkEncoded(model, before);
-            for (int i = 0; i < ImageLen; ++i)
-                writeImage[i] = model.image().byte(i);
-            writeTracked = true;
-            writeLost = writeReplaced = writeStale = false;
-            sentMask = 0;
-            readClean = false;
+        case 5: // "записать"
+            startWrite();
             mayChangeImage = true;
             break;
-        }
         case 6:
             save();
             mayChangeImage = true;
@@ -725,12 +1019,25 @@ struct Harness : MessageSink, FileCommandPrompts
         case 12:
             stationEvent();
             break;
+        case 13: // the comparison with the device: a read into the record only,
+                 // offered while no transfer runs
+            if (session.Busy())
+                break;
+            tableKept = true;
+            session.StartDeviceRead();
+            ++reached.deviceReads;
+            break;
+        case 14:
+            goesOn = abortTransfer();
+            break;
         default: // the about box
             modal();
             break;
         }
         if (!mayChangeImage && ticksRun == ticksBefore) // I1
             FUZZ_CHECK(model.image() == before);
+        checkRecord();
+        return goesOn;
     }
 };
 
@@ -739,13 +1046,14 @@ bool Line::Open(const QString& portName)
     if (portName == PortNames[2])
         return false;
     open = true;
+    hungUp = false;
     name = portName;
     bytes.clear();
     // Another connection: until a port selection starts the transfer over, its
     // blocks may come from two stations (ticks inside "Нет устройства" read the
-    // newly opened port, as intended), so neither read nor write is held to one.
-    h_.readDirty = true;
-    h_.writeReplaced = true;
+    // newly opened port, as intended), so nothing read is held to one.
+    h_.lineTainted();
+    h_.reopenedSinceCut = true;
     // A station that is there invites on the new connection (perhaps too late).
     Station* s = h_.onLine();
     if (s && s->present && !s->silent)
@@ -755,7 +1063,7 @@ bool Line::Open(const QString& portName)
 
 std::int64_t Line::Read(std::uint8_t* dest, std::int64_t maxBytes)
 {
-    if (!open)
+    if (!open || hungUp)
         return -1;
     const std::ptrdiff_t at = dest - h_.link.Buffer();
     FUZZ_CHECK(at >= 0 && at + maxBytes <= LinkBufferSize);
@@ -805,6 +1113,9 @@ void prepareFiles(FuzzedDataProvider& in)
     QDir& d = workDir();
     for (const char* name : {"a.lmk", "b.lmk", "b.txt", "c.lmk", "d.lmk", "d.txt"})
         d.remove(QString::fromLatin1(name));
+    QDir backups(d.filePath(QStringLiteral("backups")));
+    for (const QString& name : backups.entryList(QDir::Files))
+        backups.remove(name);
     d.mkpath(QStringLiteral("dir.lmk"));
     const Image img = imageFromSeed(in.ConsumeIntegral<std::uint32_t>());
     QByteArray text = QByteArray(reinterpret_cast<const char*>(img.data()), FileBytes).toHex();
@@ -841,10 +1152,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         h.model.ImageToTable();
 
-        for (int step = 0; step < 64 && h.stepInput(); ++step)
-            h.operatorStep();
+        bool running = true;
+        for (int step = 0; step < 64 && running && h.stepInput(); ++step)
+            running = h.operatorStep();
         // The input is spent: the station answers everything, the timer runs on.
-        for (int n = 0; n < 24; ++n)
+        for (int n = 0; running && n < 24; ++n)
             h.tick();
     }
     return 0;

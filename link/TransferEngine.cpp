@@ -89,6 +89,7 @@ LinkOutcome TransferEngine::ConnectPort(const QString& port, ConnectRead how)
     writtenBlocks_ = 0;
     confirmedBlocks_ = 0;
     if (how == ConnectRead::DeviceOnly && !writeRequested_) {
+        readRequested_ = false; // a read still waiting on the port left behind ends: the table stays
         startCheck(Check::Device);
         return LinkOutcome::Connected;
     }

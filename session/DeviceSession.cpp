@@ -42,6 +42,9 @@ DeviceSession::DeviceSession(ConfigModel& model, MessageSink& messages, SessionP
 {
     if (!parts_.now)
         parts_.now = [] { return QDateTime::currentDateTime(); };
+    // A transfer started before the first tick is silent since now, not since
+    // the clock's origin.
+    lastReplyMs_ = link_.Clock().NowMs();
     connect(&engine_, &TransferEngine::transferEnded, this, &DeviceSession::onTransferEnded);
     connect(&engine_, &TransferEngine::deviceRead, this, &DeviceSession::onDeviceRead);
     connect(&engine_, &TransferEngine::writeChecked, this, &DeviceSession::onWriteChecked);
@@ -282,10 +285,14 @@ void DeviceSession::StartWrite(const WriteRequest& request)
         beginWrite(); // starts over; the backup taken at its first start stands
         return;
     }
+    // The last write's read-back, not settled yet, ends here.
+    if (step_ == Step::ReadingBack)
+        endWrite(WriteReport::Outcome::Unconfirmed);
     lastWrite_ = WriteReport();
     lastWrite_.port = engine_.LinkPort();
     if (request_.backup && engine_.PortReady() && link_.IsOpen()) {
-        if (!engine_.DeviceImageKnown()) {
+        // What the record vouches for; a lone read-back that disagreed is not.
+        if (!record_.known()) {
             // A read already running tells it; otherwise a read into the record.
             step_ = Step::DeviceReadForBackup;
             if (!engine_.ReadRequested())
@@ -300,7 +307,7 @@ void DeviceSession::StartWrite(const WriteRequest& request)
 
 bool DeviceSession::backupNow()
 {
-    const BackupResult backup = WriteBackup(*request_.backup, engine_.DeviceImage(), parts_.now());
+    const BackupResult backup = WriteBackup(*request_.backup, record_.image, parts_.now());
     if (!backup.written()) {
         lastWrite_.backupTried = backup.tried;
         lastWrite_.refusal = backup.reason;
@@ -471,6 +478,10 @@ void DeviceSession::Tick()
     if (!cutReported_ && engine_.WriteUnderway() && link_.HungUp())
         reportCut(engine_.LinkPort(), engine_.WriteConfirmedBlocks(), true);
     const bool wasRunning = engine_.ProgressVisible();
+    // An accepted reply shows against where this tick began: a start since the
+    // last tick has put the position and the block back to 0.
+    const int position = engine_.ProgressPosition();
+    const int block = engine_.BlockIndex();
     engine_.Tick();
     if (backupReadEnded_) {
         backupReadEnded_ = false;
@@ -481,11 +492,10 @@ void DeviceSession::Tick()
         if (step_ == Step::Confirming && !engine_.ProgressVisible())
             engine_.StartDeviceRead();
     }
-    if (!wasRunning) {
+    if (!wasRunning)
         lastReplyMs_ = link_.Clock().NowMs();
-        lastPosition_ = engine_.ProgressPosition();
-        lastBlock_ = engine_.BlockIndex();
-    }
+    lastPosition_ = position;
+    lastBlock_ = block;
     watchLine();
 }
 
@@ -493,7 +503,8 @@ void DeviceSession::watchLine()
 {
     DeviceRecord record = record_;
     const std::int64_t now = link_.Clock().NowMs();
-    if (engine_.ProgressVisible()) {
+    // A transfer runs, or its last reply has just completed it.
+    if (engine_.ProgressVisible() || engine_.BlockIndex() != lastBlock_) {
         // An accepted reply: the position jumps past the one-a-tick creep, or
         // the block number moves on.
         const int position = engine_.ProgressPosition();

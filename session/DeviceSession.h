@@ -138,7 +138,8 @@ public:
     // device first when its content is not known, writes the backup, then the
     // write starts; a backup that fails ends it (writeEnded, Refused) before
     // anything is sent. A write already requested starts over without a new
-    // backup. After "Записано" (when verifying) reads back until the first
+    // backup; the last write's read-back, if still running, ends unconfirmed.
+    // After "Записано" (when verifying) reads back until the first
     // read-back equals what was written or two read-backs agree (at most three).
     void StartWrite(const WriteRequest& request);
     // One step: the engine's tick (tick the session, never its engine

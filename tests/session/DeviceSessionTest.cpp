@@ -273,6 +273,33 @@ TEST_F(SessionTest, ReadBack_CountsOnlyWhatTwoReadsAgreeOn)
     }
 }
 
+// The write command again while a read-back has not settled: the first write
+// is reported unconfirmed, and the backup comes from a read the record vouches
+// for, not from the read-back that disagreed with what was written.
+TEST_F(SessionTest, WriteAgainDuringReadBack_ReportsTheFirstAndBacksUpAFreshRead)
+{
+    station.alter = [](QByteArray& frame, int index) {
+        if (index == FrameOfRead(2, 1))
+            Compensate(frame, 1);
+    };
+    rig.Connected();
+    session.StartWrite(Exactly(Pattern(0x20)));
+    for (int i = 0; i < 100 && !session.engine().DeviceImageKnown(); ++i) {
+        rig.clock->Advance(100);
+        session.Tick();
+    }
+    ASSERT_TRUE(session.Busy()); // the second read-back runs
+    session.StartWrite(Exactly(Pattern(0x30)));
+    rig.TickToEnd();
+
+    ASSERT_EQ(ended.size(), 2);
+    EXPECT_EQ(ended[0].outcome, WriteReport::Outcome::Unconfirmed);
+    EXPECT_EQ(ended[1].outcome, WriteReport::Outcome::Verified);
+    QFile backup(QFile::decodeName(ended[1].backup));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), Pattern(0x20).toText() + "\r\n");
+}
+
 // A write that stops part-way names the port, the blocks the station confirmed
 // and the backup: when the operator selects another port (window), and when a
 // blocking run stalls (command line), which leaves the record partly written.
@@ -445,6 +472,99 @@ TEST_F(SessionTest, AbortedRead_RestoresTheImage_AbortedConfirmationIsUnconfirme
             EXPECT_TRUE(r.session.record().SameAs(before)); // the device was not changed
         }
     }
+}
+
+// A read started before the first tick, on a station that never answers: its
+// silence counts from the session's start, not from the clock's origin.
+TEST(SessionRecordTest, ReadBeforeAnyTick_SilenceCountsFromTheSessionsStart)
+{
+    Rig rig;
+    rig.station.answering = false;
+    const std::int64_t start = rig.clock->NowMs();
+    rig.session.StartRead();
+    rig.TickToEnd();
+    EXPECT_EQ(rig.sink.outcomes, QList<LinkOutcome>{LinkOutcome::NotConnected});
+    const DeviceRecord& record = rig.session.record();
+    EXPECT_EQ(record.content, DeviceRecord::Content::Unknown);
+    EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
+    EXPECT_LE(record.silentMs, rig.clock->NowMs() - start);
+}
+
+// A transfer started again: its first accepted reply is a reply, although the
+// position it reaches is below the one the last transfer had reached.
+TEST(SessionRecordTest, Silence_CountsFromTheFirstReplyOfARestartedTransfer)
+{
+    Rig rig;
+    const auto tick = [&rig] {
+        rig.clock->Advance(100);
+        rig.session.Tick();
+    };
+    ASSERT_EQ(rig.session.Connect("ttyS0"), LinkOutcome::Connected);
+    rig.station.answering = false; // only the frame after the wake frame comes
+    tick();
+    ASSERT_EQ(rig.session.engine().ProgressPosition(), 15);
+    rig.session.StartRead();
+    rig.station.Send(rig.station.BlockFrame(0));
+    tick();
+    ASSERT_EQ(rig.session.engine().ProgressPosition(), 15);
+    const std::int64_t replied = rig.clock->NowMs();
+    for (int i = 0; i < 55; ++i) // past the 5 s a silence is shown from
+        tick();
+    const DeviceRecord& record = rig.session.record();
+    EXPECT_EQ(record.line, DeviceRecord::Line::NoReply);
+    EXPECT_LE(record.silentMs, rig.clock->NowMs() - replied);
+}
+
+// The reply that completes a transfer ends the silence before it.
+TEST(SessionRecordTest, Silence_EndsWithTheReplyThatCompletesTheTransfer)
+{
+    Rig rig;
+    rig.station.alter = [](QByteArray& frame, int index) {
+        if (index == FrameOfRead(0, 5))
+            frame.clear();
+    };
+    ASSERT_EQ(rig.session.Connect("ttyS0"), LinkOutcome::Connected);
+    for (int i = 0; i < 30 && rig.session.record().line != DeviceRecord::Line::NoReply; ++i) {
+        rig.clock->Advance(100);
+        rig.session.Tick();
+    }
+    ASSERT_EQ(rig.session.record().line, DeviceRecord::Line::NoReply);
+    rig.station.Send(rig.station.BlockFrame(5));
+    rig.clock->Advance(100);
+    rig.session.Tick();
+    EXPECT_TRUE(rig.session.record().known());
+    EXPECT_EQ(rig.session.record().line, DeviceRecord::Line::Answering);
+}
+
+// A port selection that keeps the table keeps it, also when a read into the
+// table was still waiting on the port selected before.
+TEST(SessionRecordTest, DeviceOnlySelection_KeepsTheTableOverAnEarlierRead)
+{
+    auto clock = std::make_shared<VirtualClock>();
+    auto silent = std::make_shared<ScriptedPort>(clock);
+    auto answering = std::make_shared<ScriptedPort>(clock);
+    ScriptedStation station{*answering};
+    station.image = Pattern(0x80);
+    silent->Deliver(Invitation);
+    answering->Deliver(Invitation);
+    ConfigModel model;
+    RecordingSink sink;
+    DeviceSession session{model, sink,
+                          SessionParts{[&](const QString& name) -> std::shared_ptr<SerialBackend> {
+                                           return name == "ttyS0" ? silent : answering;
+                                       },
+                                       clock, [] { return Now; }}};
+    ASSERT_EQ(session.Connect("ttyS0"), LinkOutcome::Connected);
+    clock->Advance(100);
+    session.Tick();
+    const AddressTable kept = model.table();
+    ASSERT_EQ(session.Connect("ttyS1", ConnectRead::DeviceOnly), LinkOutcome::Connected);
+    for (int i = 0; i < 100 && session.Busy(); ++i) {
+        clock->Advance(100);
+        session.Tick();
+    }
+    EXPECT_TRUE(session.record().SameAs(Pattern(0x80)));
+    EXPECT_TRUE(model.table() == kept);
 }
 
 // What the record compares: addresses (bytes 0..63) apart from the other
