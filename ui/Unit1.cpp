@@ -822,7 +822,9 @@ void TForm1::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    session_->AbandonWrite(); // a write underway is reported cut (writeCut)
+    // A transfer underway ends before the window does: a write is reported cut
+    // (writeCut) and sends nothing more while that report is shown.
+    session_->Abort();
     QMainWindow::closeEvent(event);
 }
 
