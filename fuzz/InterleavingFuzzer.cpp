@@ -246,6 +246,10 @@ struct Harness : MessageSink, FileCommandPrompts
                          [this](const WriteReport& report) { writeEnded(report); });
         QObject::connect(&session, &DeviceSession::writeCut,
                          [this](const CutWrite& cut) { writeCut(cut); });
+        // Two reads differed: the window asks once the tick is over.
+        QObject::connect(&session, &DeviceSession::readsDisagree, [this] { askAgain = true; });
+        QObject::connect(&session, &DeviceSession::tableReplaced, [this] { tableReplaced(); });
+        session.SetConfirmReads(true);
     }
 
     FuzzedDataProvider& in;
@@ -539,6 +543,22 @@ struct Harness : MessageSink, FileCommandPrompts
     // --- the timer ------------------------------------------------------------------
     void tick()
     {
+        tickOnce();
+        // "Прочитать ещё раз?", answered either way.
+        if (!askAgain)
+            return;
+        askAgain = false;
+        if (!session.CanReadOnceMore())
+            return;
+        modal();
+        if (session.CanReadOnceMore() && pick(0, 1, 1) == 1) {
+            session.ReadOnceMore();
+            readClean = false;
+        }
+    }
+
+    void tickOnce()
+    {
         const bool wasVisible = engine.ProgressVisible();
         const bool wasReading = engine.ReadRequested();
         const bool wasWriting = engine.WriteRequested();
@@ -550,6 +570,7 @@ struct Harness : MessageSink, FileCommandPrompts
         const AddressTable tableBefore = model.table();
         const qsizetype messagesBefore = messages.size();
         const long startsBefore = writeStarts;
+        const long replacedBefore = replacements;
 
         clock->Advance(100);
         TRACE("%*s tick: pos %d block %d read %d write %d\n", depth * 2, "",
@@ -574,6 +595,12 @@ struct Harness : MessageSink, FileCommandPrompts
         if (!wasWriting && engine.WriteRequested() && writeStarts == startsBefore)
             noteWriteStart();
         const bool writeBegan = writeStarts != startsBefore;
+        // Two confirming reads agreed on other bytes than the read into the
+        // table: the table takes them (checked in tableReplaced).
+        if (replacements != replacedBefore) {
+            checkRecord();
+            return;
+        }
 
         FUZZ_CHECK(engine.ProgressPosition() >= 0 && engine.ProgressPosition() <= 100);
         FUZZ_CHECK(engine.BlockIndex() >= 0 && engine.BlockIndex() <= 5);
@@ -691,6 +718,18 @@ struct Harness : MessageSink, FileCommandPrompts
         shown = record;
     }
 
+    // I1: the image becomes exactly what the record now says the device holds.
+    void tableReplaced()
+    {
+        ++replacements;
+        const DeviceRecord& record = session.record();
+        FUZZ_CHECK(record.content == DeviceRecord::Content::Holds);
+        for (int i = 0; i < FileBytes; ++i)
+            FUZZ_CHECK(model.image().byte(i) == record.image.byte(i));
+        FUZZ_CHECK(!tableKept && !model.ConfigLocked());
+    }
+    long replacements = 0;
+
     void backupWritten(const QByteArray& path) // B1
     {
         ++reached.backups;
@@ -731,8 +770,11 @@ struct Harness : MessageSink, FileCommandPrompts
               cut.confirmedBlocks);
         ++reached.cuts;
         FUZZ_CHECK(sentMask != 0); // T1: a block had gone out
-        if (!ending)
-            modal();
+        // As the window: a write whose line hung up or closed makes no more
+        // progress and ends before its report is shown.
+        if (engine.WriteRequested() && (link.HungUp() || !link.IsOpen()))
+            session.Abort();
+        modal();
     }
 
     // T1, after every step.
@@ -775,6 +817,7 @@ struct Harness : MessageSink, FileCommandPrompts
     // --- restarts -------------------------------------------------------------
     void readStarted()
     {
+        imageAtRead = model.image();
         readClean = !engine.WriteRequested();
         readDirty = false;
         if (engine.WriteRequested()) {
@@ -782,6 +825,8 @@ struct Harness : MessageSink, FileCommandPrompts
             sentMask = 0;
         }
     }
+
+    ParamImage imageAtRead; // the image when the last read into the table began
 
     // A write began (or started over): it sends the image as it stands.
     void noteWriteStart()
@@ -822,6 +867,7 @@ struct Harness : MessageSink, FileCommandPrompts
         }
     }
     bool openFailed = false;
+    bool askAgain = false; // "read once more?" is due after the tick
     // The operator kept the table: a device-only port selection or comparison.
     bool tableKept = false;
 
@@ -846,20 +892,18 @@ struct Harness : MessageSink, FileCommandPrompts
         }
     }
 
-    // "Прервать". The only place the abort action reaches the session. Until the
-    // session has an abort of its own, AbandonWrite() stands in: it reports a
-    // running write cut but leaves the engine running, as when the program ends,
-    // so no tick follows (not even in the report's box) and the run ends here
-    // (false). With DeviceSession::Abort(): call it, leave `ending` alone and
-    // return true, and the run goes on.
-    bool abortTransfer()
+    // "Прервать": the transfer ends and the run goes on. An aborted read puts
+    // back the image it started from; an aborted write that sent a block is
+    // reported cut (writeCut).
+    void abortTransfer()
     {
         ++reached.aborts;
-        ending = true;
-        session.AbandonWrite();
-        return false;
+        session.Abort();
+        readClean = false;
+        writeTracked = false;
+        checkTracked = false;
+        FUZZ_CHECK(!session.Busy());
     }
-    bool ending = false;
 
     ParamImage expectedEncoding(ParamImage base) const
     {
@@ -965,7 +1009,6 @@ struct Harness : MessageSink, FileCommandPrompts
         const ParamImage before = model.image();
         const long ticksBefore = ticksRun;
         bool mayChangeImage = false;
-        bool goesOn = true;
         const int what = pick(0, 15, 0);
         TRACE("operator %d\n", what);
         switch (what) {
@@ -1028,7 +1071,11 @@ struct Harness : MessageSink, FileCommandPrompts
             ++reached.deviceReads;
             break;
         case 14:
-            goesOn = abortTransfer();
+            abortTransfer();
+            // I1: a read into the table goes back to the image it started from.
+            if (!(model.image() == before))
+                FUZZ_CHECK(model.image() == imageAtRead);
+            mayChangeImage = true;
             break;
         default: // the about box
             modal();
@@ -1037,7 +1084,7 @@ struct Harness : MessageSink, FileCommandPrompts
         if (!mayChangeImage && ticksRun == ticksBefore) // I1
             FUZZ_CHECK(model.image() == before);
         checkRecord();
-        return goesOn;
+        return true;
     }
 };
 
