@@ -62,12 +62,15 @@
 #include "ConfigFiles.h"
 #include "ConfigModel.h"
 #include "DeviceSession.h"
+#include "DocumentState.h"
+#include "EditHistory.h"
 #include "FileTexts.h"
 #include "ImageFile.h"
 #include "LinkTexts.h"
 #include "ModelOracle.h"
 #include "SerialLink.h"
 #include "StationFrames.h"
+#include "TableState.h"
 #include "TransferEngine.h"
 #include "VirtualClock.h"
 
@@ -182,7 +185,7 @@ QByteArray fileText(const ParamImage& image)
 
 // The difference the window states between the table and the device: the
 // record's count against the table's encoding, held to a count made here.
-void CheckStateShown(const DeviceRecord& record, const ParamImage& tableImage)
+ImageDifference CheckStateShown(const DeviceRecord& record, const ParamImage& tableImage)
 {
     int addresses = 0, otherBytes = 0;
     for (int i = 0; i < FileBytes; ++i) {
@@ -193,6 +196,20 @@ void CheckStateShown(const DeviceRecord& record, const ParamImage& tableImage)
     FUZZ_CHECK(shown.addresses == addresses && shown.otherBytes == otherBytes);
     FUZZ_CHECK(record.SameAs(tableImage) ==
                (record.content == DeviceRecord::Content::Holds && addresses + otherBytes == 0));
+    return {addresses, otherBytes};
+}
+
+// Whether a device holding `device` holds the table encoded as `table`, but
+// for bits the table cannot show (decoded and encoded again they are gone).
+bool HoldsAsShown(const ParamImage& device, const ParamImage& table)
+{
+    if (CompareImages(device, table).none())
+        return true;
+    ConfigModel shows;
+    shows.ImageToTable(device);
+    ParamImage shown = device;
+    shows.TableToImage(shown);
+    return CompareImages(shown, table).none();
 }
 
 struct Harness;
@@ -248,7 +265,13 @@ struct Harness : MessageSink, FileCommandPrompts
                          [this](const CutWrite& cut) { writeCut(cut); });
         // Two reads differed: the window asks once the tick is over.
         QObject::connect(&session, &DeviceSession::readsDisagree, [this] { askAgain = true; });
-        QObject::connect(&session, &DeviceSession::tableReplaced, [this] { tableReplaced(); });
+        QObject::connect(&session, &DeviceSession::tableReplaced, [this] {
+            tableReplaced();
+            readReplacedTable();
+        });
+        QObject::connect(&engine, &TransferEngine::tableRead, [this] { readReplacedTable(); });
+        QObject::connect(&engine, &TransferEngine::progressChanged,
+                         [this](int, bool visible) { history.TransferShown(visible); });
         session.SetConfirmReads(true);
     }
 
@@ -257,6 +280,13 @@ struct Harness : MessageSink, FileCommandPrompts
     std::shared_ptr<Line> line = std::make_shared<Line>(*this);
     ConfigModel model;
     DeviceSession session{model, *this, parts()};
+    DocumentState document{model, *this};
+    EditHistory history{model, document, [this] { return session.Busy(); }};
+    // Every configuration the table was set to by a read, Open, Save or a
+    // verified write (bytes 0..69 of its encoding): a table equal to none of
+    // them holds the operator's edits.
+    std::vector<ParamImage> baselines;
+    AddressTable writeTable; // the table when the last backup was written
     TransferEngine& engine = session.engine();
     SerialLink& link = session.link();
     Station stations[2];
@@ -314,6 +344,38 @@ struct Harness : MessageSink, FileCommandPrompts
     }
 
     bool stepInput() const { return in.remaining_bytes() > 0; }
+
+    // As the window takes a read's table: the document's origin and one step.
+    void readReplacedTable()
+    {
+        document.SetBaseline(DocumentState::Origin::Device, engine.LinkPort());
+        history.RecordReplacement(QStringLiteral("read"));
+        noteBaseline();
+    }
+    void noteBaseline() { baselines.push_back(expectedEncoding(model.image())); }
+    // The table holds edits neither saved to a file nor on the device.
+    bool unsavedEdits() const
+    {
+        if (model.ConfigLocked())
+            return false;
+        const ParamImage table = expectedEncoding(model.image());
+        if (session.record().SameAs(table))
+            return false;
+        return std::none_of(baselines.begin(), baselines.end(), [&](const ParamImage& b) {
+            return CompareImages(b, table).none();
+        });
+    }
+    // T2: the window asks before a read replaces such a table.
+    bool asksBeforeRead()
+    {
+        const bool asks = document.AsksBeforeReplacing();
+        if (unsavedEdits())
+            FUZZ_CHECK(asks);
+        if (!asks)
+            return true;
+        modal();
+        return pick(0, 1, 0) == 1;
+    }
     int pick(int lo, int hi, int fallback)
     {
         return stepInput() ? in.ConsumeIntegralInRange(lo, hi) : fallback;
@@ -716,6 +778,7 @@ struct Harness : MessageSink, FileCommandPrompts
             reopenedSinceCut = false;
         }
         shown = record;
+        document.SetDevice(record);
     }
 
     // I1: the image becomes exactly what the record now says the device holds.
@@ -733,6 +796,7 @@ struct Harness : MessageSink, FileCommandPrompts
     void backupWritten(const QByteArray& path) // B1
     {
         ++reached.backups;
+        writeTable = model.table();
         const DeviceRecord& record = session.record();
         FUZZ_CHECK(record.content == DeviceRecord::Content::Holds);
         FUZZ_CHECK(fileBytes(QFile::decodeName(path)) == fileText(record.image));
@@ -751,6 +815,10 @@ struct Harness : MessageSink, FileCommandPrompts
             ++reached.checkedVerifies;
         }
         checkTracked = false;
+        if (report.outcome == Outcome::Verified) { // as the window: the table's origin now
+            document.AdoptWritten(report.port, writeTable, report.written);
+            baselines.push_back(report.written);
+        }
         if (report.outcome == Outcome::Refused) { // B1: nothing was sent
             FUZZ_CHECK(writesSinceCommand == 0);
             ++reached.refused;
@@ -782,8 +850,34 @@ struct Harness : MessageSink, FileCommandPrompts
     {
         using Content = DeviceRecord::Content;
         const DeviceRecord& record = session.record();
-        CheckStateShown(record, expectedEncoding(model.image()));
+        const ParamImage table = expectedEncoding(model.image());
+        const ImageDifference counted = CheckStateShown(record, table);
         const Station* s = stationFor(record.port);
+        // T2: what the state line says is true.
+        const TableState state = DescribeTable(record, table, document.HoldsUnshownBytes());
+        using Kind = TableState::Kind;
+        const bool answering = record.line == DeviceRecord::Line::Answering;
+        FUZZ_CHECK((state.kind == Kind::NoPort) == record.port.isEmpty());
+        if (state.kind == Kind::Same) {
+            FUZZ_CHECK(record.content == Content::Holds && answering);
+            if (recordTrusted) { // as T1
+                FUZZ_CHECK(s != nullptr);
+                ParamImage holds;
+                for (int i = 0; i < ImageLen; ++i)
+                    holds.setByte(i, s->image[i]);
+                FUZZ_CHECK(HoldsAsShown(holds, table));
+            }
+        }
+        if (state.kind == Kind::Differs) {
+            FUZZ_CHECK(record.content == Content::Holds && answering);
+            FUZZ_CHECK(state.difference == counted && !counted.none());
+        }
+        if (!record.port.isEmpty() && answering)
+            FUZZ_CHECK((state.kind == Kind::PartlyWritten) ==
+                       (record.content == Content::PartlyWritten));
+        if (!record.port.isEmpty())
+            FUZZ_CHECK((state.kind == Kind::NoReply) ==
+                       (record.line == DeviceRecord::Line::NoReply));
         if (record.content == Content::Holds && recordTrusted) {
             FUZZ_CHECK(s != nullptr);
             for (int i = 0; i < FileBytes; ++i)
@@ -845,9 +939,9 @@ struct Harness : MessageSink, FileCommandPrompts
     void selectPort()
     {
         const int index = pick(0, 3, 0);
-        // The port selection keeps a table the operator has not kept: the device
-        // is read only into the record.
-        const ConnectRead how = pick(0, 2, 0) == 2 ? ConnectRead::DeviceOnly : ConnectRead::IntoTable;
+        // A table the operator declines to replace stays: the device is read
+        // only into the record.
+        const ConnectRead how = asksBeforeRead() ? ConnectRead::IntoTable : ConnectRead::DeviceOnly;
         TRACE("select port %d, %s\n", index, how == ConnectRead::DeviceOnly ? "device only" : "");
         const qsizetype before = messages.size();
         const long ticksBefore = ticksRun;
@@ -938,19 +1032,20 @@ struct Harness : MessageSink, FileCommandPrompts
             FUZZ_CHECK(model.image() == (transferOpen ? before : want)); // S1, before the question
         };
         const long ticksBefore = ticksRun;
-        const FileOutcome outcome = SaveConfigFile(model, path, *this, transferOpen);
+        const bool saved = document.Save(path, transferOpen);
         saveCheck = nullptr;
         ++reached.saves;
         if (transferOpen)
             ++reached.savesInTransfer;
-        if (outcome == FileOutcome::Done) { // S1
+        if (saved) { // S1
             QByteArray text(reinterpret_cast<const char*>(want.bytes().data()), FileBytes);
             FUZZ_CHECK(fileBytes(target) == text.toHex().toUpper() + "\r\n");
+            baselines.push_back(want);
+            if (ticksRun == ticksBefore)
+                FUZZ_CHECK(model.image() == (transferOpen ? before : want));
         } else {
             FUZZ_CHECK(target.isEmpty() || fileBytes(target) == old);
         }
-        if (ticksRun == ticksBefore && outcome != FileOutcome::NotTried)
-            FUZZ_CHECK(model.image() == (transferOpen ? before : want));
     }
 
     static QByteArray fileBytes(const QString& path)
@@ -965,7 +1060,16 @@ struct Harness : MessageSink, FileCommandPrompts
     {
         if (model.ConfigLocked())
             return; // the command is disabled
-        modal();    // the file dialog
+        // T2: "Сохранить изменения?" before a table with edits is replaced
+        // (answered: not saved, or cancelled).
+        if (unsavedEdits())
+            FUZZ_CHECK(document.Modified());
+        if (document.Modified()) {
+            modal();
+            if (pick(0, 1, 0) == 1)
+                return;
+        }
+        modal(); // the file dialog
         static const char* names[] = {"a.lmk", "c.lmk", "d.txt", "gone.lmk", ""};
         const QString chosen = QString::fromLatin1(names[pick(0, 4, 0)]);
         const QString path = chosen.isEmpty() ? QString() : workDir().filePath(chosen);
@@ -976,12 +1080,15 @@ struct Harness : MessageSink, FileCommandPrompts
         ParamImage fromFile = before;
         const bool readable = !path.isEmpty() && LoadImageFile(LmkFileName(path), fromFile);
         const long ticksBefore = ticksRun;
-        const FileOutcome outcome = OpenConfigFile(model, path, *this, transferOpen);
+        bool opened = false;
+        history.Record(EditHistory::Kind::Replacement, QStringLiteral("open"),
+                       [&] { opened = document.Open(path, transferOpen); });
         ++reached.opens;
         if (transferOpen)
             ++reached.opensInTransfer;
-        if (outcome == FileOutcome::Done) { // O1
+        if (opened) { // O1
             FUZZ_CHECK(readable);
+            noteBaseline();
             oracle::checkDecoded(model, fromFile, modeBefore, optionsBefore);
             FUZZ_CHECK(model.image() == (transferOpen ? before : fromFile));
         } else if (ticksRun == ticksBefore) {
@@ -998,9 +1105,11 @@ struct Harness : MessageSink, FileCommandPrompts
             return;
         const QStringList choices = ConfigModel::Choices(col, model.OperatingMode());
         const QString text = choices.at(pick(0, int(choices.size()) - 1, 0));
-        model.setCell(page, row, col, text);
-        if (col == AddressTable::ModeColumn)
-            model.ModeCellChanged(page, row, text);
+        history.Record(EditHistory::Kind::Edit, QStringLiteral("cell"), [&] {
+            model.setCell(page, row, col, text);
+            if (col == AddressTable::ModeColumn)
+                model.ModeCellChanged(page, row, text);
+        });
     }
 
     // One operator action; false when the program has ended.
@@ -1009,7 +1118,7 @@ struct Harness : MessageSink, FileCommandPrompts
         const ParamImage before = model.image();
         const long ticksBefore = ticksRun;
         bool mayChangeImage = false;
-        const int what = pick(0, 15, 0);
+        const int what = pick(0, 17, 0);
         TRACE("operator %d\n", what);
         switch (what) {
         case 0:
@@ -1022,6 +1131,8 @@ struct Harness : MessageSink, FileCommandPrompts
             selectPort();
             break;
         case 4: // "прочесть"
+            if (!asksBeforeRead())
+                break;
             tableKept = false;
             session.StartRead();
             readStarted();
@@ -1043,22 +1154,33 @@ struct Harness : MessageSink, FileCommandPrompts
             break;
         case 9: { // a header click
             const int page = pick(1, 4, 1);
-            if (pick(0, 1, 0) == 0)
-                model.ToggleModeColumn(page);
-            else
-                model.AdvanceDelayColumn(page);
+            const bool modes = pick(0, 1, 0) == 0;
+            history.Record(EditHistory::Kind::Edit, QStringLiteral("header"), [&] {
+                if (modes)
+                    model.ToggleModeColumn(page);
+                else
+                    model.AdvanceDelayColumn(page);
+            });
             break;
         }
-        case 10: // the mode selector or the mode menu
-            model.setOperatingMode(pick(0, 1, 0));
-            model.ApplyOperatingMode();
+        case 10: { // the mode selector or the mode menu
+            const int mode = pick(0, 1, 0);
+            history.Record(EditHistory::Kind::Edit, QStringLiteral("mode"), [&] {
+                model.setOperatingMode(mode);
+                model.ApplyOperatingMode();
+            });
             break;
-        case 11:
-            if (pick(0, 1, 0) == 0)
-                model.setCheckFaultInput(!model.options().checkFaultInput);
-            else
-                model.setControlUpa(!model.options().controlUpa);
+        }
+        case 11: {
+            const bool fault = pick(0, 1, 0) == 0;
+            history.Record(EditHistory::Kind::Edit, QStringLiteral("options"), [&] {
+                if (fault)
+                    model.setCheckFaultInput(!model.options().checkFaultInput);
+                else
+                    model.setControlUpa(!model.options().controlUpa);
+            });
             break;
+        }
         case 12:
             stationEvent();
             break;
@@ -1075,6 +1197,16 @@ struct Harness : MessageSink, FileCommandPrompts
             // I1: a read into the table goes back to the image it started from.
             if (!(model.image() == before))
                 FUZZ_CHECK(model.image() == imageAtRead);
+            mayChangeImage = true;
+            break;
+        case 15: // undo and redo, disabled while a transfer runs
+        case 16:
+            if (session.Busy())
+                break;
+            if (what == 15)
+                history.Undo();
+            else
+                history.Redo();
             mayChangeImage = true;
             break;
         default: // the about box
@@ -1198,6 +1330,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             h.model.setConfigLocked(true);
         }
         h.model.ImageToTable();
+        h.document.SetBaseline(DocumentState::Origin::StartUp, QString());
+        h.noteBaseline();
 
         bool running = true;
         for (int step = 0; step < 64 && running && h.stepInput(); ++step)
