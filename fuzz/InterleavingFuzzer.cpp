@@ -6,11 +6,13 @@
 // tags every byte with the frame it came from. The operator selects ports (the
 // same station, another one with other data, one that cannot be opened, one
 // where nothing answers; reading into the table or only into the record),
-// reads, reads the device only (the comparison), writes with a backup and a
-// read-back, aborts, saves, opens, edits cells by the popup's rules, clicks
-// headers, changes the mode and the options; modal waits (messages, the
-// session's reports, questions, file dialogs) run nested ticks and station
-// events. The station answers, answers late, drops, corrupts, sends an
+// reads (confirmed by a second read, a third one when asked, answered either
+// way), reads the device only (the comparison), writes with a backup and a
+// read-back, aborts ("Прервать"), saves and opens through the document, edits
+// cells by the popup's rules, clicks headers, changes the mode and the
+// options, undoes and redoes; it asks before replacing the table where the
+// window does. Modal waits (messages, the session's reports, questions, file
+// dialogs) run nested ticks and station events. The station answers, answers late, drops, corrupts, sends an
 // invitation, cuts frames, adds noise, goes silent, hangs up (or its line
 // does), comes back, and is replaced by another station.
 //
@@ -38,7 +40,10 @@
 //     transfer is open;
 //  I1 the image changes only by a tick of an unlocked read, a write's start
 //     (bytes 0..63 only; by the operator, or by a tick after the backup read),
-//     and Save or Open with no transfer open;
+//     Save or Open with no transfer open, undo and redo (never while busy),
+//     an abort (back to the image the aborted read started from), and a
+//     confirmation whose reads agreed on other bytes than the read into the
+//     table (to exactly what the record then says the device holds);
 //  L1 requests are well formed by the frame layout; a tick sends at most one
 //     frame; nothing is sent while idle; a read never stores past 37 bytes of
 //     the link buffer; position 0..100 and block index 0..5;
@@ -57,6 +62,13 @@
 //     1 s; a reply counts from the end of the tick that took it).
 //     The difference stated between the table and the device is exact
 //     (CheckStateShown).
+//  T2 the state shown is true: "same" only while the record holds the table's
+//     encoding and (when T1 holds the record to the station) the station holds
+//     it but for bits the table cannot show; "differs" by exactly the counted
+//     addresses and other bytes; partly written and no reply exactly when the
+//     record says so. A read into the table or Open never replaces edits that
+//     are neither saved nor on the device (nor any configuration read,
+//     opened, saved or written before) without the window's question.
 // The progress bar's creep to 100 after a silent station is intended and
 // allowed: nothing requires a transfer to end.
 #include "ConfigFiles.h"
@@ -147,7 +159,8 @@ struct Reached
     long checkedReads = 0, checkedWrites = 0, saves = 0, savesInTransfer = 0, opens = 0,
          opensInTransfer = 0, connects = 0, lostAnswers = 0, checkedVerifies = 0,
          deviceReads = 0, backups = 0, refused = 0, aborts = 0, cuts = 0, recordsTrue = 0,
-         partlyChecked = 0, silenceChecked = 0;
+         partlyChecked = 0, silenceChecked = 0, sameShownTrue = 0, differsShown = 0,
+         editsAsked = 0, undos = 0, replacedByConfirmation = 0;
     ~Reached()
     {
         if (std::getenv("LUMK_FUZZ_STATS"))
@@ -156,10 +169,13 @@ struct Reached
                          "transfer), opens %ld (%ld in a transfer), connections %ld, "
                          "read-backs checked %ld, device reads %ld, backups %ld, refused %ld, "
                          "aborts %ld, cuts %ld, records held true %ld, partly written "
-                         "checked %ld, silences checked %ld\n",
+                         "checked %ld, silences checked %ld, same shown true %ld, differs shown %ld, "
+                         "edits asked about %ld, undo/redo %ld, tables replaced by "
+                         "confirmation %ld\n",
                          checkedReads, checkedWrites, saves, savesInTransfer, opens,
                          opensInTransfer, connects, checkedVerifies, deviceReads, backups,
-                         refused, aborts, cuts, recordsTrue, partlyChecked, silenceChecked);
+                         refused, aborts, cuts, recordsTrue, partlyChecked, silenceChecked,
+                         sameShownTrue, differsShown, editsAsked, undos, replacedByConfirmation);
     }
 } reached;
 
@@ -369,8 +385,10 @@ struct Harness : MessageSink, FileCommandPrompts
     bool asksBeforeRead()
     {
         const bool asks = document.AsksBeforeReplacing();
-        if (unsavedEdits())
+        if (unsavedEdits()) {
             FUZZ_CHECK(asks);
+            ++reached.editsAsked;
+        }
         if (!asks)
             return true;
         modal();
@@ -785,6 +803,7 @@ struct Harness : MessageSink, FileCommandPrompts
     void tableReplaced()
     {
         ++replacements;
+        ++reached.replacedByConfirmation;
         const DeviceRecord& record = session.record();
         FUZZ_CHECK(record.content == DeviceRecord::Content::Holds);
         for (int i = 0; i < FileBytes; ++i)
@@ -866,11 +885,13 @@ struct Harness : MessageSink, FileCommandPrompts
                 for (int i = 0; i < ImageLen; ++i)
                     holds.setByte(i, s->image[i]);
                 FUZZ_CHECK(HoldsAsShown(holds, table));
+                ++reached.sameShownTrue;
             }
         }
         if (state.kind == Kind::Differs) {
             FUZZ_CHECK(record.content == Content::Holds && answering);
             FUZZ_CHECK(state.difference == counted && !counted.none());
+            ++reached.differsShown;
         }
         if (!record.port.isEmpty() && answering)
             FUZZ_CHECK((state.kind == Kind::PartlyWritten) ==
@@ -1062,8 +1083,10 @@ struct Harness : MessageSink, FileCommandPrompts
             return; // the command is disabled
         // T2: "Сохранить изменения?" before a table with edits is replaced
         // (answered: not saved, or cancelled).
-        if (unsavedEdits())
+        if (unsavedEdits()) {
             FUZZ_CHECK(document.Modified());
+            ++reached.editsAsked;
+        }
         if (document.Modified()) {
             modal();
             if (pick(0, 1, 0) == 1)
@@ -1203,6 +1226,7 @@ struct Harness : MessageSink, FileCommandPrompts
         case 16:
             if (session.Busy())
                 break;
+            ++reached.undos;
             if (what == 15)
                 history.Undo();
             else
