@@ -967,8 +967,15 @@ struct Harness : MessageSink, FileCommandPrompts
         const qsizetype before = messages.size();
         const long ticksBefore = ticksRun;
         openFailed = false;
-        tableKept = how == ConnectRead::DeviceOnly && !engine.WriteRequested();
+        // A read into the table already running goes on inside "Нет устройства"
+        // (on the port opened again) and ends into the table, as before the
+        // selection: K1 holds from a selection that connected.
+        const bool readIntoTable = engine.ReadRequested() && !tableKept;
+        tableKept = how == ConnectRead::DeviceOnly && !engine.WriteRequested() && !readIntoTable;
         const LinkOutcome outcome = session.Connect(PortNames[index], how);
+        if (outcome == LinkOutcome::Connected && how == ConnectRead::DeviceOnly &&
+            !engine.WriteRequested())
+            tableKept = true;
         const bool ok = outcome == LinkOutcome::Connected && !openFailed &&
                         messages.size() == before && ticksRun == ticksBefore &&
                         engine.ProgressVisible() && engine.ProgressPosition() == 0 &&
