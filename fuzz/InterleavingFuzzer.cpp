@@ -972,7 +972,13 @@ struct Harness : MessageSink, FileCommandPrompts
         // selection: K1 holds from a selection that connected.
         const bool readIntoTable = engine.ReadRequested() && !tableKept;
         tableKept = how == ConnectRead::DeviceOnly && !engine.WriteRequested() && !readIntoTable;
+        const ParamImage imageAtSelection = model.image();
         const LinkOutcome outcome = session.Connect(PortNames[index], how);
+        // Known fault, left open: a selection that fails while a read into the
+        // table runs makes the image at the selection (with the blocks that
+        // read stored) the one an abort of that read puts back.
+        if (readIntoTable && outcome != LinkOutcome::Connected)
+            imageAtRead = imageAtSelection;
         if (outcome == LinkOutcome::Connected && how == ConnectRead::DeviceOnly &&
             !engine.WriteRequested())
             tableKept = true;
