@@ -930,9 +930,12 @@ struct Harness : MessageSink, FileCommandPrompts
     }
 
     // --- restarts -------------------------------------------------------------
-    void readStarted()
+    // `readRunning`: a read into the table was already running; an abort puts
+    // back the image that read began from.
+    void readStarted(bool readRunning)
     {
-        imageAtRead = model.image();
+        if (!readRunning)
+            imageAtRead = model.image();
         readClean = !engine.WriteRequested();
         readDirty = false;
         if (engine.WriteRequested()) {
@@ -970,15 +973,10 @@ struct Harness : MessageSink, FileCommandPrompts
         // A read into the table already running goes on inside "Нет устройства"
         // (on the port opened again) and ends into the table, as before the
         // selection: K1 holds from a selection that connected.
-        const bool readIntoTable = engine.ReadRequested() && !tableKept;
+        const bool readRunning = engine.ReadRequested();
+        const bool readIntoTable = readRunning && !tableKept;
         tableKept = how == ConnectRead::DeviceOnly && !engine.WriteRequested() && !readIntoTable;
-        const ParamImage imageAtSelection = model.image();
         const LinkOutcome outcome = session.Connect(PortNames[index], how);
-        // Known fault, left open: a selection that fails while a read into the
-        // table runs makes the image at the selection (with the blocks that
-        // read stored) the one an abort of that read puts back.
-        if (readIntoTable && outcome != LinkOutcome::Connected)
-            imageAtRead = imageAtSelection;
         if (outcome == LinkOutcome::Connected && how == ConnectRead::DeviceOnly &&
             !engine.WriteRequested())
             tableKept = true;
@@ -989,7 +987,7 @@ struct Harness : MessageSink, FileCommandPrompts
         if (ok) {
             ++reached.connects;
             if (engine.ReadRequested())
-                readStarted();
+                readStarted(readRunning);
             else
                 ++reached.deviceReads;
         }
@@ -1166,13 +1164,15 @@ struct Harness : MessageSink, FileCommandPrompts
         case 3:
             selectPort();
             break;
-        case 4: // "прочесть"
+        case 4: { // "прочесть"
             if (!asksBeforeRead())
                 break;
+            const bool readRunning = engine.ReadRequested();
             tableKept = false;
             session.StartRead();
-            readStarted();
+            readStarted(readRunning);
             break;
+        }
         case 5: // "записать"
             startWrite();
             mayChangeImage = true;

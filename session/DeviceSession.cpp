@@ -236,7 +236,10 @@ LinkOutcome DeviceSession::Connect(const QString& port, ConnectRead how)
     if (step_ == Step::DeviceReadForBackup || step_ == Step::Confirming)
         step_ = Step::None;
     confirmPending_ = false;
-    beforeRead_ = model_.image();
+    // A read into the table still running (it goes on should this selection
+    // fail) keeps the image it started from.
+    if (!engine_.ReadRequested())
+        beforeRead_ = model_.image();
     backupReadEnded_ = false;
     if (step_ == Step::ReadingBack)
         endWrite(WriteReport::Outcome::Unconfirmed);
@@ -264,7 +267,8 @@ void DeviceSession::StartRead()
     if (step_ != Step::Writing)
         step_ = Step::None;
     confirmPending_ = false;
-    beforeRead_ = model_.image();
+    if (!engine_.ReadRequested())
+        beforeRead_ = model_.image();
     engine_.StartRead();
 }
 
