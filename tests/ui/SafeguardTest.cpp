@@ -83,6 +83,26 @@ protected:
         QDir(TForm1::BackupFolder()).removeRecursively();
         QFile::remove(TForm1::BackupFolder());
     }
+    // `line`'s device stores and answers two blocks of a write, then falls
+    // silent; an edit is written from the window until those two are confirmed.
+    void WriteStoppingAfterTwoBlocks(Line& line)
+    {
+        writesSeen = 0;
+        line.station.lose = [this](const QByteArray& request) {
+            return request.at(3) == 'W' && ++writesSeen > 2;
+        };
+        Create();
+        SelectNextPort();
+        model.setCell(1, 3, 1, MessageText(2));
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        for (int i = 0; i < 8; ++i) {
+            clock->Advance(100);
+            form->Timer1Timer();
+            QCoreApplication::processEvents();
+        }
+        ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+    }
+    int writesSeen = 0;
     // A case of a table-driven test starts over: one line "ttyS0" holding
     // `image`, nothing seen yet.
     Line& OnlyLine(const ParamImage& image)
@@ -253,20 +273,7 @@ TEST_F(Safeguards, WriteCutShort_NamesThePortLeftHalfWritten)
 {
     Line& first = AddLine(QStringLiteral("ttyS0"), ParamImage());
     AddLine(QStringLiteral("ttyS1"), ParamImage());
-    int writes = 0; // the first device stores and answers two blocks, then falls silent
-    first.station.lose = [&](const QByteArray& request) {
-        return request.at(3) == 'W' && ++writes > 2;
-    };
-    Create();
-    SelectNextPort();
-    model.setCell(1, 3, 1, MessageText(2));
-    QTest::mouseClick(form->Button4, Qt::LeftButton);
-    for (int i = 0; i < 8; ++i) {
-        clock->Advance(100);
-        form->Timer1Timer();
-        QCoreApplication::processEvents();
-    }
-    ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+    ASSERT_NO_FATAL_FAILURE(WriteStoppingAfterTwoBlocks(first));
     form->ComboBox1->setFocus();
     QTest::keyClick(form->ComboBox1, Qt::Key_Down);
     // The edit not on the device is asked about first.
@@ -521,21 +528,7 @@ TEST_F(Safeguards, WriteEndedByEscOrHangUp_StateLineAndExitNameThePartlyWrittenD
     for (const bool hangUp : {false, true}) {
         SCOPED_TRACE(hangUp ? "hang-up" : "Esc");
         Line& line = OnlyLine(ParamImage());
-        int writes = 0; // the device stores and answers two blocks, then falls silent
-        line.station.lose = [&](const QByteArray& request) {
-            return request.at(3) == 'W' && ++writes > 2;
-        };
-        Create();
-        SelectNextPort();
-        EXPECT_FALSE(form->N17->isEnabled());
-        model.setCell(1, 3, 1, MessageText(2));
-        QTest::mouseClick(form->Button4, Qt::LeftButton);
-        for (int i = 0; i < 8; ++i) {
-            clock->Advance(100);
-            form->Timer1Timer();
-            QCoreApplication::processEvents();
-        }
-        ASSERT_EQ(engine().WriteConfirmedBlocks(), 2);
+        ASSERT_NO_FATAL_FAILURE(WriteStoppingAfterTwoBlocks(line));
         ASSERT_TRUE(form->N17->isEnabled());
         if (hangUp) {
             line.port->hungUp = true;
