@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the operator guide's pictures from the real lumk-demo under a virtual
 # display: the window after a read (guide-main.png), the cell popup open over a
-# mode cell (guide-popup.png) and the network-port dialog (guide-network.png).
+# mode cell (guide-popup.png), the state line after an edit (guide-state.png)
+# and the network-port dialog (guide-network.png).
 # Needs xvfb, xdotool and imagemagick.
 # Usage: docs/guide/take-screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -38,7 +39,11 @@ small() { convert "$1" -strip -colors 64 "PNG8:$2"; }
 xdotool mousemove --window "$win" 100 45 click 1
 sleep 0.7
 xdotool key End Up Return
-sleep 5 # link test and the seven-block read
+# The link test, the read and the read that confirms it: the title says so.
+for _ in $(seq 60); do
+  xdotool getwindowname "$win" | grep -q "как в устройстве" && break
+  sleep 0.5
+done
 xdotool mousemove --window "$win" 660 440
 sleep 0.3
 import -window "$win" "$work/main.png"
@@ -52,7 +57,18 @@ sleep 0.7
 eval "$(xdotool getwindowgeometry --shell "$win")"
 import -window root -crop "260x230+${X}+$((Y + 100))" +repage "$work/popup.png"
 small "$work/popup.png" "$out/guide-popup.png"
-xdotool key Escape
+xdotool key Escape Escape
+sleep 0.3
+
+# A click on the first grid's "Режим" header: the table differs from the device,
+# and the state line says so in its warning tone.
+xdotool mousemove --window "$win" 80 118 click 1
+sleep 0.5
+xdotool mousemove --window "$win" 660 440
+sleep 0.3
+import -window "$win" "$work/state.png"
+small "$work/state.png" "$out/guide-state.png"
+xdotool key ctrl+z
 sleep 0.3
 
 # "Сетевой порт…", the selector's last entry, with an address typed in.
@@ -73,4 +89,4 @@ sleep 0.5
 import -window "$dialog" "$work/network.png"
 small "$work/network.png" "$out/guide-network.png"
 xdotool key Escape
-echo "wrote docs/guide/guide-main.png guide-popup.png guide-network.png"
+echo "wrote docs/guide/guide-main.png guide-popup.png guide-state.png guide-network.png"
