@@ -99,8 +99,12 @@ bool DocumentState::CellChanged(int page, int row, int column) const
 
 QString DocumentState::Title() const
 {
+    return Title(State());
+}
+
+QString DocumentState::Title(const TableState& state) const
+{
     // Without a port only the note on bits the table cannot show is said.
-    const TableState state = State();
     QString title = UiTexts::WindowCaption;
     if (state.kind != TableState::Kind::NoPort) {
         // A table read from the port the title already names: the port once.
@@ -109,9 +113,9 @@ QString DocumentState::Title() const
                                  ? state.shortText.mid(portPrefix.size())
                                  : state.shortText;
         title = said + QStringLiteral(" — ") + title;
-    }
-    else if (state.unshownBits)
+    } else if (state.unshownBits) {
         title = UiTexts::UnshownBitsNote + QStringLiteral(" — ") + title;
+    }
     if (!shownName_.isEmpty())
         return shownName_ + QStringLiteral("[*] — ") + title;
     return title + QStringLiteral("[*]");

@@ -63,6 +63,8 @@ public:
     TableState State() const;
     // "name[*] — state — caption"; the window fills "[*]" from Modified().
     QString Title() const;
+    // The same with `state`, State() worked out already.
+    QString Title(const TableState& state) const;
     // The table came from bytes it cannot show all of (a file or the device
     // holding bits no cell or option presents): writing it would change them.
     bool HoldsUnshownBytes() const { return unshownBytes_; }

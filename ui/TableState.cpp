@@ -53,9 +53,10 @@ void DescribeContent(TableState& state, const DeviceRecord& record, const ParamI
     const QString at = record.at.toString(QStringLiteral("HH:mm"));
     const bool written = record.source == DeviceRecord::Source::WrittenAndVerified;
     state.difference = record.DifferenceFrom(encodedTable);
+    const ParamImage shown = state.difference.none() ? record.image : AsTableShows(record.image);
     // A table that shows all the device holds, where only bits it cannot show
     // differ, is the device's configuration; the note says a write changes them.
-    if (state.difference.none() || CompareImages(AsTableShows(record.image), encodedTable).none()) {
+    if (state.difference.none() || CompareImages(shown, encodedTable).none()) {
         state.unshownBits = !state.difference.none();
         state.difference = {};
         state.kind = Kind::Same;
@@ -67,7 +68,7 @@ void DescribeContent(TableState& state, const DeviceRecord& record, const ParamI
     }
     state.kind = Kind::Differs;
     // Part of the difference may be bits no cell shows: a write changes them too.
-    state.unshownBits = !CompareImages(AsTableShows(record.image), record.image).none();
+    state.unshownBits = !CompareImages(shown, record.image).none();
     state.shortText =
         UiTexts::StateDiffers(port, state.difference.addresses, state.difference.otherBytes);
     state.longText = UiTexts::StateDiffersLong(port, written, at, state.difference.addresses,

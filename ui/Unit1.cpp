@@ -249,12 +249,12 @@ void TForm1::N20Click()
 
 void TForm1::presentDocument()
 {
-    setWindowTitle(document_->Title());
+    const TableState state = document_->State();
+    setWindowTitle(document_->Title(state));
     setWindowModified(document_->Modified());
     // The state line: the short form (cut to its room), the long one as its
     // tooltip; what asks for the operator's attention on a tinted ground that
     // keeps the palette's own text colour readable, light or dark.
-    const TableState state = document_->State();
     QFont font = StateLine->font();
     font.setBold(state.warning);
     const QFontMetrics metrics(font);
