@@ -122,6 +122,13 @@ void ConfigModel::TableToImage()
     TableToImage(image_);
 }
 
+ParamImage ConfigModel::EncodedImage() const
+{
+    ParamImage image = image_;
+    TableToImage(image);
+    return image;
+}
+
 void ConfigModel::TableToImage(ParamImage& image) const
 {
     for (int a = 1; a <= AddressTable::Addresses; ++a) {

@@ -60,6 +60,9 @@ public:
     QString DelayText(int address) const;
     void TableToImage();
     void ImageToTable();
+    // The image with the table encoded into bytes 0..63: what a write or Save
+    // would send now. The model's image is not touched.
+    ParamImage EncodedImage() const;
     // The same conversions with another image: encode into `target` (bytes
     // 0..63; the rest stays), or decode `source`. The model's image is not touched.
     void TableToImage(ParamImage& target) const;

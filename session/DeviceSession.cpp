@@ -72,15 +72,8 @@ void DeviceSession::afterTableRead()
     startConfirming(true);
     firstRead_ = engine_.DeviceImage();
     reads_.Add(firstRead_);
-    tableAfterRead_ = encodedTable();
+    tableAfterRead_ = model_.EncodedImage();
     confirmPending_ = true;
-}
-
-ParamImage DeviceSession::encodedTable() const
-{
-    ParamImage image = model_.image();
-    model_.TableToImage(image);
-    return image;
 }
 
 void DeviceSession::startConfirming(bool intoTable)
@@ -136,7 +129,7 @@ void DeviceSession::settleReads(const ParamImage& agreed)
     // The table holds the first read; when two others agree on something else
     // and the operator has not edited it since, it gets what they agree on.
     if (confirmingTable_ && !model_.ConfigLocked() && !SameStored(firstRead_, agreed) &&
-        SameStored(encodedTable(), tableAfterRead_)) {
+        SameStored(model_.EncodedImage(), tableAfterRead_)) {
         for (int i = 0; i < ParamImage::StoredSize; ++i)
             model_.image().setByte(i, agreed.byte(i));
         model_.ImageToTable();

@@ -198,7 +198,6 @@ private:
     // What the record says of a confirmation that ended without agreement.
     DeviceRecord::Content unsettled() const;
     void setContent(DeviceRecord::Content content);
-    ParamImage encodedTable() const;
 
     ConfigModel& model_;
     SessionParts parts_;

@@ -84,9 +84,7 @@ ParamImage ReportedImage(const ConfigModel& model)
     decoded.ImageToTable(model.image());
     if (ConfigDifferences(decoded, model).isEmpty())
         return model.image();
-    ParamImage encoded = model.image();
-    model.TableToImage(encoded);
-    return encoded;
+    return model.EncodedImage();
 }
 
 class SheetPainter

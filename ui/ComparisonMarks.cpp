@@ -39,9 +39,7 @@ Comparison ComparisonMarks::Compare(const ParamImage& other)
     }
     result.modeDiffers = shown.OperatingMode() != model_.OperatingMode();
     result.optionsDiffer = !(shown.options() == model_.options());
-    ParamImage written = model_.image();
-    model_.TableToImage(written);
-    result.unshownBytes = int(UnshownDifferences(other, written).size());
+    result.unshownBytes = int(UnshownDifferences(other, model_.EncodedImage()).size());
     emit changed();
     return result;
 }

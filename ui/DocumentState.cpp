@@ -24,20 +24,13 @@ DocumentState::DocumentState(ConfigModel& model, FileCommandPrompts& prompts, QO
     connect(&model_, &ConfigModel::optionsChanged, this, &DocumentState::refresh);
 }
 
-ParamImage DocumentState::encodedTable() const
-{
-    ParamImage image = model_.image();
-    model_.TableToImage(image);
-    return image;
-}
-
 void DocumentState::SetBaseline(Origin origin, const QString& name)
 {
     // Bits read from a file or the device that no cell or option shows: a write
     // encodes the table, so it would change them.
     unshownBytes_ = !UnshownBitsText(model_.image()).isEmpty();
     filePath_.clear();
-    adopt(origin, name, model_.table(), encodedTable());
+    adopt(origin, name, model_.table(), model_.EncodedImage());
 }
 
 void DocumentState::AdoptWritten(const QString& port, const AddressTable& table,
@@ -81,13 +74,13 @@ void DocumentState::SetDevice(const DeviceRecord& record)
 
 TableState DocumentState::State() const
 {
-    return DescribeTable(device_, encodedTable(), unshownBytes_);
+    return DescribeTable(device_, model_.EncodedImage(), unshownBytes_);
 }
 
 void DocumentState::refresh()
 {
     modified_ =
-        !SameStoredBytes(encodedTable(), baselineImage_) || model_.table() != baselineTable_;
+        !SameStoredBytes(model_.EncodedImage(), baselineImage_) || model_.table() != baselineTable_;
     emit changed();
 }
 

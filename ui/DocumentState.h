@@ -90,8 +90,6 @@ private:
     void adopt(Origin origin, const QString& name, const AddressTable& table,
                const ParamImage& image);
     void refresh();
-    // The bytes a write or Save would produce from the table now.
-    ParamImage encodedTable() const;
 
     ConfigModel& model_;
     FileCommandPrompts& prompts_;

@@ -63,9 +63,7 @@ SheetFacts PrintCommands::Facts() const
     const DeviceRecord& record = session_.record();
     facts.port = record.port;
     // What a write would send now against what the device holds.
-    ParamImage table = model_.image();
-    model_.TableToImage(table);
-    facts.state = StateLine(record, table, facts.time);
+    facts.state = StateLine(record, model_.EncodedImage(), facts.time);
     return facts;
 }
 

@@ -760,9 +760,7 @@ void TForm1::N1Click()
 
 void TForm1::N24Click()
 {
-    ParamImage table = model_.image();
-    model_.TableToImage(table);
-    BackupsDialog dialog(BackupFolder(), table, !model_.ConfigLocked(), this);
+    BackupsDialog dialog(BackupFolder(), model_.EncodedImage(), !model_.ConfigLocked(), this);
     if (dialog.exec() == QDialog::Accepted && !dialog.Chosen().isEmpty())
         OpenFile(dialog.Chosen());
 }
